@@ -1,0 +1,52 @@
+// corvane-cli compare: the free-text comparison without the window.
+#include <cstdio>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "cli.h"
+#include "core/i18n.h"
+#include "core/shingles.h"
+
+namespace corvane::cli {
+
+int runCompare(const QStringList &argv) {
+    Args args(argv);
+    const int n = args.intValue(QStringLiteral("--shingle-length"), 6, 3, 10);
+    const bool skipStopWords = args.onOff(QStringLiteral("--stop-words"), true);
+    const bool json = args.flag(QStringLiteral("--json"));
+    const QStringList files = args.positionals();
+    if (files.size() != 2) throw UsageError{QStringLiteral("compare needs two files")};
+
+    QString texts[2];
+    for (int i = 0; i < 2; ++i) texts[i] = readTextFile(files[i]);
+    // Pane 1 is examined first; pane 2 only when pane 1 has content.
+    static const char *const emptyWarning[2] = {
+        N_("Текст #1 не имеет содержимого для сравнения"),
+        N_("Текст #2 не имеет содержимого для сравнения"),
+    };
+    for (int i = 0; i < 2; ++i) {
+        NormalizeText(texts[i]);
+        if (texts[i].isEmpty()) {
+            printErr(_(emptyWarning[i]));
+            return ExitUsage;
+        }
+    }
+    const auto set1 = BuildShingles(texts[0], {}, n, skipStopWords);
+    const auto set2 = BuildShingles(texts[1], {}, n, skipStopWords);
+    const double similarity = ShingleSimilarity(*set1, *set2);
+    if (json) {
+        QJsonObject o;
+        o[QStringLiteral("similarity")] = similarity;
+        o[QStringLiteral("shingles1")] = set1->Count();
+        o[QStringLiteral("shingles2")] = set2->Count();
+        printOut(QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) + u'\n');
+    } else {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.2f\n", similarity);
+        printOut(QString::fromLatin1(buf));
+    }
+    return ExitOk;
+}
+
+} // namespace corvane::cli
