@@ -38,6 +38,13 @@ private:
 // every line break (CR LF, CR or LF) written as CR LF. Throws UsageError.
 QString readTextFile(const QString &path);
 
-int runCompare(const QStringList &args);
+// A subcommand: its name, its help paragraph and its entry point.
+struct Command {
+    const char *name;
+    const char *usage;
+    int (*run)(const QStringList &args);
+};
+
+extern const Command CompareCommand;
 
 } // namespace corvane::cli

@@ -10,6 +10,8 @@
 
 namespace corvane::cli {
 
+namespace {
+
 int runCompare(const QStringList &argv) {
     Args args(argv);
     const int n = args.intValue(QStringLiteral("--shingle-length"), 6, 3, 10);
@@ -48,5 +50,23 @@ int runCompare(const QStringList &argv) {
     }
     return ExitOk;
 }
+
+} // namespace
+
+const Command CompareCommand = {
+    "compare",
+    R"(compare FILE1 FILE2 [--shingle-length N] [--stop-words on|off] [--json]
+    Similarity of two UTF-8 text files, computed as the free-text comparison
+    window computes it: line breaks written as CR LF, the text normalised, cut
+    into shingles of N words (3 to 10, default 6), stop words passed over
+    unless --stop-words off, and the two shingle sets compared (Dice
+    coefficient, percent). A UTF-8 byte-order mark is skipped.
+    Prints the similarity with two decimals (e.g. 57.14); with --json one
+    object {"similarity": <full precision>, "shingles1": <count>,
+    "shingles2": <count>}.
+    Exit status 2 when a text has nothing to compare after normalisation,
+    when a file cannot be read, or for bad arguments.)",
+    runCompare,
+};
 
 } // namespace corvane::cli

@@ -8,24 +8,17 @@ using namespace corvane::cli;
 
 namespace {
 
-const char *const Usage = R"(Usage: corvane-cli COMMAND [OPTIONS]
+const Command *const Commands[] = {
+    &CompareCommand,
+};
 
-Commands:
-  compare FILE1 FILE2 [--shingle-length N] [--stop-words on|off] [--json]
-      Similarity of two UTF-8 text files, computed as the free-text comparison
-      window computes it: line breaks written as CR LF, the text normalised, cut
-      into shingles of N words (3 to 10, default 6), stop words passed over
-      unless --stop-words off, and the two shingle sets compared (Dice
-      coefficient, percent). A UTF-8 byte-order mark is skipped.
-      Prints the similarity with two decimals (e.g. 57.14); with --json one
-      object {"similarity": <full precision>, "shingles1": <count>,
-      "shingles2": <count>}.
-      Exit status 2 when a text has nothing to compare after normalisation,
-      when a file cannot be read, or for bad arguments.
-
-  --help, -h    this text
-  --version     the program's version
-)";
+QString usage() {
+    QString text = QStringLiteral("Usage: corvane-cli COMMAND [OPTIONS]\n\nCommands:\n");
+    for (const Command *c : Commands) text += QStringLiteral("  ") + QString::fromUtf8(c->usage) + QStringLiteral("\n\n");
+    text += QStringLiteral("  --help, -h    this text (also after a command)\n"
+                           "  --version     the program's version\n");
+    return text;
+}
 
 } // namespace
 
@@ -35,12 +28,12 @@ int main(int argc, char **argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     if (args.isEmpty()) {
-        printErr(QString::fromUtf8(Usage).trimmed());
+        printErr(usage().trimmed());
         return ExitUsage;
     }
     const QString command = args.takeFirst();
     if (command == u"--help" || command == u"-h" || command == u"help") {
-        printOut(QString::fromUtf8(Usage));
+        printOut(usage());
         return ExitOk;
     }
     if (command == u"--version") {
@@ -48,11 +41,14 @@ int main(int argc, char **argv) {
         return ExitOk;
     }
     try {
-        if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-            printOut(QString::fromUtf8(Usage));
-            return ExitOk;
+        for (const Command *c : Commands) {
+            if (command != QLatin1StringView(c->name)) continue;
+            if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+                printOut(QStringLiteral("Usage: corvane-cli ") + QString::fromUtf8(c->usage) + u'\n');
+                return ExitOk;
+            }
+            return c->run(args);
         }
-        if (command == u"compare") return runCompare(args);
         throw UsageError{QStringLiteral("unknown command \"%1\"; see corvane-cli --help").arg(command)};
     } catch (const UsageError &e) {
         printErr(QStringLiteral("corvane-cli: ") + e.message);
