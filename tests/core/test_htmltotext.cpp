@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/htmltotext.h"
+#include "qstring_print.h"
 
 using namespace corvane;
 
