@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "qt_print.h"
+
 #include "core/crc.h"
 #include "ui/compare/textdiff_rows.h"
 
