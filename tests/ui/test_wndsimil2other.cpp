@@ -25,7 +25,9 @@ QString dec(const char *s) {
     return QString::fromLatin1(s).replace(u'.', QLocale::system().decimalPoint());
 }
 
-QString url(int n) { return QStringLiteral("https://example.org/page%1").arg(n); }
+QString url(int n) {
+    return QStringLiteral("https://example.org/page%1").arg(n);
+}
 
 TSimilEntry ok(int num, double simil) {
     return {num, simil, true, true, url(num), QStringLiteral("text of %1\r\nshared line").arg(num)};
@@ -83,13 +85,16 @@ TEST_F(SimilWindow, ListsCheckedTasksHighestFirst) {
     EXPECT_EQ(fm.findChild<QPushButton *>(QStringLiteral("SBCopy"))->text(),
               QStringLiteral("Копировать в буфер обмена"));
     // 45.90 and 45.10 have the same whole part and keep their order.
-    EXPECT_EQ(shown(), (QStringList{QStringLiteral("6 ") + dec("45.90"), QStringLiteral("8 ") + dec("45.10"),
-                                    QStringLiteral("2 ") + dec("12.50"), QStringLiteral("3 ") + dec("0.00")}));
+    EXPECT_EQ(
+        shown(),
+        (QStringList{QStringLiteral("6 ") + dec("45.90"), QStringLiteral("8 ") + dec("45.10"),
+                     QStringLiteral("2 ") + dec("12.50"), QStringLiteral("3 ") + dec("0.00")}));
     EXPECT_EQ(list->model()->index(0, 1).data().toString(), url(6));
     EXPECT_EQ(selectedNum(), 6);
     EXPECT_TRUE(list->hasFocus());
     EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("№"));
-    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Сходство, %"));
+    EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(),
+              QStringLiteral("Сходство, %"));
     EXPECT_EQ(list->horizontalHeader()->sectionSize(1), 660);
     EXPECT_EQ(list->horizontalHeader()->sectionSize(2), 120);
 }
@@ -149,14 +154,15 @@ TEST_F(SimilWindow, HeaderClicksReverseTheStoredDirection) {
 
 TEST(SimilRows, UrlOrderIgnoresLatinCaseOnly) {
     auto cmp = [](const char *a, const char *b) {
-        return CompareSimilRows({1, QString::fromUtf8(a), 0, 0}, {1, QString::fromUtf8(b), 0, 1}, 1);
+        return CompareSimilRows({1, QString::fromUtf8(a), 0, 0}, {1, QString::fromUtf8(b), 0, 1},
+                                1);
     };
     EXPECT_EQ(cmp("HTTP://A.org", "http://a.org"), 0);
     EXPECT_LT(cmp("http://A", "http://b"), 0);
     EXPECT_LT(cmp("http://a", "http://ab"), 0);
     EXPECT_LT(cmp("http://[", "http://A"), 0); // A is compared as a, after [
-    EXPECT_NE(cmp("http://Я", "http://я"), 0);  // no folding beyond A-Z
-    EXPECT_LT(cmp("http://Я", "http://а"), 0);  // by code: U+042F before U+0430
+    EXPECT_NE(cmp("http://Я", "http://я"), 0); // no folding beyond A-Z
+    EXPECT_LT(cmp("http://Я", "http://а"), 0); // by code: U+042F before U+0430
     EXPECT_EQ(CompareSimilRows({5, {}, 0, 0}, {7, {}, 0, 1}, 0), -1);
     EXPECT_EQ(CompareSimilRows({5, {}, 1, 0}, {7, {}, 99, 1}, -1), 0);
 }
@@ -164,8 +170,8 @@ TEST(SimilRows, UrlOrderIgnoresLatinCaseOnly) {
 TEST_F(SimilWindow, CopiesTheListAsShown) {
     open({ok(2, 12.5), ok(11, 45.25)});
     fm.findChild<QPushButton *>(QStringLiteral("SBCopy"))->click();
-    const QString want = QStringLiteral("№\tURL\tСходство, %\r\n\r\n11\t") + url(11) + u'\t' + dec("45.25") +
-                         QStringLiteral("\r\n2\t") + url(2) + u'\t' + dec("12.50");
+    const QString want = QStringLiteral("№\tURL\tСходство, %\r\n\r\n11\t") + url(11) + u'\t' +
+                         dec("45.25") + QStringLiteral("\r\n2\t") + url(2) + u'\t' + dec("12.50");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), want);
 
     // Dragging a column does not change the order of the copied fields.
@@ -187,7 +193,8 @@ TEST_F(SimilWindow, EnterAndDoubleClickOpenTheDiff) {
             url2 = diff->model()->headerData(4, Qt::Horizontal).toString();
             rows = diff->model()->rowCount();
             EXPECT_EQ(diff->parentWidget(), &fm);
-            QTest::keyClick(diff->findChild<QTreeView *>(QStringLiteral("vtDiffText")), Qt::Key_Escape);
+            QTest::keyClick(diff->findChild<QTreeView *>(QStringLiteral("vtDiffText")),
+                            Qt::Key_Escape);
         });
         // The first row is the second entry of task 2 (99.00).
         const QModelIndex row0 = list->model()->index(0, 1);

@@ -33,7 +33,9 @@ QString caption(int column) {
     return column == colURL ? QString::fromLatin1(Captions[colURL]) : _(Captions[column]);
 }
 
-char16_t latinLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
+char16_t latinLower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+}
 
 } // namespace
 
@@ -182,7 +184,9 @@ TfmSimil2Other *TfmSimil2Other::instance(QWidget *parent) {
     return Instance;
 }
 
-bool TfmSimil2Other::sortAscending() { return SortAscending; }
+bool TfmSimil2Other::sortAscending() {
+    return SortAscending;
+}
 
 void TfmSimil2Other::Open(const QString &SourceURL, const QString &SourceText,
                           const QList<TSimilEntry> &SimilArray, QWidget *parent) {
@@ -245,8 +249,8 @@ void TfmSimil2Other::vtSimilHeaderClick(int column) {
 
 void TfmSimil2Other::sortAndKeepCurrent(int column, bool ascending) {
     fModel->sortRows(column, ascending);
-    vtSimil->horizontalHeader()->setSortIndicator(
-        column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    vtSimil->horizontalHeader()->setSortIndicator(column, ascending ? Qt::AscendingOrder
+                                                                    : Qt::DescendingOrder);
 }
 
 QString TfmSimil2Other::clipboardText() const {
@@ -259,7 +263,9 @@ QString TfmSimil2Other::clipboardText() const {
     return text;
 }
 
-void TfmSimil2Other::SBCopyClick() { QGuiApplication::clipboard()->setText(clipboardText()); }
+void TfmSimil2Other::SBCopyClick() {
+    QGuiApplication::clipboard()->setText(clipboardText());
+}
 
 void TfmSimil2Other::vtSimilOpenDiff() {
     const QModelIndex current = vtSimil->currentIndex();
