@@ -46,6 +46,7 @@ struct Command {
 };
 
 extern const Command CompareCommand;
+extern const Command DiffCommand;
 extern const Command CheckCommand;
 extern const Command ExtractCommand;
 

@@ -151,7 +151,7 @@ public:
     }
     void TaskHandedBack(const TURLTaskInfo &, TURLTaskInfo *) override {
         ++HandedBack;
-        MaxActive = std::max(MaxActive, ActiveTaskCount.load() + 1);
+        MaxActive = std::max(MaxActive, ActiveTaskCount.load());
     }
     void ErrorMessage(const QString &Text) override { Errors << Text; }
     QStringList LinesOf(int num) const {
