@@ -6,10 +6,10 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include <QList>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 
@@ -178,7 +178,8 @@ public:
     std::int32_t RequestDelay() const { return FRequestDelay; }
 
 private:
-    mutable QRecursiveMutex FLock;
+    // A plain re-entrant pthread lock (visible to ThreadSanitizer).
+    mutable std::recursive_mutex FLock;
     QList<TURLTaskInfo *> FList;
     TDateTime FNextRequestCanRunAt;
     bool FCanRunNextRequest = true;

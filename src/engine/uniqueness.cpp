@@ -298,8 +298,8 @@ std::vector<TURLSimilRec> TSimilarityMatrix::Row(std::int32_t Row) const {
 namespace {
 
 // acc[j] += w for every page j of a large group, from its byte mask.
-__attribute__((target_clones("avx2", "default"))) void addMasked(std::uint32_t *acc, const std::uint8_t *mask,
-                                                                   std::uint32_t w, std::int32_t n) {
+[[gnu::always_inline]] inline void addMaskedBody(std::uint32_t *acc, const std::uint8_t *mask, std::uint32_t w,
+                                                 std::int32_t n) {
     for (std::int32_t j = 0; j < n; ++j) acc[j] += w * mask[j];
 }
 
@@ -307,9 +307,8 @@ __attribute__((target_clones("avx2", "default"))) void addMasked(std::uint32_t *
 // non-negative floats the bit patterns order as the values do; the caller
 // keeps every count and sum below 2^24, where floats are exact, so the
 // rounded quotients order as the exact ones (rounding is monotone).
-__attribute__((target_clones("avx2", "default"))) std::int32_t ratioBits(const std::uint32_t *acc,
-                                                                          const float *nb, float na,
-                                                                          std::int32_t *bits, std::int32_t n) {
+[[gnu::always_inline]] inline std::int32_t ratioBitsBody(const std::uint32_t *acc, const float *nb, float na,
+                                                         std::int32_t *bits, std::int32_t n) {
     std::int32_t best = 0;
     for (std::int32_t j = 0; j < n; ++j) {
         const float r = float(acc[j]) / (na + nb[j]);
@@ -319,6 +318,34 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t ratioBits(const s
         best = b > best ? b : best;
     }
     return best;
+}
+
+// Plain and AVX2 builds of the two loops, chosen at run time (no ifunc: its
+// resolvers run before a sanitizer's runtime is ready).
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void addMaskedAvx2(std::uint32_t *acc, const std::uint8_t *mask, std::uint32_t w,
+                                                   std::int32_t n) {
+    addMaskedBody(acc, mask, w, n);
+}
+__attribute__((target("avx2"))) std::int32_t ratioBitsAvx2(const std::uint32_t *acc, const float *nb, float na,
+                                                           std::int32_t *bits, std::int32_t n) {
+    return ratioBitsBody(acc, nb, na, bits, n);
+}
+const bool UseAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
+void addMasked(std::uint32_t *acc, const std::uint8_t *mask, std::uint32_t w, std::int32_t n) {
+#if defined(__x86_64__)
+    if (UseAvx2) return addMaskedAvx2(acc, mask, w, n);
+#endif
+    addMaskedBody(acc, mask, w, n);
+}
+
+std::int32_t ratioBits(const std::uint32_t *acc, const float *nb, float na, std::int32_t *bits, std::int32_t n) {
+#if defined(__x86_64__)
+    if (UseAvx2) return ratioBitsAvx2(acc, nb, na, bits, n);
+#endif
+    return ratioBitsBody(acc, nb, na, bits, n);
 }
 
 } // namespace
