@@ -21,6 +21,11 @@ inline std::uint64_t mix(std::uint64_t x) {
     return x;
 }
 
+// Fibonacci hashing: one multiplication spreads any key over the table.
+inline std::size_t slotOf(std::int64_t h, int capShift) {
+    return std::size_t((std::uint64_t(h) * 0x9e3779b97f4a7c15ULL) >> capShift);
+}
+
 bool isRegular(const TShingleHashTable &t) {
     return t.Count() == 0 || t.SortType() == Int64SortDownNoDup || t.SortType() == Int64SortUpNoDup;
 }
@@ -111,12 +116,13 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables, 
         total += t->Count();
     }
 
-    // Partitions by the top bits of the key, about 16 K entries each, walked
+    // Partitions by the top bits of the key, about 32 K entries each, walked
     // from the highest keys down, the order in which every page stores them.
     // A partition's distinct hashes get dense ids through a small hash table
     // that stays in cache.
+    constexpr std::int64_t PartitionTarget = 32768;
     int bits = 0;
-    while (bits < 20 && (total >> bits) > 16384) ++bits;
+    while (bits < 20 && (total >> bits) > PartitionTarget) ++bits;
     const int shift = 64 - bits;
     const std::size_t parts = std::size_t(1) << bits;
     auto partOf = [&](std::int64_t h) -> std::size_t { return bits ? std::size_t(keyOf(h) >> shift) : 0; };
@@ -161,7 +167,7 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables, 
             for (; r < pv.count; ++r) {
                 const std::int64_t h = pv.at(r);
                 if (partOf(h) != pi) break;
-                std::size_t s = std::size_t(mix(std::uint64_t(h)) >> capShift);
+                std::size_t s = slotOf(h, capShift);
                 while (table[s].stamp == stamp && table[s].key != h) s = (s + 1) & (cap - 1);
                 std::int32_t id;
                 if (table[s].stamp == stamp) {
@@ -177,7 +183,7 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables, 
                         capShift = 64 - std::countr_zero(cap);
                         table.assign(cap, Slot{0, 0, 0});
                         for (std::size_t k = 0; k < idKey.size(); ++k) {
-                            std::size_t t = std::size_t(mix(std::uint64_t(idKey[k])) >> capShift);
+                            std::size_t t = slotOf(idKey[k], capShift);
                             while (table[t].stamp == stamp) t = (t + 1) & (cap - 1);
                             table[t] = Slot{idKey[k], std::int32_t(k), stamp};
                         }
