@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QSettings>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include "cli.h"
 #include "core/i18n.h"
@@ -42,6 +43,11 @@ public:
     TCliObserver(bool Verbose, std::int32_t Total)
         : FBar(!Verbose && ::isatty(STDERR_FILENO)), FTotal(Total) {
         FClock.start();
+        if (FBar) {
+            // The elapsed time keeps moving while pages are slow.
+            QObject::connect(&FTicker, &QTimer::timeout, [this] { Draw(); });
+            FTicker.start(1000);
+        }
     }
     void LogLine(const QString &Text, TDateTime Time) override {
         if (FBar) return;
@@ -57,6 +63,7 @@ public:
     }
     void RunFinished(bool Aborted) override {
         FAborted = Aborted;
+        FTicker.stop();
         if (FBar) {
             Draw();
             std::fputs("\n", stderr);
@@ -89,6 +96,7 @@ private:
     std::int32_t FDone = 0, FFailed = 0;
     QString FCurrent;
     QElapsedTimer FClock;
+    QTimer FTicker;
     bool FAborted = false;
 };
 
@@ -203,7 +211,8 @@ int runCheck(const QStringList &argv) {
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
     }
-    QSocketNotifier notifier(SignalPipe[0], QSocketNotifier::Read);
+    QSocketNotifier notifier(SignalPipe[0] >= 0 ? SignalPipe[0] : STDIN_FILENO, QSocketNotifier::Read);
+    notifier.setEnabled(SignalPipe[0] >= 0);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char b;
         [[maybe_unused]] const ssize_t n = ::read(SignalPipe[0], &b, 1);
