@@ -2,6 +2,7 @@
 // port, listening on its own thread, stopped and joined on destruction.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -39,13 +40,16 @@ public:
     void Start() {
         fPort = fServer->bind_to_any_port("127.0.0.1");
         if (fPort <= 0) throw std::runtime_error("test server: cannot bind");
-        fThread = std::thread([this] { fServer->listen_after_bind(); });
+        fThread = std::thread([this] {
+            fServer->listen_after_bind();
+            fFinished = true;
+        });
     }
     void Stop() {
         if (!fThread.joinable()) return;
         // stop() only acts on a running server; the accept loop marks itself
         // running as its first step.
-        while (!fServer->is_running()) std::this_thread::yield();
+        while (!fServer->is_running() && !fFinished) std::this_thread::yield();
         fServer->stop();
         fThread.join();
     }
@@ -57,6 +61,7 @@ public:
 private:
     std::unique_ptr<httplib::Server> fServer;
     std::thread fThread;
+    std::atomic<bool> fFinished = false;
     int fPort = 0;
 };
 
