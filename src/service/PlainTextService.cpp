@@ -64,16 +64,53 @@ bool TPlainTextService::Start(const TPlainTextServiceOptions &Options, QString *
     svr.set_payload_max_length(size_t(Options.MaxBodyBytes));
     svr.set_keep_alive_max_count(1000);
     svr.set_tcp_nodelay(true);
+    // The library's default also sets SO_REUSEPORT, which lets a second
+    // service bind a port that is in use and share its connections.
+    svr.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
 
     svr.Get("/health", [](const httplib::Request &, httplib::Response &res) {
         res.set_content("ok\n", "text/plain; charset=utf-8");
     });
-    svr.Post("/", [](const httplib::Request &req, httplib::Response &res) {
-        if (!req.is_multipart_form_data())
+    // The body is read here rather than by the library, which puts no limit
+    // on a chunked body: every byte is counted against the limit.
+    const size_t maxBody = size_t(Options.MaxBodyBytes);
+    svr.Post("/", [maxBody](const httplib::Request &req, httplib::Response &res,
+                            const httplib::ContentReader &read) {
+        if (!req.is_multipart_form_data()) {
+            res.set_header("Connection", "close"); // the body is left unread
             return Reject(res, 400, "expected a multipart/form-data body with the field \"text\"");
-        const auto field = req.files.find("text");
-        if (field == req.files.end()) return Reject(res, 400, "the form has no field \"text\"");
-        const std::string &html = field->second.content;
+        }
+        std::string html;
+        bool haveText = false, inText = false, tooLarge = false;
+        size_t total = 0;
+        auto count = [&](size_t Bytes) {
+            total += Bytes;
+            tooLarge = total > maxBody;
+            return !tooLarge;
+        };
+        const bool ok = read(
+            [&](const httplib::MultipartFormData &part) {
+                inText = !haveText && part.name == "text";
+                haveText = haveText || inText;
+                return count(part.name.size() + part.filename.size() + part.content_type.size());
+            },
+            [&](const char *data, size_t n) {
+                if (!count(n)) return false;
+                if (inText) html.append(data, n);
+                return true;
+            });
+        if (tooLarge || res.status == 413) { // counted here, or announced by Content-Length
+            res.set_header("Connection", "close");
+            return Reject(res, 413, "the request is larger than the service accepts");
+        }
+        if (!ok) {
+            res.set_header("Connection", "close");
+            return Reject(res, 400, "malformed multipart/form-data body");
+        }
+        if (!haveText) return Reject(res, 400, "the form has no field \"text\"");
         const QString text = HtmlToPlainText(QString::fromUtf8(html.data(), qsizetype(html.size())));
         const QByteArray utf8 = text.toUtf8();
         res.set_content(utf8.constData(), size_t(utf8.size()), "text/plain; charset=utf-8");

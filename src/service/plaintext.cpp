@@ -96,6 +96,7 @@ QString HtmlToPlainText(const QString &Html) {
         }
         if (tok.pieceType() != ptHtmlTag) continue;
         const TTagRole role = Roles[tok.tag()];
+        if (hiddenDepth > 0 && role != trHidden) continue;
         const bool start = tok.tagType() != ttEndTag;
         switch (role) {
         case trHead:
