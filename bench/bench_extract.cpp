@@ -75,6 +75,22 @@ void BM_ExtractSignificantText(benchmark::State &state) {
 }
 BENCHMARK(BM_ExtractSignificantText)->Unit(benchmark::kMillisecond);
 
+// Normalisation and shingling alone, over the extracted texts.
+void BM_NormalizeShingle(benchmark::State &state) {
+    if (!havePages(state)) return;
+    QList<QString> texts;
+    for (const QByteArray &page : pages()) texts << ExtractSignificantText(page).Text;
+    for (auto _ : state) {
+        for (const QString &t : texts) {
+            QString text = t;
+            NormalizeText(text);
+            benchmark::DoNotOptimize(BuildShingles(text, u"", 6, true));
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * totalBytes());
+}
+BENCHMARK(BM_NormalizeShingle)->Unit(benchmark::kMillisecond);
+
 // The tokenizer alone over the decoded pages, every tag reported.
 void BM_Tokenize(benchmark::State &state) {
     if (!havePages(state)) return;

@@ -389,15 +389,16 @@ void THtmlTokenizer::decodeText(const char16_t *From, const char16_t *To) {
     char16_t *d = fText.data();
     const bool fold = fNormalize && !fPreformatted;
     const bool toIsInputEnd = To == fEnd;
-    bool afterSpace = false; // the last character written is a folded space
+    char16_t *const base = d;
+    // When folding, every space written stands for whitespace, and whitespace
+    // right after it adds nothing.
+    auto afterSpace = [&] { return d > base && d[-1] == ' '; };
     const char16_t *p = From;
     auto put = [&](char32_t c) {
         if (fold && c <= 0x20) {
-            if (!afterSpace) *d++ = ' ';
-            afterSpace = true;
+            if (!afterSpace()) *d++ = ' ';
             return;
         }
-        afterSpace = false;
         if (c > 0xFFFF) {
             *d++ = char16_t(0xD800 + ((c - 0x10000) >> 10));
             *d++ = char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
@@ -408,19 +409,26 @@ void THtmlTokenizer::decodeText(const char16_t *From, const char16_t *To) {
     while (p < To) {
         const char16_t *run = p;
         if (fold) {
-            while (p < To && *p > 0x20 && *p != '&') ++p;
+            // Copy in bulk up to "&" or whitespace that folding changes: a
+            // single space between two other characters stays as it is.
+            for (; p < To; ++p) {
+                const char16_t c = *p;
+                if (c > 0x20) {
+                    if (c == '&') break;
+                    continue;
+                }
+                if (c != ' ' || p + 1 >= To || p[1] <= 0x20 || (p > run ? p[-1] <= 0x20 : afterSpace())) break;
+            }
         } else {
             p = find(p, To, '&');
         }
         if (p > run) {
             std::memcpy(d, run, std::size_t(p - run) * sizeof(char16_t));
             d += p - run;
-            afterSpace = false;
         }
         if (p >= To) break;
         if (*p != '&') { // a run of whitespace to fold
-            if (!afterSpace) *d++ = ' ';
-            afterSpace = true;
+            if (!afterSpace()) *d++ = ' ';
             while (p < To && *p <= 0x20) ++p;
             continue;
         }

@@ -127,6 +127,7 @@ TEST(HtmlTokenizer, WhitespaceAndPre) {
         {u"<pre/>a  b", u"<pre/>[a b]"},
         // References that stand for whitespace fold with it.
         {u"a&#32;&#10; &Tab;b&nbsp;c", u"[a b\u00a0c]"},
+        {u"a &#32;b a&#32; b a &#10; b", u"[a b a b a b]"},
         {u"<pre>a&#32;&#32;b</pre>", u"<pre>{a  b}</pre>"},
     };
     checkAll(cases);
