@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "codepages.h"
+#include "textscan.h"
 
 namespace corvane {
 
@@ -411,14 +412,7 @@ void THtmlTokenizer::decodeText(const char16_t *From, const char16_t *To) {
         if (fold) {
             // Copy in bulk up to "&" or whitespace that folding changes: a
             // single space between two other characters stays as it is.
-            for (; p < To; ++p) {
-                const char16_t c = *p;
-                if (c > 0x20) {
-                    if (c == '&') break;
-                    continue;
-                }
-                if (c != ' ' || p + 1 >= To || p[1] <= 0x20 || (p > run ? p[-1] <= 0x20 : afterSpace())) break;
-            }
+            p = textscan::findFoldStop(p, To, afterSpace());
         } else {
             p = find(p, To, '&');
         }

@@ -5,6 +5,7 @@
 
 #include "codepages.h"
 #include "htmltokenizer.h"
+#include "textscan.h"
 
 namespace corvane {
 
@@ -112,12 +113,15 @@ void appendText(QString &Output, const char16_t *B, const char16_t *E, bool Clea
     Output.resize(old + (E - B));
     char16_t *const begin = reinterpret_cast<char16_t *>(Output.data());
     char16_t *d = begin + old;
-    for (; B < E; ++B) {
-        char16_t c = *B;
-        if (c > ' ' && c != '.' && c != '!' && c != '?' && c != 0xA0) {
-            *d++ = c;
-            continue;
+    for (const char16_t *const start = B; B < E; ++B) {
+        if (B > start) { // copy in bulk up to the next character to look at
+            const char16_t *stop = textscan::findCleanStop(B, E, Clean);
+            std::memcpy(d, B, std::size_t(stop - B) * sizeof(char16_t));
+            d += stop - B;
+            B = stop;
+            if (B == E) break;
         }
+        char16_t c = *B;
         if (Clean && c == 0xA0) c = ' ';
         if (c == ' ') {
             if (Clean && d > begin && d[-1] == ' ') continue;
@@ -147,7 +151,7 @@ void lineFilter(QString &Buffer, QString &Output) {
     const char16_t *p = trimmed.utf16(), *const end = p + trimmed.size();
     for (;;) {
         const char16_t *b = p;
-        while (p < end && *p != '\r' && *p != '\n') ++p;
+        p = textscan::findEither(p, end, '\r', '\n');
         const char16_t *e = p;
         while (b < e && isLineBlank(*b)) ++b;
         while (e > b && isLineBlank(e[-1])) --e;
