@@ -21,9 +21,7 @@ inline char16_t asciiLower(char16_t c) { return char16_t(c - 'A') < 26 ? char16_
 
 // First occurrence of C in [From, To), or To.
 inline const char16_t *find(const char16_t *From, const char16_t *To, char16_t C) {
-    if (From >= To) return To;
-    const qsizetype i = QStringView(From, To).indexOf(QChar(C));
-    return i < 0 ? To : From + i;
+    return From >= To ? To : textscan::findChar(From, To, C);
 }
 
 // Does [P, To) begin with the ASCII word Lower, in any case?
@@ -70,6 +68,12 @@ struct TagTable {
     }
 };
 const TagTable Tags;
+
+THtmlTag lookupTag(std::uint64_t Key) {
+    for (std::uint32_t s = tagSlot(Key); Tags.keys[s]; s = (s + 1) & 511)
+        if (Tags.keys[s] == Key) return Tags.tags[s];
+    return htUnknown;
+}
 
 // ---- character references ---------------------------------------------------
 
@@ -196,9 +200,7 @@ THtmlTag THtmlTokenizer::tagFromName(QStringView Name) {
         if (!d) return htUnknown;
         key = key * 37 + d;
     }
-    for (std::uint32_t s = tagSlot(key); Tags.keys[s]; s = (s + 1) & 511)
-        if (Tags.keys[s] == key) return Tags.tags[s];
-    return htUnknown;
+    return lookupTag(key);
 }
 
 QLatin1StringView THtmlTokenizer::nameOfTag(THtmlTag Tag) {
@@ -284,8 +286,16 @@ bool THtmlTokenizer::readMarkup() {
     // A start or end tag.
     const bool end = c == '/';
     const char16_t *name = p + (end ? 2 : 1);
+    // The name, and its key for the table of known names on the way.
+    std::uint64_t key = keyDigit(*name);
+    bool keyed = true; // letters and digits only
     const char16_t *q = name + 1;
-    while (q < fEnd && (isAlnum(*q) || *q == '-' || *q == '_' || *q == ':' || *q == '.' || *q >= 0x80)) ++q;
+    for (; q < fEnd; ++q) {
+        const char16_t ch = *q;
+        if (const std::uint64_t d = keyDigit(ch)) key = key * 37 + d;
+        else if (ch == '-' || ch == '_' || ch == ':' || ch == '.' || ch >= 0x80) keyed = false;
+        else break;
+    }
     const char16_t *nameEnd = q;
     bool selfClosing = false;
     for (;;) {
@@ -322,7 +332,7 @@ bool THtmlTokenizer::readMarkup() {
     fPos = q;
     fPieceType = ptHtmlTag;
     fTagName = QStringView(name, nameEnd);
-    fTag = tagFromName(fTagName);
+    fTag = keyed && nameEnd - name <= MaxTagKeyLength ? lookupTag(key) : htUnknown;
     fTagType = end ? ttEndTag : selfClosing ? ttEmptyElementTag : ttStartTag;
     if (fTagType == ttStartTag) {
         if (fTag == htScript || fTag == htStyle || fTag == htTitle) fRawTextTag = fTag;

@@ -25,6 +25,16 @@ inline int firstLane(__m128i Mask) {
 }
 #endif
 
+// First position in [P, End) holding C, or End.
+inline const char16_t *findChar(const char16_t *P, const char16_t *End, char16_t C) {
+#if defined(__SSE2__)
+    for (; End - P >= 8; P += 8)
+        if (const int i = firstLane(eq(load(P), C)); i >= 0) return P + i;
+#endif
+    while (P < End && *P != C) ++P;
+    return P;
+}
+
 // First position in [P, End) holding A or B, or End.
 inline const char16_t *findEither(const char16_t *P, const char16_t *End, char16_t A, char16_t B) {
 #if defined(__SSE2__)

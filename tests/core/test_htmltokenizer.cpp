@@ -58,6 +58,7 @@ TEST(HtmlTokenizer, Pieces) {
         {u"<br/><BR /><hr/><p/>", u"<br/><br/><hr/><p/>"},
         {u"</br/>", u"</br>"},
         {u"<my-widget a=1>x</my-widget>", u"<?my-widget>[x]</?my-widget>"},
+        {u"<p-b><o:p><h1.b><Br5><svg:p>", u"<?p-b><?o:p><?h1.b><?Br5><?svg:p>"},
         // "<" starts markup only before "!", "?", a letter or "/" and a letter.
         {u"x < y", u"[x < y]"},
         {u"x <y", u"[x ]<?y>"},
