@@ -214,15 +214,23 @@ TExtractResult ExtractSignificantText(const QByteArray &Page) {
             if (sep == sepText && inside) buffer += piece;
             continue;
         }
-        bool lineBreakDue = false;
-        if (sep == sepText || sep == sepBlank) buffer += u' ';
-        else if (sep != sepNone) lineBreakDue = true;
+        const bool spaceFirst = sep == sepText || sep == sepBlank; // even when nothing is collected
+        const bool lineBreakDue = sep >= sepBreak;
         const bool pre = tok.isPreformatted();
         const QStringView text = pre ? piece : tok.trimmedText();
         sep = pre || piece.back().unicode() > 0x20 ? sepText : sepBlank;
-        if (!text.isEmpty() && inside) {
-            buffer += lineBreakDue ? QStringView(u"\r\n") : QStringView(u" ");
-            buffer += text;
+        const bool collect = !text.isEmpty() && inside;
+        // One resize for the space, the line break or space, and the text.
+        const qsizetype old = buffer.size();
+        const qsizetype add = spaceFirst + (collect ? (lineBreakDue ? 2 : 1) + text.size() : 0);
+        if (add == 0) continue;
+        buffer.resize(old + add);
+        char16_t *d = reinterpret_cast<char16_t *>(buffer.data()) + old;
+        if (spaceFirst) *d++ = ' ';
+        if (collect) {
+            if (lineBreakDue) *d++ = '\r', *d++ = '\n';
+            else *d++ = ' ';
+            std::memcpy(d, text.utf16(), std::size_t(text.size()) * sizeof(char16_t));
         }
     }
     const char16_t *rest = reinterpret_cast<const char16_t *>(buffer.constData());

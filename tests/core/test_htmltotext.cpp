@@ -211,11 +211,15 @@ TEST(ExtractSignificantText, LinearOnDegenerateInput) {
         QByteArray("</").repeated(mb / 2),
         QByteArray("<!").repeated(mb / 2),
         "<![CDATA[" + QByteArray(mb, ']'),
+        // One paragraph or heading of many pieces, never closed or closed.
+        "<p>" + QByteArray("a<b>b</b> ").repeated(mb / 10),
+        "<h1>" + QByteArray("a<b>b</b> ").repeated(mb / 10) + "</h1>",
+        "<pre>" + QByteArray("a b c d e f\n").repeated(mb / 12) + "</pre>",
     };
     for (const QByteArray &in : inputs) {
         const TExtractResult r = ExtractSignificantText(in);
         EXPECT_EQ(r.Code, 0);
-        EXPECT_LE(r.Text.size(), in.size());
+        EXPECT_LE(r.Text.size(), 2 * in.size());
     }
     // A page of 1 MB of paragraphs of five words each is taken whole.
     const QByteArray para = "<p>one two three four five</p>";
