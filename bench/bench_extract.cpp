@@ -75,6 +75,15 @@ void BM_ExtractSignificantText(benchmark::State &state) {
 }
 BENCHMARK(BM_ExtractSignificantText)->Unit(benchmark::kMillisecond);
 
+// Charset detection and decoding alone.
+void BM_DecodePage(benchmark::State &state) {
+    if (!havePages(state)) return;
+    for (auto _ : state)
+        for (const QByteArray &page : pages()) benchmark::DoNotOptimize(DecodePage(page, DetectCharset(page).Charset));
+    state.SetBytesProcessed(state.iterations() * totalBytes());
+}
+BENCHMARK(BM_DecodePage)->Unit(benchmark::kMillisecond);
+
 // Normalisation and shingling alone, over the extracted texts.
 void BM_NormalizeShingle(benchmark::State &state) {
     if (!havePages(state)) return;

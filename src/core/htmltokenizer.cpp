@@ -324,8 +324,8 @@ bool THtmlTokenizer::readMarkup() {
             if (q < fEnd && (*q == '"' || *q == '\'')) {
                 const char16_t *close = find(q + 1, fEnd, *q);
                 q = close == fEnd ? fEnd : close + 1;
-            } else {
-                while (q < fEnd && !isSpace(*q) && *q != '>') ++q;
+            } else { // unquoted; a final "/>" still makes the empty-element form
+                while (q < fEnd && !isSpace(*q) && *q != '>' && !(*q == '/' && q + 1 < fEnd && q[1] == '>')) ++q;
             }
         }
     }

@@ -72,7 +72,8 @@ TEST(HtmlTokenizer, Pieces) {
         // Quoted attribute values may hold ">" and quotes of the other kind.
         {u"<a title=\"1 > 0\" alt='\"<p>'>t</a>", u"<a>[t]</a>"},
         {u"<a b=c>d>e</a>", u"<a>[d>e]</a>"},
-        {u"<img src=x/>t", u"<img>[t]"},
+        {u"<img src=x/>t", u"<img/>[t]"},
+        {u"<a href=/x/ title=\"a/>b\">t", u"<a>[t]"},
         {u"<img src=\"x\"/>t", u"<img/>[t]"},
         // script, style and title contents are one unreported piece each.
         {u"<script>if (a<b) x='</p>';</script>t", u"<script></script>[t]"},
