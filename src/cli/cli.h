@@ -46,5 +46,6 @@ struct Command {
 };
 
 extern const Command CompareCommand;
+extern const Command ExtractCommand;
 
 } // namespace corvane::cli
