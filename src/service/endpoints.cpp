@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -25,7 +26,11 @@ QString ReadKey(QSettings &Ini, const char *Key) {
 
 } // namespace
 
-QString AppDir() { return QCoreApplication::applicationDirPath() + u'/'; }
+QString AppDir() {
+    // Command-line programs may run without an application object.
+    if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath() + u'/';
+    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath() + u'/';
+}
 
 TPlainTextEndpoints ResolvePlainTextEndpoints(const QString &IniPath, QString *Error) {
     TPlainTextEndpoints ep;
