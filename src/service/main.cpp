@@ -2,6 +2,8 @@
 #include <csignal>
 #include <cstdio>
 
+#include <malloc.h>
+
 #include <QString>
 #include <QStringList>
 
@@ -62,6 +64,12 @@ int main(int argc, char **argv) {
     if (options.Host.startsWith(u'[') && options.Host.endsWith(u']')) options.Host = options.Host.mid(1, options.Host.size() - 2);
     if (options.CertFile.isEmpty() != options.KeyFile.isEmpty())
         return UsageError(QStringLiteral("--cert and --key go together"));
+
+    // Every request allocates a few buffers of about the page's size; keep
+    // them in the heap instead of mapping and unmapping pages each time.
+    mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    mallopt(M_TOP_PAD, 16 << 20);
 
     // The signals are taken by sigwait below, never delivered to a thread.
     sigset_t stopSignals;

@@ -1,6 +1,7 @@
 #include "service/plaintext.h"
 
 #include <array>
+#include <vector>
 
 #include "core/htmltokenizer.h"
 
@@ -35,43 +36,52 @@ constexpr std::array<TTagRole, htTagCount> MakeRoles() {
 }
 constexpr std::array<TTagRole, htTagCount> Roles = MakeRoles();
 
+// Writes the lines straight into one buffer: a line is trimmed or taken
+// back when it ends, so nothing is copied twice.
 class TTextBuilder {
 public:
+    explicit TTextBuilder(qsizetype Capacity) : fBuf(size_t(Capacity) + 16) {}
     void Append(QStringView Text) {
-        for (QChar c : Text) {
-            char16_t u = c.unicode();
+        for (const char16_t *p = Text.utf16(), *end = p + Text.size(); p != end; ++p) {
+            char16_t u = *p;
             if (u == 0xA0) u = u' ';
-            if (u == u'\n' || u == u'\r') { // only in pre-formatted text
-                EndLine();
-                continue;
-            }
             if (u <= 0x20) {
+                if (u == u'\n' || u == u'\r') { // only in pre-formatted text
+                    EndLine();
+                    continue;
+                }
                 // One space between words, none at the start of a line.
-                if (fLine.isEmpty() || fLine.back().unicode() <= 0x20) continue;
+                if (fLen == fLineStart || fBuf[fLen - 1] == u' ') continue;
                 u = u' ';
             }
-            fLine += QChar(u);
+            Put(u);
         }
     }
     void Separate() {
-        if (!fLine.isEmpty() && fLine.back() != u' ') fLine += u' ';
+        if (fLen != fLineStart && fBuf[fLen - 1] != u' ') Put(u' ');
     }
     void EndLine() {
-        qsizetype e = fLine.size();
-        while (e > 0 && fLine[e - 1].unicode() <= 0x20) --e;
-        if (e > 0) {
-            fOut += QStringView(fLine).first(e);
-            fOut += u'\n';
-        }
-        fLine.clear();
+        while (fLen > fLineStart && fBuf[fLen - 1] == u' ') --fLen;
+        if (fLen == fLineStart) return;
+        Put(u'\n');
+        fLineStart = fLen;
     }
     QString Result() {
         EndLine();
-        return fOut.isEmpty() ? QStringLiteral("1\n") : fOut;
+        if (fLen == 0) return QStringLiteral("1\n");
+        return QString::fromUtf16(fBuf.data(), qsizetype(fLen));
     }
 
 private:
-    QString fOut, fLine;
+    void Put(char16_t C) {
+        if (fLen == fBuf.size()) fBuf.resize(fBuf.size() * 2);
+        fBuf[fLen++] = C;
+    }
+
+    // Lines go straight into one buffer; a line is trimmed or taken back when
+    // it ends, so nothing is copied twice.
+    std::vector<char16_t> fBuf;
+    size_t fLen = 0, fLineStart = 0;
 };
 
 } // namespace
@@ -80,7 +90,7 @@ QString HtmlToPlainText(const QString &Html) {
     THtmlTokenizer tok;
     tok.setInput(Html);
     tok.setReportAllTags();
-    TTextBuilder text;
+    TTextBuilder text(Html.size());
     bool inHead = false;
     int hiddenDepth = 0;
     while (tok.ParseNextPiece()) {
