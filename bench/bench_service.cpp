@@ -38,13 +38,17 @@ constexpr qsizetype PageBytes = 100 * 1024;
 
 QByteArray loadPage() {
     const char *given = std::getenv("CORVANE_BENCH_PAGE");
-    QFile f(given ? QString::fromLocal8Bit(given) : QStringLiteral("/usr/share/doc/nodejs/api/fs.html"));
+    QFile f(given ? QString::fromLocal8Bit(given)
+                  : QStringLiteral("/usr/share/doc/nodejs/api/fs.html"));
     QByteArray page;
     if (f.open(QIODevice::ReadOnly)) page = f.read(PageBytes);
     while (page.size() < PageBytes) // generated: sections of headings, paragraphs, lists and tables
-        page += "<h2>Section heading</h2><p>Some <b>bold</b> text with a <a href=\"x.html\">link</a> and "
-                "&amp; entities &lt;like&gt; these, in a paragraph of moderate length.</p><ul><li>first item</li>"
-                "<li>second <code>item</code></li></ul><table><tr><td>cell</td><td>cell</td></tr></table>\n";
+        page += "<h2>Section heading</h2><p>Some <b>bold</b> text with a <a "
+                "href=\"x.html\">link</a> and "
+                "&amp; entities &lt;like&gt; these, in a paragraph of moderate "
+                "length.</p><ul><li>first item</li>"
+                "<li>second "
+                "<code>item</code></li></ul><table><tr><td>cell</td><td>cell</td></tr></table>\n";
     page.truncate(PageBytes);
     return page;
 }
@@ -69,7 +73,8 @@ bool StartService() {
     posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     const char *argv[] = {CORVANE_PLAINTEXT, "--listen", "127.0.0.1:0", nullptr};
-    const int rc = posix_spawn(&ServicePid, CORVANE_PLAINTEXT, &actions, nullptr, const_cast<char **>(argv), environ);
+    const int rc = posix_spawn(&ServicePid, CORVANE_PLAINTEXT, &actions, nullptr,
+                               const_cast<char **>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (rc != 0) return false;
@@ -147,7 +152,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "corvane_bench_service: cannot start %s\n", CORVANE_PLAINTEXT);
         return 1;
     }
-    std::fprintf(stderr, "service: %s, page: %lld bytes\n", qPrintable(ServiceUrl), static_cast<long long>(Page.size()));
+    std::fprintf(stderr, "service: %s, page: %lld bytes\n", qPrintable(ServiceUrl),
+                 static_cast<long long>(Page.size()));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     StopService();

@@ -45,13 +45,15 @@ std::optional<QByteArray> downloadPage(const QString &url, const QString &userAg
     try {
         curl->Perform();
     } catch (const ECurl &e) {
-        printErr(QString::asprintf(_("URL %d: ОШИБКА отправки запроса: %s").toUtf8().constData(), 1, e.what()));
+        printErr(QString::asprintf(_("URL %d: ОШИБКА отправки запроса: %s").toUtf8().constData(), 1,
+                                   e.what()));
         return std::nullopt;
     }
     const long code = curl->ResponseCode();
     if (code != 200) {
-        printErr(QString::asprintf(_("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d").toUtf8().constData(), 1,
-                                   int(code)));
+        printErr(QString::asprintf(
+            _("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d").toUtf8().constData(), 1,
+            int(code)));
         return std::nullopt;
     }
     return curl->ResponseBody();
@@ -66,9 +68,11 @@ int runExtract(const QStringList &argv) {
     const QStringList sources = args.positionals();
     if (sources.size() != 1) throw UsageError{QStringLiteral("extract needs one file or URL")};
     if (!givenEndpoints.isEmpty() && givenEndpoints.size() != 2)
-        throw UsageError{QStringLiteral("--endpoint must be given twice (two service addresses) or not at all")};
+        throw UsageError{
+            QStringLiteral("--endpoint must be given twice (two service addresses) or not at all")};
     if (!givenEndpoints.isEmpty() && alg == 2)
-        throw UsageError{QStringLiteral("--endpoint is for the plain-text service algorithm (--alg 1)")};
+        throw UsageError{
+            QStringLiteral("--endpoint is for the plain-text service algorithm (--alg 1)")};
 
     const TCurlGlobal curlGlobal;
     QString source = sources.front();
@@ -78,7 +82,8 @@ int runExtract(const QStringList &argv) {
         if (!got) return ExitHttp;
         page = *got;
     } else {
-        if (source.startsWith(QLatin1StringView("file://"), Qt::CaseInsensitive)) source = source.mid(7);
+        if (source.startsWith(QLatin1StringView("file://"), Qt::CaseInsensitive))
+            source = source.mid(7);
         page = readPage(source);
     }
 
@@ -99,7 +104,8 @@ int runExtract(const QStringList &argv) {
         }
         result = GetPlainTextFromService(page, endpoints);
         if (result.Code < 0) {
-            printErr(QString::asprintf(_("URL %d: ОШИБКА анализа страницы: %d").toUtf8().constData(), 1, result.Code));
+            printErr(QString::asprintf(
+                _("URL %d: ОШИБКА анализа страницы: %d").toUtf8().constData(), 1, result.Code));
             printErr(result.Text);
             return ExitFailure;
         }

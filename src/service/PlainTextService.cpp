@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include <httplib.h>
@@ -36,7 +36,9 @@ struct TPlainTextService::TImpl {
 
 TPlainTextService::TPlainTextService() : fImpl(std::make_unique<TImpl>()) {}
 
-TPlainTextService::~TPlainTextService() { Stop(); }
+TPlainTextService::~TPlainTextService() {
+    Stop();
+}
 
 bool TPlainTextService::Start(const TPlainTextServiceOptions &Options, QString *Error) {
     auto fail = [&](const QString &Reason) {
@@ -49,10 +51,11 @@ bool TPlainTextService::Start(const TPlainTextServiceOptions &Options, QString *
     if (tls) {
         if (Options.CertFile.isEmpty() || Options.KeyFile.isEmpty())
             return fail(QStringLiteral("HTTPS needs both a certificate and a key"));
-        auto server = std::make_unique<httplib::SSLServer>(Options.CertFile.toLocal8Bit().constData(),
-                                                           Options.KeyFile.toLocal8Bit().constData());
+        auto server = std::make_unique<httplib::SSLServer>(
+            Options.CertFile.toLocal8Bit().constData(), Options.KeyFile.toLocal8Bit().constData());
         if (!server->is_valid())
-            return fail(QStringLiteral("cannot load the certificate %1 or the key %2").arg(Options.CertFile, Options.KeyFile));
+            return fail(QStringLiteral("cannot load the certificate %1 or the key %2")
+                            .arg(Options.CertFile, Options.KeyFile));
         fImpl->Server = std::move(server);
     } else {
         fImpl->Server = std::make_unique<httplib::Server>();
@@ -111,7 +114,8 @@ bool TPlainTextService::Start(const TPlainTextServiceOptions &Options, QString *
             return Reject(res, 400, "malformed multipart/form-data body");
         }
         if (!haveText) return Reject(res, 400, "the form has no field \"text\"");
-        const QString text = HtmlToPlainText(QString::fromUtf8(html.data(), qsizetype(html.size())));
+        const QString text =
+            HtmlToPlainText(QString::fromUtf8(html.data(), qsizetype(html.size())));
         const QByteArray utf8 = text.toUtf8();
         res.set_content(utf8.constData(), size_t(utf8.size()), "text/plain; charset=utf-8");
     });
@@ -120,15 +124,18 @@ bool TPlainTextService::Start(const TPlainTextServiceOptions &Options, QString *
     svr.set_error_handler([](const httplib::Request &, httplib::Response &res) {
         if (!res.body.empty()) return;
         switch (res.status) {
-        case 413: return Reject(res, 413, "the request is larger than the service accepts");
-        case 404: return Reject(res, 404, "not found; POST / or GET /health");
-        case 400: return Reject(res, 400, "malformed request");
-        default: return Reject(res, res.status, "request failed");
+        case 413:
+            return Reject(res, 413, "the request is larger than the service accepts");
+        case 404:
+            return Reject(res, 404, "not found; POST / or GET /health");
+        case 400:
+            return Reject(res, 400, "malformed request");
+        default:
+            return Reject(res, res.status, "request failed");
         }
     });
-    svr.set_exception_handler([](const httplib::Request &, httplib::Response &res, std::exception_ptr) {
-        Reject(res, 500, "internal error");
-    });
+    svr.set_exception_handler([](const httplib::Request &, httplib::Response &res,
+                                 std::exception_ptr) { Reject(res, 500, "internal error"); });
     if (Options.LogRequests) {
         svr.set_pre_routing_handler([](const httplib::Request &, httplib::Response &) {
             RequestStart = Clock::now();
@@ -136,10 +143,13 @@ bool TPlainTextService::Start(const TPlainTextServiceOptions &Options, QString *
         });
         svr.set_logger([](const httplib::Request &req, const httplib::Response &res) {
             const auto ms =
-                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - RequestStart).count();
-            const unsigned long long in = std::strtoull(req.get_header_value("Content-Length").c_str(), nullptr, 10);
-            std::fprintf(stderr, "%s %s %s %d in=%llu out=%zu %lld ms\n", req.remote_addr.c_str(), req.method.c_str(),
-                         req.path.c_str(), res.status, in, res.body.size(), static_cast<long long>(ms));
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - RequestStart)
+                    .count();
+            const unsigned long long in =
+                std::strtoull(req.get_header_value("Content-Length").c_str(), nullptr, 10);
+            std::fprintf(stderr, "%s %s %s %d in=%llu out=%zu %lld ms\n", req.remote_addr.c_str(),
+                         req.method.c_str(), req.path.c_str(), res.status, in, res.body.size(),
+                         static_cast<long long>(ms));
         });
     }
 
@@ -152,7 +162,8 @@ bool TPlainTextService::Start(const TPlainTextServiceOptions &Options, QString *
         return fail(QStringLiteral("cannot listen on %1:%2").arg(Options.Host).arg(port));
     }
     fImpl->Port = port;
-    const QString hostPart = Options.Host.contains(u':') ? u'[' + Options.Host + u']' : Options.Host;
+    const QString hostPart =
+        Options.Host.contains(u':') ? u'[' + Options.Host + u']' : Options.Host;
     fImpl->Url = QStringLiteral("%1://%2:%3/").arg(tls ? u"https" : u"http", hostPart).arg(port);
     fImpl->Finished = false;
     fImpl->Thread = std::thread([&svr, impl = fImpl.get()] {
@@ -172,10 +183,16 @@ void TPlainTextService::Stop() {
     fImpl->Server.reset();
 }
 
-bool TPlainTextService::IsRunning() const { return fImpl->Thread.joinable(); }
+bool TPlainTextService::IsRunning() const {
+    return fImpl->Thread.joinable();
+}
 
-int TPlainTextService::Port() const { return fImpl->Port; }
+int TPlainTextService::Port() const {
+    return fImpl->Port;
+}
 
-QString TPlainTextService::Url() const { return fImpl->Url; }
+QString TPlainTextService::Url() const {
+    return fImpl->Url;
+}
 
 } // namespace corvane

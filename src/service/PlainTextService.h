@@ -32,7 +32,7 @@ public:
     // Stops accepting, finishes the requests in progress and joins.
     void Stop();
     bool IsRunning() const;
-    int Port() const;   // the bound port
+    int Port() const;    // the bound port
     QString Url() const; // "http://HOST:PORT/" or "https://..."
 
 private:

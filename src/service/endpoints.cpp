@@ -49,7 +49,8 @@ TPlainTextEndpoints ResolvePlainTextEndpoints(const QString &IniPath, QString *E
         QString why;
         if (!service->Start(TPlainTextServiceOptions{}, &why)) {
             service.reset();
-            if (Error) *Error = QStringLiteral("cannot start the embedded plain-text service: ") + why;
+            if (Error)
+                *Error = QStringLiteral("cannot start the embedded plain-text service: ") + why;
             return {};
         }
     }

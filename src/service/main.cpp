@@ -44,14 +44,18 @@ int main(int argc, char **argv) {
             return UsageError(QStringLiteral("unknown argument %1").arg(a));
         if (i + 1 >= args.size()) return UsageError(QStringLiteral("%1 needs a value").arg(a));
         const QString v = args[++i];
-        if (a == u"--listen") listen = v;
-        else if (a == u"--cert") options.CertFile = v;
-        else if (a == u"--key") options.KeyFile = v;
+        if (a == u"--listen")
+            listen = v;
+        else if (a == u"--cert")
+            options.CertFile = v;
+        else if (a == u"--key")
+            options.KeyFile = v;
         else {
             bool ok = false;
             options.Threads = v.toInt(&ok);
             if (!ok || options.Threads < 1 || options.Threads > 1024)
-                return UsageError(QStringLiteral("--threads must be a whole number from 1 to 1024"));
+                return UsageError(
+                    QStringLiteral("--threads must be a whole number from 1 to 1024"));
         }
     }
     if (listen.isEmpty()) return UsageError(QStringLiteral("--listen HOST:PORT is required"));
@@ -61,7 +65,8 @@ int main(int argc, char **argv) {
     if (colon <= 0 || !portOk || port < 0 || port > 65535)
         return UsageError(QStringLiteral("--listen needs HOST:PORT, not \"%1\"").arg(listen));
     options.Host = listen.left(colon);
-    if (options.Host.startsWith(u'[') && options.Host.endsWith(u']')) options.Host = options.Host.mid(1, options.Host.size() - 2);
+    if (options.Host.startsWith(u'[') && options.Host.endsWith(u']'))
+        options.Host = options.Host.mid(1, options.Host.size() - 2);
     if (options.CertFile.isEmpty() != options.KeyFile.isEmpty())
         return UsageError(QStringLiteral("--cert and --key go together"));
 
@@ -85,7 +90,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "corvane-plaintext: %s\n", error.toLocal8Bit().constData());
         return 1;
     }
-    std::fprintf(stderr, "corvane-plaintext: listening on %s\n", service.Url().toLocal8Bit().constData());
+    std::fprintf(stderr, "corvane-plaintext: listening on %s\n",
+                 service.Url().toLocal8Bit().constData());
     int sig = 0;
     sigwait(&stopSignals, &sig);
     service.Stop();

@@ -10,22 +10,25 @@ namespace corvane {
 namespace {
 
 enum TTagRole : std::uint8_t {
-    trInline,    // joins its text to its neighbours
-    trBlock,     // ends a line at its start and at its end
-    trCell,      // sets its text apart from the neighbouring cells
-    trHidden,    // template, noscript: nothing inside is shown
-    trHead,      // head: nothing inside is shown
-    trHeadOnly,  // may stand in the head without ending it
+    trInline,   // joins its text to its neighbours
+    trBlock,    // ends a line at its start and at its end
+    trCell,     // sets its text apart from the neighbouring cells
+    trHidden,   // template, noscript: nothing inside is shown
+    trHead,     // head: nothing inside is shown
+    trHeadOnly, // may stand in the head without ending it
 };
 
 constexpr std::array<TTagRole, htTagCount> MakeRoles() {
     std::array<TTagRole, htTagCount> r{};
-    for (THtmlTag t : {htAddress, htArticle, htAside, htBlockquote, htBody, htBr, htCaption, htCenter, htDd,
-                       htDetails, htDialog, htDir, htDiv, htDl, htDt, htFieldset, htFigcaption, htFigure, htFooter,
-                       htForm, htFrameset, htH1, htH2, htH3, htH4, htH5, htH6, htHeader, htHgroup, htHr, htHtml,
-                       htLegend, htLi, htListing, htMain, htMenu, htNav, htOl, htP, htPlaintext, htPre, htSearch,
-                       htSection, htSummary, htTable, htTbody, htTfoot, htThead, htTr, htUl, htXmp, htOption,
-                       htTextarea, htSelect, htIframe})
+    for (THtmlTag t :
+         {htAddress, htArticle,  htAside,      htBlockquote, htBody,      htBr,      htCaption,
+          htCenter,  htDd,       htDetails,    htDialog,     htDir,       htDiv,     htDl,
+          htDt,      htFieldset, htFigcaption, htFigure,     htFooter,    htForm,    htFrameset,
+          htH1,      htH2,       htH3,         htH4,         htH5,        htH6,      htHeader,
+          htHgroup,  htHr,       htHtml,       htLegend,     htLi,        htListing, htMain,
+          htMenu,    htNav,      htOl,         htP,          htPlaintext, htPre,     htSearch,
+          htSection, htSummary,  htTable,      htTbody,      htTfoot,     htThead,   htTr,
+          htUl,      htXmp,      htOption,     htTextarea,   htSelect,    htIframe})
         r[t] = trBlock;
     r[htTd] = r[htTh] = trCell;
     r[htTemplate] = r[htNoscript] = trHidden;
@@ -113,15 +116,19 @@ QString HtmlToPlainText(const QString &Html) {
             inHead = start && tok.tagType() == ttStartTag;
             break;
         case trHidden:
-            if (tok.tagType() == ttStartTag) ++hiddenDepth;
-            else if (tok.tagType() == ttEndTag && hiddenDepth > 0) --hiddenDepth;
+            if (tok.tagType() == ttStartTag)
+                ++hiddenDepth;
+            else if (tok.tagType() == ttEndTag && hiddenDepth > 0)
+                --hiddenDepth;
             break;
         case trHeadOnly:
             break;
         default:
             if (inHead && start) inHead = false; // a body element ends the head
-            if (role == trBlock) text.EndLine();
-            else if (role == trCell) text.Separate();
+            if (role == trBlock)
+                text.EndLine();
+            else if (role == trCell)
+                text.Separate();
             break;
         }
     }

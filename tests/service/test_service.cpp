@@ -33,14 +33,21 @@ TAnswer PostText(const QString &Url, const QByteArray &Html) {
     field->Name("text").ContentRaw(Html);
     form->Add(field);
     ICurl c = NewCurl();
-    c->SetUrl(Url).SetOpt(CURLOPT_POST, 1).SetForm(form).SetOpt(CURLOPT_SSL_VERIFYPEER, 0).SwitchRecvToString();
+    c->SetUrl(Url)
+        .SetOpt(CURLOPT_POST, 1)
+        .SetForm(form)
+        .SetOpt(CURLOPT_SSL_VERIFYPEER, 0)
+        .SwitchRecvToString();
     c->Perform();
     return {c->ResponseCode(), c->ResponseBody()};
 }
 
 TAnswer Get(const QString &Url) {
     ICurl c = NewCurl();
-    c->SetUrl(Url).SetOpt(CURLOPT_SSL_VERIFYPEER, 0).SetOpt(CURLOPT_SSL_VERIFYHOST, 0).SwitchRecvToString();
+    c->SetUrl(Url)
+        .SetOpt(CURLOPT_SSL_VERIFYPEER, 0)
+        .SetOpt(CURLOPT_SSL_VERIFYHOST, 0)
+        .SwitchRecvToString();
     c->Perform();
     return {c->ResponseCode(), c->ResponseBody()};
 }
@@ -62,14 +69,17 @@ protected:
 } // namespace
 
 TEST_F(ServiceHttp, AnswersTheVisibleTextAndHealth) {
-    const TAnswer a = PostText(service.Url(), "<html><head><title>T</title></head><body><h1>Заголовок</h1>"
-                                              "<p>Первый абзац &amp; <b>жирный</b></p></body></html>");
+    const TAnswer a =
+        PostText(service.Url(), "<html><head><title>T</title></head><body><h1>Заголовок</h1>"
+                                "<p>Первый абзац &amp; <b>жирный</b></p></body></html>");
     EXPECT_EQ(a.Status, 200);
     EXPECT_EQ(QString::fromUtf8(a.Body), u"Заголовок\nПервый абзац & жирный\n");
     EXPECT_EQ(PostText(service.Url(), "<script>x</script>").Body, "1\n");
 
-    auto res = Client().Post("/", "--b\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\n<p>\xC3\x9C</p>\r\n--b--\r\n",
-                        "multipart/form-data; boundary=b");
+    auto res = Client().Post(
+        "/",
+        "--b\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\n<p>\xC3\x9C</p>\r\n--b--\r\n",
+        "multipart/form-data; boundary=b");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 200);
     EXPECT_EQ(res->body, "\xC3\x9C\n");
@@ -89,10 +99,14 @@ TEST_F(ServiceHttp, BadRequestsGetAStatusAndAReason) {
         int status;
     } const cases[] = {
         {"not a form", "text/html", "<p>x</p>", 400},
-        {"no field text", "multipart/form-data; boundary=b", "--b\r\nContent-Disposition: form-data; name=\"page\"\r\n\r\nx\r\n--b--\r\n", 400},
-        {"no boundary", "multipart/form-data", "--b\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\nx\r\n--b--\r\n", 400},
-        {"no closing boundary", "multipart/form-data; boundary=b", "--b\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\nx", 400},
-        {"other boundary", "multipart/form-data; boundary=a", "--b\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\nx\r\n--b--\r\n", 400},
+        {"no field text", "multipart/form-data; boundary=b",
+         "--b\r\nContent-Disposition: form-data; name=\"page\"\r\n\r\nx\r\n--b--\r\n", 400},
+        {"no boundary", "multipart/form-data",
+         "--b\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\nx\r\n--b--\r\n", 400},
+        {"no closing boundary", "multipart/form-data; boundary=b",
+         "--b\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\nx", 400},
+        {"other boundary", "multipart/form-data; boundary=a",
+         "--b\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\nx\r\n--b--\r\n", 400},
         {"no part headers", "multipart/form-data; boundary=b", "--b\r\n\r\nx\r\n--b--\r\n", 400},
         {"empty", "multipart/form-data; boundary=b", "", 400},
     };
@@ -134,8 +148,19 @@ TEST_F(ServiceHttp, OversizedBodiesGet413) {
 TEST_F(ServiceHttp, RandomBodiesNeverBringItDown) {
     httplib::Client client = Client();
     std::mt19937 rng(7);
-    const std::string parts[] = {"--b", "\r\n", "Content-Disposition: form-data; name=\"text\"", "; filename=\"f\"",
-                                 "Content-Type: text/html", "<p>", "x", "--b--", "--", "\r\n\r\n", ":", "\"", "\0"};
+    const std::string parts[] = {"--b",
+                                 "\r\n",
+                                 "Content-Disposition: form-data; name=\"text\"",
+                                 "; filename=\"f\"",
+                                 "Content-Type: text/html",
+                                 "<p>",
+                                 "x",
+                                 "--b--",
+                                 "--",
+                                 "\r\n\r\n",
+                                 ":",
+                                 "\"",
+                                 "\0"};
     for (int round = 0; round < 300; ++round) {
         std::string body;
         const int n = int(rng() % 40);
@@ -181,7 +206,8 @@ TEST(ServiceLifecycle, ServesHttpsWithAGivenCertificate) {
     ASSERT_TRUE(service.Start(options));
     ASSERT_TRUE(service.Url().startsWith(u"https://127.0.0.1:"));
     // The program's client switches only the certificate check off.
-    const TExtractResult r = GetPlainTextFromService("<p>over TLS</p>", {service.Url(), service.Url()});
+    const TExtractResult r =
+        GetPlainTextFromService("<p>over TLS</p>", {service.Url(), service.Url()});
     EXPECT_EQ(r.Code, -1) << "the host name check stays on, and the certificate names localhost";
     const QString byName = QStringLiteral("https://localhost:%1/").arg(service.Port());
     const TExtractResult ok = GetPlainTextFromService("<p>over TLS</p>", {byName, byName});
@@ -197,7 +223,8 @@ TEST(ServiceEndpoints, SettingsOrEmbeddedServices) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text);
     };
-    write("[PARAMS]\nlang=en\nplaintext-endpoint-1=https://a.example:8443/\nplaintext-endpoint-2=https://b.example/x\n");
+    write("[PARAMS]\nlang=en\nplaintext-endpoint-1=https://a.example:8443/"
+          "\nplaintext-endpoint-2=https://b.example/x\n");
     TPlainTextEndpoints ep = ResolvePlainTextEndpoints(ini);
     EXPECT_EQ(ep.First, u"https://a.example:8443/");
     EXPECT_EQ(ep.Second, u"https://b.example/x");
@@ -215,7 +242,8 @@ TEST(ServiceEndpoints, SettingsOrEmbeddedServices) {
     EXPECT_TRUE(loopback.match(ep.First).hasMatch()) << ep.First.toStdString();
     EXPECT_TRUE(loopback.match(ep.Second).hasMatch()) << ep.Second.toStdString();
     EXPECT_NE(ep.First, ep.Second);
-    const TPlainTextEndpoints again = ResolvePlainTextEndpoints(dir.filePath(QStringLiteral("missing.ini")));
+    const TPlainTextEndpoints again =
+        ResolvePlainTextEndpoints(dir.filePath(QStringLiteral("missing.ini")));
     EXPECT_EQ(again.First, ep.First);
     EXPECT_EQ(again.Second, ep.Second);
     for (const QString &url : {ep.First, ep.Second}) {
@@ -229,14 +257,16 @@ TEST(ServiceEndpoints, SettingsOrEmbeddedServices) {
 
 TEST(ServiceProgram, ListensLogsAndStops) {
     QProcess p;
-    p.start(QStringLiteral(CORVANE_PLAINTEXT), {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                                                QStringLiteral("--threads"), QStringLiteral("2")});
+    p.start(QStringLiteral(CORVANE_PLAINTEXT),
+            {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--threads"),
+             QStringLiteral("2")});
     ASSERT_TRUE(p.waitForStarted());
     p.setReadChannel(QProcess::StandardError);
     QByteArray err;
     while (!err.contains('\n') && p.waitForReadyRead(10000)) err += p.readAllStandardError();
     const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("listening on (http://127\\.0\\.0\\.1:\\d+/)")).match(QString::fromUtf8(err));
+        QRegularExpression(QStringLiteral("listening on (http://127\\.0\\.0\\.1:\\d+/)"))
+            .match(QString::fromUtf8(err));
     ASSERT_TRUE(m.hasMatch()) << err.toStdString();
     const QString url = m.captured(1);
     EXPECT_EQ(PostText(url, "<p>one</p>two").Body, "one\ntwo\n");
@@ -247,7 +277,10 @@ TEST(ServiceProgram, ListensLogsAndStops) {
     EXPECT_EQ(p.exitCode(), 0);
     err += p.readAllStandardError();
     const QString log = QString::fromUtf8(err);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("\n127\\.0\\.0\\.1 POST / 200 in=\\d+ out=8 \\d+ ms\n")).match(log).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("\n127\\.0\\.0\\.1 POST / 200 in=\\d+ out=8 \\d+ ms\n"))
+            .match(log)
+            .hasMatch())
         << err.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("GET /health 200 in=0 out=3 "))) << err.toStdString();
 }
@@ -257,8 +290,10 @@ TEST(ServiceProgram, RejectsBadArguments) {
         {},
         {QStringLiteral("--listen"), QStringLiteral("nowhere")},
         {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:99999")},
-        {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--cert"), QStringLiteral("c.pem")},
-        {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--threads"), QStringLiteral("0")},
+        {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--cert"),
+         QStringLiteral("c.pem")},
+        {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--threads"),
+         QStringLiteral("0")},
         {QStringLiteral("--bogus")},
     };
     for (const QStringList &args : bad) {
