@@ -122,9 +122,10 @@ void appendText(QString &Output, const char16_t *B, const char16_t *E, bool Clea
             if (B == E) break;
         }
         char16_t c = *B;
-        if (Clean && c == 0xA0) c = ' ';
-        if (c == ' ') {
-            if (Clean && d > begin && d[-1] == ' ') continue;
+        if (Clean && (c == ' ' || c == 0xA0)) { // a run of blanks becomes one space
+            while (B + 1 < E && (B[1] == ' ' || B[1] == 0xA0)) ++B;
+            if (d > begin && d[-1] == ' ') continue;
+            c = ' ';
         } else if ((c == '.' || c == '!' || c == '?') && d > begin && d[-1] == ' ') {
             --d;
         }
