@@ -12,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
-#include <QSettings>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -22,6 +21,7 @@
 #include "engine/runcontroller.h"
 #include "engine/urlimport.h"
 #include "net/CurlEasy.h"
+#include "service/endpoints.h"
 
 namespace corvane::cli {
 
@@ -142,17 +142,15 @@ QByteArray tasksJson(const TURLTaskInfoList &List) {
     return out;
 }
 
-// The two plain-text service addresses: the options, else the settings file.
+// The two plain-text service addresses: the options, else the settings file,
+// else services started inside this command.
 TPlainTextEndpoints endpoints(const QStringList &Given) {
     if (Given.size() == 2) return {Given[0], Given[1]};
-    if (!Given.isEmpty()) throw UsageError{QStringLiteral("--endpoint must be given twice (two service addresses)")};
-    QSettings ini(QCoreApplication::applicationDirPath() + QStringLiteral("/Corvane.ini"), QSettings::IniFormat);
-    const QString first = ini.value(QStringLiteral("PARAMS/plaintext-endpoint-1")).toString();
-    const QString second = ini.value(QStringLiteral("PARAMS/plaintext-endpoint-2")).toString();
-    if (first.isEmpty() || second.isEmpty())
-        throw UsageError{QStringLiteral("the plain-text service algorithm (--alg 1) needs two --endpoint addresses "
-                                        "(or plaintext-endpoint-1/2 in Corvane.ini); --alg 2 needs none")};
-    return {first, second};
+    QString error;
+    const TPlainTextEndpoints found = ResolvePlainTextEndpoints(&error);
+    if (found.First.isEmpty() || found.Second.isEmpty())
+        throw UsageError{QStringLiteral("no plain-text service: %1").arg(error)};
+    return found;
 }
 
 int runCheck(const QStringList &argv) {
@@ -168,6 +166,8 @@ int runCheck(const QStringList &argv) {
     settings.AlgVer = args.intValue(QStringLiteral("--alg"), 1, 1, 2);
     settings.UserAgent = args.value(QStringLiteral("--user-agent"), QString::fromLatin1(CorvaneUserAgent));
     const QStringList givenEndpoints = args.values(QStringLiteral("--endpoint"));
+    if (!givenEndpoints.isEmpty() && givenEndpoints.size() != 2)
+        throw UsageError{QStringLiteral("--endpoint must be given twice (two service addresses) or not at all")};
     const QString report = args.value(QStringLiteral("--report"));
     const QString json = args.value(QStringLiteral("--json"));
     QString lang = args.value(QStringLiteral("--lang"));
@@ -250,8 +250,8 @@ const Command CheckCommand = {
     of URLs (one a line), a sitemap, or local HTML/text files. Defaults: 5
     threads, 1500 ms between requests (0..100000 here), shingles of 6 words,
     stop words ignored, algorithm 1 (the plain-text service at the two
-    --endpoint addresses, or those of Corvane.ini; 2 is the local extraction),
-    the "Corvane" user agent. Progress goes to stderr: a bar on a terminal,
+    --endpoint addresses, else those of Corvane.ini, else a service started
+    inside the command; 2 is the local extraction), the "Corvane" user agent. Progress goes to stderr: a bar on a terminal,
     log lines otherwise or with --verbose. --report FILE (- for stdout) writes
     the CSV report in the end-of-check order, captions in --lang (default: by
     the system locale); --json FILE writes every task with its result, code,

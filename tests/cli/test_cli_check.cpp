@@ -146,6 +146,19 @@ TEST_F(CliCheck, PlainTextServiceEndpoints) {
     }
 }
 
+TEST_F(CliCheck, EmbeddedServiceByDefault) {
+    const QString list = file("urls.txt", url("/a") + "\n" + url("/c") + "\n" + url("/missing") + "\n");
+    const CliRun r = cli({QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--delay"), QStringLiteral("0"),
+                          QStringLiteral("--json"), QStringLiteral("-")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray tasks = QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("tasks")).toArray();
+    ASSERT_EQ(tasks.size(), 3);
+    EXPECT_EQ(tasks[0].toObject()[QStringLiteral("result")].toString(), QStringLiteral("trOk"));
+    EXPECT_EQ(tasks[1].toObject()[QStringLiteral("result")].toString(), QStringLiteral("trOk"));
+    EXPECT_EQ(tasks[1].toObject()[QStringLiteral("uniqueness")].toDouble(), 100);
+    EXPECT_EQ(tasks[2].toObject()[QStringLiteral("errorCode")].toInt(), 404);
+}
+
 TEST_F(CliCheck, BadArgumentsAndUnreadableLists) {
     const QString ok = file("urls.txt", url("/a"));
     struct Case {
