@@ -219,6 +219,7 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
     add(QStringLiteral("FILE://") + localPath);                                  // 6
     add(QStringLiteral("file://") + dir.filePath(QStringLiteral("nope.html"))); // 7
     add(QStringLiteral("http://127.0.0.1:1/refused"));                          // 8
+    add(QStringLiteral("file://") + dir.path());                                 // 9: exists, cannot be read
     TRunController c(list, &rec);
     c.SetSettings(settings(3));
     ASSERT_TRUE(c.Run(rvAll));
@@ -260,6 +261,10 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
     EXPECT_TRUE(refused[2].startsWith(QStringLiteral("ОШИБКА отправки запроса: "))) << refused[2].toStdString();
     EXPECT_EQ(task(8).TaskResults->TaskResult, trSendError);
     EXPECT_EQ(task(8).TaskResults->ErrorCode, 0);
+    const QStringList unreadable = rec.LinesOf(9);
+    ASSERT_EQ(unreadable.size(), 3);
+    EXPECT_TRUE(unreadable[1].startsWith(QStringLiteral("ОШИБКА отправки запроса: "))) << unreadable[1].toStdString();
+    EXPECT_EQ(task(9).TaskResults->TaskResult, trSendError);
 
     // Uniqueness: /a and its redirected copy are identical; /b shares a paragraph.
     EXPECT_EQ(task(1).TaskResults->Uniqueness, 0);
@@ -273,7 +278,7 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
     EXPECT_TRUE(task(5).TaskResults->ExtractedText.contains(QStringLiteral("Наша компания строит лодки")))
         << task(5).TaskResults->ExtractedText.toStdString();
     EXPECT_TRUE(task(6).TaskResults->ExtractedText.startsWith(QStringLiteral("A local page")));
-    for (int failed : {4, 7, 8}) EXPECT_EQ(task(failed).TaskResults->Uniqueness, 0);
+    for (int failed : {4, 7, 8, 9}) EXPECT_EQ(task(failed).TaskResults->Uniqueness, 0);
     EXPECT_EQ(task(4).UniquenessText(), QString());
     EXPECT_EQ(task(8).UniquenessText(), PercentText(0));
 
