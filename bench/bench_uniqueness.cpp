@@ -70,7 +70,8 @@ void BM_ComputeUniqueness(benchmark::State &state) {
         double m = 0;
         for (std::int32_t j = 0; j < n; ++j) {
             if (j == i) continue;
-            const double s = ShingleSimilarity(*r.HashTable, *corpus.list[j]->TaskResults->HashTable);
+            const double s =
+                ShingleSimilarity(*r.HashTable, *corpus.list[j]->TaskResults->HashTable);
             m = std::max(m, s);
             mismatches += (row[j].Similarity != s);
         }
@@ -78,7 +79,11 @@ void BM_ComputeUniqueness(benchmark::State &state) {
     }
     state.counters["mismatches"] = double(mismatches);
 }
-BENCHMARK(BM_ComputeUniqueness)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ComputeUniqueness)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 void BM_PairwiseProcedure(benchmark::State &state) {
     Corpus corpus(int(state.range(0)));
