@@ -125,6 +125,7 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables,
     // A partition's distinct hashes get dense ids through a small hash table
     // that stays in cache.
     constexpr std::int64_t PartitionTarget = 32768;
+    constexpr std::int32_t PrefetchAhead = 16;
     int bits = 0;
     while (bits < 20 && (total >> bits) > PartitionTarget) ++bits;
     const int shift = 64 - bits;
@@ -167,6 +168,15 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables,
         int capShift = 64 - std::countr_zero(cap);
         std::int32_t e = 0;
         for (std::int32_t i = 0; i < n; ++i) {
+            // Ten thousand pages are ten thousand streams, too many for the
+            // hardware prefetcher: fetch a page's next hashes a little ahead.
+            if (i + PrefetchAhead < n) {
+                const PageView &ahead = pages[i + PrefetchAhead];
+                if (cursor[i + PrefetchAhead] < ahead.count)
+                    __builtin_prefetch(
+                        &ahead.items[ahead.up ? ahead.count - 1 - cursor[i + PrefetchAhead]
+                                              : cursor[i + PrefetchAhead]]);
+            }
             const PageView &pv = pages[i];
             std::int32_t r = cursor[i];
             runStart[i] = r;
