@@ -198,6 +198,9 @@ int runCheck(const QStringList &argv) {
     static char qtName[] = "corvane-cli";
     static char *qtArgv[] = {qtName, nullptr};
     QCoreApplication app(qtArgc, qtArgv);
+    // Captions, footer and log lines in the chosen language ("ru" is the ids).
+    BindCatalogDir(AppDir() + QStringLiteral("locale"));
+    SetCatalogLanguage(lang);
     const TCurlGlobal curl;
 
     TURLTaskInfoList list;

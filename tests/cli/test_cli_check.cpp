@@ -4,6 +4,7 @@
 #include <csignal>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -181,6 +182,26 @@ TEST_F(CliCheck, EmbeddedServiceByDefault) {
     EXPECT_EQ(tasks[1].toObject()[QStringLiteral("result")].toString(), QStringLiteral("trOk"));
     EXPECT_EQ(tasks[1].toObject()[QStringLiteral("uniqueness")].toDouble(), 100);
     EXPECT_EQ(tasks[2].toObject()[QStringLiteral("errorCode")].toInt(), 404);
+}
+
+TEST_F(CliCheck, LanguageOfTheReport) {
+    const QString list = file("urls.txt", url("/c") + "\n");
+    const QStringList base = {QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
+                              QStringLiteral("2"), QStringLiteral("--report"), QStringLiteral("-")};
+    const CliRun ru = cli(base + QStringList{QStringLiteral("--lang"), QStringLiteral("ru")});
+    ASSERT_EQ(ru.code, 0) << ru.err.toStdString();
+    EXPECT_TRUE(ru.out.startsWith(QStringLiteral("№;URL;Код ответа;Уникальность, %;i\r\n")));
+    // The default follows the system locale, as the window's first start does.
+    const CliRun byLocale = cli(base, {QStringLiteral("LC_ALL=ru_RU.UTF-8"), QStringLiteral("LANG=ru_RU.UTF-8")});
+    EXPECT_EQ(byLocale.out.section(u'\n', 0, 0), ru.out.section(u'\n', 0, 0));
+    const QString catalog = QFileInfo(QStringLiteral(CORVANE_CLI)).absolutePath() +
+                            QStringLiteral("/locale/en/LC_MESSAGES/Corvane.mo");
+    if (!QFileInfo::exists(catalog)) GTEST_SKIP() << "no English catalog beside the program";
+    const CliRun en = cli(base + QStringList{QStringLiteral("--lang"), QStringLiteral("en")});
+    ASSERT_EQ(en.code, 0);
+    EXPECT_FALSE(en.out.contains(QStringLiteral("Код ответа"))) << en.out.toStdString();
+    EXPECT_FALSE(en.out.contains(QStringLiteral("Отчет сгенерирован")));
+    EXPECT_FALSE(en.err.contains(QStringLiteral("Проверка запущена")));
 }
 
 TEST_F(CliCheck, BadArgumentsAndUnreadableLists) {
