@@ -13,4 +13,16 @@ QString _(const char *MsgId);
 // Marks a message id for extraction without translating it here.
 constexpr const char *N_(const char *MsgId) { return MsgId; }
 
+// Binds the "Corvane" domain to <LocaleDir>/<code>/LC_MESSAGES/Corvane.mo
+// (LocaleDir is normally AppDir + "locale").
+void BindCatalogDir(const QString &LocaleDir);
+
+// Switches the catalog language at run time, whatever the process locale is.
+// Without a catalog for the code (e.g. "ru", the language of the ids) the ids
+// are shown; an empty code turns the lookup off.
+void SetCatalogLanguage(const QString &Code);
+
+// The code last passed to SetCatalogLanguage ("" before the first call).
+QString CatalogLanguage();
+
 } // namespace corvane

@@ -1,0 +1,190 @@
+// The main window: the URL page with the run buttons, the chart and the bottom
+// tabs (news, log), and the settings page with the about panel.
+#pragma once
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QSplitter;
+class QTabWidget;
+class QTableWidget;
+class QTextBrowser;
+class QTreeWidget;
+
+namespace corvane {
+
+class TLinkLabel;
+class TNewsFetch;
+class TScoreChart;
+
+struct TUserAgent {
+    const char *Name;
+    const char *Text;
+};
+inline constexpr int UserAgentCount = 17;
+inline constexpr int CustomUserAgentIndex = 16;
+extern const TUserAgent UserAgents[UserAgentCount];
+
+struct TAppLanguage {
+    const char *Name;
+    const char *Code;
+    unsigned LCID; // 0 matches every system
+};
+inline constexpr int AppLanguageCount = 2;
+extern const TAppLanguage AppLanguages[AppLanguageCount];
+
+// Web addresses of the product and its maker.
+QString ProductHomeUrl(bool Russian);
+QString ProductNewsUrl(bool Russian);
+QString MakerUrl();
+
+// 1049 when the system locale is Russian, the locale's own id otherwise.
+unsigned SystemLocaleId();
+
+// What the window keeps of one task for its views until the result list arrives.
+struct TTaskView {
+    int Num = 0;
+    QString URL;
+    bool HasResults = false;
+    int ErrorCode = 0;
+    QString ErrorText;
+    double Uniqueness = -1;
+};
+
+class TfmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfmMain(QWidget *Parent = nullptr);
+    ~TfmMain() override;
+
+    // Newest line on top; time as hh:nn:ss. User-interface thread only.
+    void AddToLog(const QString &sMessage, const QDateTime &aTime);
+    // Queues a log line to be shown when the event loop gets to it.
+    void PostLogMsg(const QString &Text);
+
+    void UpdateURLCount();
+    void UpdateScoreChart();
+    void UpdateButtons();
+
+    // Settings as the rest of the program reads them.
+    int MaxThreads() const;
+    int RequestDelay() const;
+    int ShingleLengthSetting() const;
+    bool IgnoreStopWords() const;
+    bool ImportNoClear() const;
+    int AlgorithmValue() const; // selected option + 1; 0 when none
+    QString UserAgentText() const;
+    QString PlainTextEndpoint(int Index) const; // 1 or 2; empty when not set
+    QString LanguageCode() const;               // of the entry selected in the language list
+    QString IniFileName() const;
+
+    // Hooks for the test suite and the screenshot tool; set before show().
+    void SetSystemLCID(unsigned Id) { SystemLCID = Id; }
+    void SetNewsEnabled(bool On) { FNewsEnabled = On; }
+    using TMessageHandler =
+        std::function<void(QMessageBox::Icon, const QString &Title, const QString &Text)>;
+    void SetMessageHandler(TMessageHandler H) { FShowMessage = std::move(H); }
+
+    std::vector<TTaskView> &Tasks() { return FTasks; }
+    TScoreChart *Chart() const { return crtURLScore; }
+
+protected:
+    void showEvent(QShowEvent *E) override;
+    void closeEvent(QCloseEvent *E) override;
+    void customEvent(QEvent *E) override;
+
+private:
+    void BuildURLPage();
+    void BuildOptionsPage();
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void ReadSettings();
+    void WriteSettings();
+    void ApplyLanguage();
+    void FillUserAgents();
+    void ApplyUserAgentChoice();
+    void SetChanged(const QString &Control) { FChanged.insert(Control); }
+    void ShowMessage(QMessageBox::Icon Icon, const QString &Text);
+    void RefreshTaskView();
+
+    void cbAppLangChange(int Index);
+    void pcPagesChange(int Index);
+    void edUserAgentChange(int Index);
+    void edUserAgentTextChange(const QString &Text);
+    void LinkLabel1LinkClick();
+    void Label11LinkClick();
+    void PngBitBtn1Click();
+    void btRunRequestsClick();
+    void btAbortRequestsClick();
+
+    QTabWidget *pcPages = nullptr;
+    QWidget *tsURLs = nullptr;
+    QWidget *tsOptions = nullptr;
+    QPushButton *btInsertURLs4Clip = nullptr;
+    QPushButton *btImportURLs4TXT = nullptr;
+    QPushButton *btImportURLs4XML = nullptr;
+    QPushButton *btImportFiles = nullptr;
+    QPushButton *btRunRequests = nullptr;
+    QPushButton *btAbortRequests = nullptr;
+    QPushButton *btExport = nullptr;
+    TScoreChart *crtURLScore = nullptr;
+    QWidget *pButtons = nullptr;
+    QTreeWidget *vtURLs = nullptr;
+    QWidget *pProgress = nullptr;
+    QProgressBar *ProgressBar = nullptr;
+    QSplitter *spBottom = nullptr;
+    QTabWidget *pcBottom = nullptr;
+    QWidget *tsNews = nullptr;
+    QWidget *tsLog = nullptr;
+    QTextBrowser *NewsBrowser = nullptr;
+    QTableWidget *lvLog = nullptr;
+
+    QGroupBox *gbOptions = nullptr;
+    QSpinBox *edMaxTreads = nullptr;
+    QSpinBox *edPreDelay = nullptr;
+    QSpinBox *edShingleLen = nullptr;
+    QCheckBox *cbImpNoClearURLs = nullptr;
+    QCheckBox *cbIgnoreStopWords = nullptr;
+    QComboBox *edUserAgent = nullptr;
+    QLineEdit *edUserAgentText = nullptr;
+    QComboBox *cbAppLang = nullptr;
+    QGroupBox *rgUniqueAlg = nullptr;
+    QButtonGroup *FAlgGroup = nullptr;
+    QPushButton *PngBitBtn1 = nullptr;
+    QLabel *lbVersion = nullptr;
+    TLinkLabel *LinkLabel1 = nullptr;
+    TLinkLabel *Label11 = nullptr;
+
+    QString CustomUserAgent;
+    QSet<QString> FChanged;
+    QString FStoredLang;
+    int FStoredUserAgent = 0;
+    QString FEndpoints[2];
+    unsigned SystemLCID = 0;
+    bool FormTranslated = false;
+    bool ChartRefreshPending = false;
+    bool FShown = false;
+    bool FClosed = false;
+    bool FNewsEnabled = true;
+    TNewsFetch *FNews = nullptr;
+    TMessageHandler FShowMessage;
+    std::vector<TTaskView> FTasks;
+};
+
+} // namespace corvane

@@ -1,0 +1,65 @@
+// Shared helpers of the window tests: a throw-away program folder and a
+// window that runs in it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "ui/main/appdir.h"
+#include "ui/main/mainwnd.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace corvane::test {
+
+// A program folder: the catalogs of the build folder linked in, the settings
+// file written and read by the test.
+class TAppFolder {
+public:
+    TAppFolder() {
+        QFile::link(QStringLiteral(CORVANE_APPDIR "/locale"), Dir.filePath(QStringLiteral("locale")));
+        SetAppDir(Dir.path());
+    }
+    QString Ini() const { return Dir.filePath(QStringLiteral("Corvane.ini")); }
+    void WriteIni(const QByteArray &Text) const {
+        QFile F(Ini());
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write(Text);
+    }
+    QByteArray ReadIni() const {
+        QFile F(Ini());
+        return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray("<missing>");
+    }
+    QTemporaryDir Dir;
+};
+
+struct TMessage {
+    QMessageBox::Icon Icon;
+    QString Text;
+};
+
+// Opens the main window the way the program does, on a system whose locale id is Lcid.
+inline std::unique_ptr<TfmMain> OpenWindow(unsigned Lcid, std::vector<TMessage> *Messages = nullptr) {
+    auto W = std::make_unique<TfmMain>();
+    W->SetSystemLCID(Lcid);
+    W->SetNewsEnabled(false);
+    W->SetMessageHandler([Messages](QMessageBox::Icon I, const QString &, const QString &T) {
+        if (Messages) Messages->push_back({I, T});
+    });
+    W->show();
+    QCoreApplication::processEvents();
+    return W;
+}
+
+template <class T> T *Find(QWidget *W, const char *Name) {
+    T *C = W->findChild<T *>(QLatin1String(Name));
+    EXPECT_NE(C, nullptr) << Name;
+    return C;
+}
+
+} // namespace corvane::test
