@@ -73,8 +73,8 @@ TEST(ChartWindow, SlicesColoursTitleAndNoInteraction) {
         EXPECT_FALSE(Slices[i]->isLabelVisible());
     }
     EXPECT_EQ(W->Chart()->TitleText(), QStringLiteral("Распределение\nуникальности"));
-    EXPECT_TRUE(W->Chart()->chart()->titleFont().bold());
-    EXPECT_FALSE(W->Chart()->isInteractive());
-    EXPECT_EQ(W->Chart()->chart()->legend()->alignment(), Qt::AlignBottom);
+    EXPECT_EQ(W->Chart()->LegendTexts(), Labels);
+    EXPECT_TRUE(W->Chart()->TitleFont().bold());
+    EXPECT_FALSE(W->Chart()->View()->isInteractive());
     W->close();
 }

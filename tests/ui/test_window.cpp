@@ -35,6 +35,7 @@ QString UrlPageCaption(TfmMain *W) {
 QStringList LegendLabels(TfmMain *W) {
     QStringList L;
     for (QPieSlice *S : W->Chart()->Series()->slices()) L << S->label();
+    EXPECT_EQ(L, W->Chart()->LegendTexts());
     return L;
 }
 

@@ -9,6 +9,10 @@
 #include <QLegendMarker>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <QResizeEvent>
 
 #include <cfenv>
 #include <cmath>
@@ -67,39 +71,74 @@ QStringList GradeLabels(const TGradeCounts &Counts) {
             FormatPercent(Grades[2].Format, GradePercent(Counts.Bad, Total))};
 }
 
-TScoreChart::TScoreChart(QWidget *Parent) : QChartView(Parent), FSeries(new QPieSeries) {
+TScoreChart::TScoreChart(QWidget *Parent)
+    : QWidget(Parent), FView(new QChartView), FSeries(new QPieSeries), FEmpty(new QPieSeries),
+      FTitle(new QLabel) {
+    setAutoFillBackground(true);
+    auto *Box = new QVBoxLayout(this);
+    Box->setContentsMargins(4, 6, 4, 6);
+    Box->setSpacing(4);
+
+    QFont TitleFont = font();
+    TitleFont.setBold(true);
+    FTitle->setFont(TitleFont);
+    FTitle->setAlignment(Qt::AlignCenter);
+    FTitle->setTextFormat(Qt::PlainText);
+    QPalette TP = FTitle->palette();
+    TP.setColor(QPalette::WindowText, Qt::black);
+    FTitle->setPalette(TP);
+    Box->addWidget(FTitle);
+
     auto *Chart = new QChart;
     Chart->setAnimationOptions(QChart::NoAnimation);
     Chart->setBackgroundRoundness(0);
     Chart->setMargins(QMargins(0, 0, 0, 0));
-    Chart->layout()->setContentsMargins(2, 2, 2, 2);
+    Chart->layout()->setContentsMargins(0, 0, 0, 0);
+    Chart->legend()->hide();
     for (const TGrade &G : Grades) {
         auto *S = FSeries->append(QString(), 0);
         S->setColor(G.Color);
-        S->setBorderColor(G.Color);
-        S->setBorderWidth(0);
+        S->setPen(Qt::NoPen);
         S->setLabelVisible(false);
     }
-    FSeries->setPieSize(0.95);
+    auto *Disc = FEmpty->append(QString(), 1);
+    Disc->setColor(QColor(224, 224, 224));
+    Disc->setPen(Qt::NoPen);
+    FSeries->setPieSize(0.96);
+    FEmpty->setPieSize(0.96);
+    Chart->addSeries(FEmpty);
     Chart->addSeries(FSeries);
-    QFont TitleFont = font();
-    TitleFont.setBold(true);
-    Chart->setTitleFont(TitleFont);
-    Chart->setTitleBrush(Qt::black);
-    QLegend *L = Chart->legend();
-    L->setAlignment(Qt::AlignBottom);
-    L->setShowToolTips(false);
-    L->setLabelColor(Qt::black);
-    L->setMarkerShape(QLegend::MarkerShapeRectangle);
-    QFont LegendFont = font();
-    L->setFont(LegendFont);
-    setChart(Chart);
-    setRenderHint(QPainter::Antialiasing);
-    setInteractive(false);
-    setDragMode(QGraphicsView::NoDrag);
-    setFrameShape(QFrame::NoFrame);
-    setRubberBand(QChartView::NoRubberBand);
-    setFocusPolicy(Qt::NoFocus);
+    FView->setChart(Chart);
+    FView->setRenderHint(QPainter::Antialiasing);
+    FView->setInteractive(false);
+    FView->setDragMode(QGraphicsView::NoDrag);
+    FView->setRubberBand(QChartView::NoRubberBand);
+    FView->setFrameShape(QFrame::NoFrame);
+    FView->setFocusPolicy(Qt::NoFocus);
+    FView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FView->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Box->addWidget(FView, 1);
+
+    for (int i = 0; i < 3; ++i) {
+        auto *Row = new QHBoxLayout;
+        Row->setContentsMargins(6, 0, 0, 0);
+        Row->setSpacing(6);
+        auto *Swatch = new QLabel;
+        Swatch->setFixedSize(10, 10);
+        Swatch->setAutoFillBackground(true);
+        QPalette SP = Swatch->palette();
+        SP.setColor(QPalette::Window, Grades[i].Color);
+        Swatch->setPalette(SP);
+        FLegend[i] = new QLabel;
+        FLegend[i]->setTextFormat(Qt::PlainText);
+        QPalette LP = FLegend[i]->palette();
+        LP.setColor(QPalette::WindowText, Qt::black);
+        FLegend[i]->setPalette(LP);
+        Row->addWidget(Swatch);
+        Row->addWidget(FLegend[i], 1);
+        Box->addLayout(Row);
+    }
     SetCounts({});
 }
 
@@ -110,22 +149,28 @@ void TScoreChart::SetCounts(const TGradeCounts &Counts) {
     for (int i = 0; i < 3; ++i) {
         Slices[i]->setValue(Values[i]);
         Slices[i]->setLabel(Labels[i]);
+        FLegend[i]->setText(Labels[i]);
     }
+    FEmpty->setVisible(Counts.Total() == 0);
     QString Title = _(TitleId);
-    Title.replace(QLatin1String("\r\n"), QLatin1String("<br>"));
-    chart()->setTitle(Title);
-    viewport()->update();
+    Title.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    FTitle->setText(Title);
+    FView->viewport()->update();
 }
 
 void TScoreChart::SetBackground(const QColor &Color) {
-    chart()->setBackgroundBrush(Color);
-    setBackgroundBrush(Color);
+    QPalette P = palette();
+    P.setColor(QPalette::Window, Color);
+    setPalette(P);
+    FView->chart()->setBackgroundBrush(Color);
+    FView->setBackgroundBrush(Color);
 }
 
-QString TScoreChart::TitleText() const {
-    QString T = chart()->title();
-    T.replace(QLatin1String("<br>"), QLatin1String("\n"));
-    return T;
+QString TScoreChart::TitleText() const { return FTitle->text(); }
+QFont TScoreChart::TitleFont() const { return FTitle->font(); }
+
+QStringList TScoreChart::LegendTexts() const {
+    return {FLegend[0]->text(), FLegend[1]->text(), FLegend[2]->text()};
 }
 
 } // namespace corvane

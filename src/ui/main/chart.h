@@ -4,6 +4,7 @@
 #include <QChartView>
 #include <QStringList>
 
+class QLabel;
 class QPieSeries;
 
 namespace corvane {
@@ -26,7 +27,9 @@ int GradePercent(int Count, int Total);
 // The three legend labels, translated: good, medium, bad.
 QStringList GradeLabels(const TGradeCounts &Counts);
 
-class TScoreChart : public QChartView {
+// The pie (Qt Charts) with the title above it and the legend below it as a
+// column of swatches and labels.
+class TScoreChart : public QWidget {
 public:
     explicit TScoreChart(QWidget *Parent = nullptr);
 
@@ -35,10 +38,17 @@ public:
     void SetBackground(const QColor &Color);
 
     QPieSeries *Series() const { return FSeries; }
+    QChartView *View() const { return FView; }
     QString TitleText() const;
+    QFont TitleFont() const;
+    QStringList LegendTexts() const;
 
 private:
+    QChartView *FView;
     QPieSeries *FSeries;
+    QPieSeries *FEmpty; // a grey disc while nothing is counted
+    QLabel *FTitle;
+    QLabel *FLegend[3];
 };
 
 } // namespace corvane
