@@ -46,5 +46,6 @@ struct Command {
 };
 
 extern const Command CompareCommand;
+extern const Command DiffCommand;
 
 } // namespace corvane::cli

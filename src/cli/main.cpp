@@ -10,6 +10,7 @@ namespace {
 
 const Command *const Commands[] = {
     &CompareCommand,
+    &DiffCommand,
 };
 
 QString usage() {

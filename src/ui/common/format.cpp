@@ -1,0 +1,66 @@
+#include "format.h"
+
+#include <clocale>
+#include <cstdio>
+
+#include <QLocale>
+
+#include "core/i18n.h"
+
+namespace corvane::ui {
+
+namespace {
+
+QString fixed(double value, int width, int precision) {
+    // The C library's rounding, as corvane-cli prints the same values.
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%*.*f", width, precision, value);
+    QString s = QString::fromLatin1(buf);
+    // The C library writes the separator of LC_NUMERIC, which a GUI program
+    // may have taken from the environment.
+    const QString cPoint = QString::fromLocal8Bit(std::localeconv()->decimal_point);
+    const QString point = QLocale::system().decimalPoint();
+    if (cPoint != point) s.replace(cPoint, point);
+    return s;
+}
+
+} // namespace
+
+QString FormatFloat(const QString &Format, double Value) {
+    QString out;
+    const qsizetype n = Format.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (Format[i] != u'%' || i + 1 >= n) {
+            out += Format[i];
+            continue;
+        }
+        if (Format[i + 1] == u'%') {
+            out += u'%';
+            ++i;
+            continue;
+        }
+        // %[width][.precision]f; anything else stays as written.
+        qsizetype j = i + 1;
+        int width = 0, precision = 6;
+        while (j < n && Format[j].isDigit() && width < 100) width = width * 10 + Format[j++].digitValue();
+        if (j < n && Format[j] == u'.') {
+            precision = 0;
+            ++j;
+            while (j < n && Format[j].isDigit() && precision < 20)
+                precision = precision * 10 + Format[j++].digitValue();
+        }
+        if (j < n && Format[j] == u'f') {
+            out += fixed(Value, width, precision);
+            i = j;
+        } else {
+            out += Format[i];
+        }
+    }
+    return out;
+}
+
+QString FormatMessage(const char *MsgId, double Value) { return FormatFloat(_(MsgId), Value); }
+
+QString FormatPercentValue(double Value) { return fixed(Value, 3, 2); }
+
+} // namespace corvane::ui

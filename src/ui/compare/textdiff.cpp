@@ -1,0 +1,209 @@
+#include "textdiff.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "core/i18n.h"
+#include "ui/common/dialogs.h"
+#include "ui/common/format.h"
+
+namespace corvane::ui {
+
+namespace {
+
+TfmDiffText *Instance = nullptr;
+
+const QColor ChangedRowColor(255, 164, 0);
+
+enum Column { colKind, colLLine, colLText, colRLine, colRText, ColumnCount };
+
+// Cells without margins, separated by vertical grid lines.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->restore();
+    }
+};
+
+} // namespace
+
+void TDiffRowsModel::setRows(std::vector<TDiffObj> rows) {
+    beginResetModel();
+    fRows = std::move(rows);
+    endResetModel();
+}
+
+void TDiffRowsModel::setURLs(const QString &url1, const QString &url2) {
+    fURL1 = url1;
+    fURL2 = url2;
+    emit headerDataChanged(Qt::Horizontal, colKind, colRText);
+}
+
+int TDiffRowsModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : int(fRows.size());
+}
+
+int TDiffRowsModel::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TDiffRowsModel::data(const QModelIndex &index, int role) const {
+    if (!index.isValid() || index.row() >= int(fRows.size())) return {};
+    const TDiffObj &row = fRows[std::size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case colKind:
+            return ChangeKindSymbol(row.ChgKind);
+        case colLLine:
+            return row.LLineNum > 0 ? QString::number(row.LLineNum) : QString();
+        case colLText:
+            return row.LText;
+        case colRLine:
+            return row.RLineNum > 0 ? QString::number(row.RLineNum) : QString();
+        case colRText:
+            return row.RText;
+        }
+        break;
+    case Qt::ToolTipRole:
+        if (index.column() == colLText) return row.LText;
+        if (index.column() == colRText) return row.RText;
+        break;
+    case Qt::BackgroundRole:
+        if (row.ChgKind != ckNone) return QBrush(ChangedRowColor);
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == colKind) return int(Qt::AlignCenter);
+        if (index.column() == colLLine || index.column() == colRLine)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+QVariant TDiffRowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    switch (section) {
+    case colKind:
+        return QStringLiteral("?");
+    case colLLine:
+    case colRLine:
+        return _("Строка");
+    case colLText:
+        return fURL1;
+    case colRText:
+        return fURL2;
+    }
+    return {};
+}
+
+TfmDiffText::TfmDiffText(QWidget *parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("fmDiffText"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    fModel = new TDiffRowsModel(this);
+    vtDiffText = new QTreeView(this);
+    vtDiffText->setObjectName(QStringLiteral("vtDiffText"));
+    vtDiffText->setModel(fModel);
+    vtDiffText->setRootIsDecorated(false);
+    vtDiffText->setItemsExpandable(false);
+    vtDiffText->setUniformRowHeights(true);
+    vtDiffText->setSortingEnabled(false);
+    vtDiffText->setSelectionBehavior(QAbstractItemView::SelectRows);
+    vtDiffText->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    vtDiffText->setAllColumnsShowFocus(true);
+    vtDiffText->setItemDelegate(new GridDelegate(vtDiffText));
+    QHeaderView *header = vtDiffText->header();
+    header->setSectionsMovable(true);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->resizeSection(colKind, 30);
+    header->resizeSection(colLText, 500);
+    header->resizeSection(colRText, 500);
+    header->setDefaultAlignment(Qt::AlignCenter);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(vtDiffText);
+    resize(1156, 749);
+    retranslateUi();
+}
+
+TfmDiffText *TfmDiffText::instance(QWidget *parent) {
+    if (!Instance) {
+        Instance = new TfmDiffText(parent);
+        QObject::connect(Instance, &QObject::destroyed, [] { Instance = nullptr; });
+    }
+    return Instance;
+}
+
+void TfmDiffText::Open(const QString &URL1, const QString &URL2, const QString &Text1,
+                       const QString &Text2, double Similarity, QWidget *parent) {
+    TfmDiffText *fm = instance(parent);
+    fm->prepare(URL1, URL2, Text1, Text2, Similarity);
+    fm->exec();
+}
+
+void TfmDiffText::retranslateUi() {
+    setWindowTitle(FormatMessage(N_("Сравнение содержимого двух URL (подобие: %3.2f%%)"),
+                                 fSimilarity));
+    emit fModel->headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+}
+
+void TfmDiffText::prepare(const QString &URL1, const QString &URL2, const QString &Text1,
+                          const QString &Text2, double Similarity) {
+    fSimilarity = Similarity;
+    retranslateUi();
+    fModel->setURLs(URL1, URL2);
+    fModel->setRows({});
+    fModel->setRows(BuildDiffRows(Text1, Text2));
+    if (fModel->rowCount() > 0)
+        vtDiffText->setCurrentIndex(fModel->index(0, 0));
+    vtDiffText->setFocus();
+}
+
+void TfmDiffText::done(int result) {
+    QDialog::done(result);
+    // The rows live only while the window is shown.
+    fModel->setRows({});
+}
+
+bool CheckDiffCandidates(const QList<TDiffCandidate> &Selected, QWidget *parent) {
+    if (Selected.size() != 2) {
+        dialogs().warning(parent, _("Должно быть выбрано два URL"));
+        return false;
+    }
+    for (const TDiffCandidate &c : Selected) {
+        if (c.HasResult && c.ErrorCode != 0) {
+            dialogs().error(
+                parent, _("Один из выбранных URL вследствие ошибки не имеет текста для сравнения"));
+            return false;
+        }
+        // A URL never checked has no text either: the same advice applies.
+        if (c.ExtractedText.isEmpty()) {
+            dialogs().error(
+                parent,
+                _("Один из выбранных URL не имеет содержимого для сравнения - выполните проверку"));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CompareTwoURLs(const QList<TDiffCandidate> &Selected, double Similarity, QWidget *parent) {
+    if (!CheckDiffCandidates(Selected, parent)) return false;
+    TfmDiffText::Open(Selected[0].URL, Selected[1].URL, Selected[0].ExtractedText,
+                      Selected[1].ExtractedText, Similarity, parent);
+    return true;
+}
+
+} // namespace corvane::ui

@@ -1,0 +1,80 @@
+// The two-URL content diff window: the texts of two checked pages side by
+// side, line against line.
+#pragma once
+
+#include <vector>
+
+#include <QAbstractTableModel>
+#include <QDialog>
+#include <QList>
+
+#include "ui/compare/textdiff_rows.h"
+
+class QTreeView;
+
+namespace corvane::ui {
+
+// The rows of the current showing.
+class TDiffRowsModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setRows(std::vector<TDiffObj> rows);
+    void setURLs(const QString &url1, const QString &url2);
+    const std::vector<TDiffObj> &rows() const { return fRows; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    std::vector<TDiffObj> fRows;
+    QString fURL1, fURL2;
+};
+
+class TfmDiffText : public QDialog {
+public:
+    explicit TfmDiffText(QWidget *parent = nullptr);
+
+    // The window of this run, created on first use; parent is used only then.
+    static TfmDiffText *instance(QWidget *parent = nullptr);
+    // Shows the diff of text 1 against text 2 modally; returns when closed.
+    static void Open(const QString &URL1, const QString &URL2, const QString &Text1,
+                     const QString &Text2, double Similarity, QWidget *parent = nullptr);
+
+    // Everything Open does before showing the window.
+    void prepare(const QString &URL1, const QString &URL2, const QString &Text1,
+                 const QString &Text2, double Similarity);
+    void retranslateUi();
+
+    TDiffRowsModel *model() const { return fModel; }
+
+protected:
+    void done(int result) override;
+
+private:
+    double fSimilarity = 0;
+    QTreeView *vtDiffText;
+    TDiffRowsModel *fModel;
+};
+
+// What the compare command knows of one selected URL.
+struct TDiffCandidate {
+    QString URL;
+    bool HasResult = false; // the URL has been checked
+    int ErrorCode = 0;
+    QString ExtractedText;
+};
+
+// The compare command of the URL list: checks the selection (exactly two
+// URLs, each checked without error and with text; the first examined
+// first), shows the message of the first failure, and otherwise opens the
+// window with the first URL as URL 1. Similarity is what the first URL's
+// results hold for the second. False when a check failed.
+bool CompareTwoURLs(const QList<TDiffCandidate> &Selected, double Similarity,
+                    QWidget *parent = nullptr);
+// The checks alone, with their messages.
+bool CheckDiffCandidates(const QList<TDiffCandidate> &Selected, QWidget *parent);
+
+} // namespace corvane::ui

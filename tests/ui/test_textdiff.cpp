@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include "qt_print.h"
+
+#include <QHeaderView>
+#include <QLocale>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include "ui/common/dialogs.h"
+#include "ui/compare/textdiff.h"
+
+using namespace corvane;
+using namespace corvane::ui;
+
+namespace {
+
+const QString Url1 = QStringLiteral("https://example.org/one"),
+              Url2 = QStringLiteral("https://example.org/two");
+const QString Base = QStringLiteral("first line\r\nsecond line\r\nthird line");
+
+// "kind|left number|left text|right number|right text|highlighted" per row.
+QStringList shownRows(const QAbstractItemModel *m) {
+    QStringList out;
+    for (int r = 0; r < m->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < 5; ++c) cells << m->index(r, c).data().toString();
+        const QVariant bg = m->index(r, 0).data(Qt::BackgroundRole);
+        for (int c = 1; c < 5; ++c) EXPECT_EQ(m->index(r, c).data(Qt::BackgroundRole), bg);
+        cells << (bg.isValid() ? (bg.value<QBrush>().color() == QColor(255, 164, 0) ? "orange" : "?")
+                               : "");
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+class DiffWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree = fm.findChild<QTreeView *>(QStringLiteral("vtDiffText"));
+        ASSERT_TRUE(tree);
+    }
+    TestDialogs dialogs;
+    TfmDiffText fm;
+    QTreeView *tree = nullptr;
+};
+
+} // namespace
+
+TEST_F(DiffWindow, CaptionAndHeaders) {
+    const QString point = QLocale::system().decimalPoint();
+    fm.prepare(Url1, Url2, Base, Base, 0);
+    EXPECT_EQ(fm.windowTitle(),
+              QStringLiteral("Сравнение содержимого двух URL (подобие: 0") + point + QStringLiteral("00%)"));
+    fm.prepare(Url1, Url2, Base, Base, 57.1428);
+    EXPECT_EQ(fm.windowTitle(),
+              QStringLiteral("Сравнение содержимого двух URL (подобие: 57") + point + QStringLiteral("14%)"));
+    const QAbstractItemModel *m = tree->model();
+    const QStringList want{QStringLiteral("?"), QStringLiteral("Строка"), Url1,
+                           QStringLiteral("Строка"), Url2};
+    for (int c = 0; c < 5; ++c) EXPECT_EQ(m->headerData(c, Qt::Horizontal).toString(), want[c]);
+    EXPECT_EQ(tree->header()->sectionSize(0), 30);
+    EXPECT_EQ(tree->header()->sectionSize(2), 500);
+    EXPECT_EQ(tree->header()->sectionSize(4), 500);
+    EXPECT_TRUE(tree->header()->sectionsMovable());
+    EXPECT_FALSE(tree->isSortingEnabled());
+    EXPECT_EQ(tree->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(fm.size(), QSize(1156, 749));
+}
+
+TEST_F(DiffWindow, RowsAndHighlight) {
+    struct Case {
+        const char *name;
+        QString text2;
+        QStringList rows;
+    };
+    const Case cases[] = {
+        {"identical", Base,
+         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("=|2|second line|2|second line|"),
+          QStringLiteral("=|3|third line|3|third line|")}},
+        {"inserted line", QStringLiteral("first line\r\nnew\r\nsecond line\r\nthird line"),
+         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("+|||2|new|orange"),
+          QStringLiteral("=|2|second line|3|second line|"),
+          QStringLiteral("=|3|third line|4|third line|")}},
+        {"case only", QStringLiteral("first line\r\nSecond  LINE\r\nthird line"),
+         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("=|2|second line|2|Second  LINE|"),
+          QStringLiteral("=|3|third line|3|third line|")}},
+        {"changed line", QStringLiteral("first line\r\nother\r\nthird line"),
+         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("<>|2|second line|2|other|orange"),
+          QStringLiteral("=|3|third line|3|third line|")}},
+        {"deleted line", QStringLiteral("first line\r\nthird line"),
+         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("-|2|second line|||orange"),
+          QStringLiteral("=|3|third line|2|third line|")}},
+        {"three lines more", Base + QStringLiteral("\r\nfour\r\nfive\r\nsix"),
+         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("=|2|second line|2|second line|"),
+          QStringLiteral("=|3|third line|3|third line|"), QStringLiteral("+|||4|four|orange"),
+          QStringLiteral("+|||5|five|orange"), QStringLiteral("+|||6|six|orange")}},
+    };
+    for (const Case &c : cases) {
+        fm.prepare(Url1, Url2, Base, c.text2, 10);
+        EXPECT_EQ(shownRows(tree->model()), c.rows) << c.name;
+    }
+}
+
+TEST_F(DiffWindow, TooltipsAndAlignment) {
+    const QString longLine = QString(300, u'x') + QStringLiteral(" end");
+    fm.prepare(Url1, Url2, QStringLiteral("a\r\n") + longLine, QStringLiteral("a\r\nb"), 0);
+    const QAbstractItemModel *m = tree->model();
+    EXPECT_EQ(m->index(1, 2).data(Qt::ToolTipRole).toString(), longLine);
+    EXPECT_EQ(m->index(1, 4).data(Qt::ToolTipRole).toString(), QStringLiteral("b"));
+    for (int c : {0, 1, 3}) EXPECT_FALSE(m->index(1, c).data(Qt::ToolTipRole).isValid()) << c;
+    EXPECT_EQ(m->index(0, 0).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    EXPECT_TRUE(m->index(0, 1).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+    EXPECT_TRUE(m->index(0, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignLeft);
+}
+
+TEST(DiffCommand, ChecksTheSelection) {
+    const TDiffCandidate ok{Url1, true, 0, Base};
+    const TDiffCandidate ok2{Url2, true, 0, QStringLiteral("other")};
+    const TDiffCandidate failed{Url2, true, 404, QString()};
+    const TDiffCandidate noText{Url2, true, 0, QString()};
+    const TDiffCandidate unchecked{Url2, false, 0, QString()};
+    const QString wrongCount = QStringLiteral("Должно быть выбрано два URL");
+    const QString error = QStringLiteral("Один из выбранных URL вследствие ошибки не имеет текста для сравнения");
+    const QString check = QStringLiteral("Один из выбранных URL не имеет содержимого для сравнения - выполните проверку");
+    struct Case {
+        QList<TDiffCandidate> selected;
+        QString message; // empty: the checks pass
+        MessageIcon icon;
+    };
+    const Case cases[] = {
+        {{ok}, wrongCount, MessageIcon::Warning},
+        {{ok, ok2, ok}, wrongCount, MessageIcon::Warning},
+        {{}, wrongCount, MessageIcon::Warning},
+        {{ok, failed}, error, MessageIcon::Error},
+        // The first URL is examined first; the second is not looked at then.
+        {{noText, failed}, check, MessageIcon::Error},
+        {{failed, noText}, error, MessageIcon::Error},
+        {{ok, unchecked}, check, MessageIcon::Error},
+        {{ok, ok2}, QString(), MessageIcon::Error},
+    };
+    for (const Case &c : cases) {
+        TestDialogs d;
+        EXPECT_EQ(CheckDiffCandidates(c.selected, nullptr), c.message.isEmpty());
+        if (c.message.isEmpty()) {
+            EXPECT_TRUE(d.calls.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(d.calls.size(), 1) << c.message.toStdString();
+        EXPECT_EQ(d.calls[0].text, c.message);
+        EXPECT_EQ(d.calls[0].icon, c.icon);
+    }
+}
+
+TEST(DiffCommand, OpensModallyAndEscapeCloses) {
+    TestDialogs d;
+    QWidget mainWindow;
+    QStringList header;
+    int rowsWhileShown = -1;
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+        TfmDiffText *fm = TfmDiffText::instance();
+        modal = fm->isVisible() && fm->isModal();
+        auto *tree = fm->findChild<QTreeView *>(QStringLiteral("vtDiffText"));
+        rowsWhileShown = tree->model()->rowCount();
+        for (int c = 0; c < 5; ++c) header << tree->model()->headerData(c, Qt::Horizontal).toString();
+        QTest::keyClick(tree, Qt::Key_Escape);
+    });
+    EXPECT_TRUE(CompareTwoURLs({{Url1, true, 0, Base}, {Url2, true, 0, Base + QStringLiteral("\nx")}},
+                               12.5, &mainWindow));
+    EXPECT_TRUE(modal);
+    EXPECT_EQ(rowsWhileShown, 4);
+    EXPECT_EQ(header.value(2), Url1);
+    EXPECT_EQ(header.value(4), Url2);
+    TfmDiffText *fm = TfmDiffText::instance();
+    EXPECT_FALSE(fm->isVisible());
+    EXPECT_EQ(fm->model()->rowCount(), 0); // rows freed on close
+    EXPECT_TRUE(d.calls.isEmpty());
+}
