@@ -1,6 +1,8 @@
 // The settings page and Corvane.ini.
 #include "uitest.h"
 
+#include "ui/common/dialogs.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -145,11 +147,12 @@ TEST(SettingsFile, UnwritableFolderIsReportedAndTheWindowStillCloses) {
     TAppFolder Folder;
     // A program folder that cannot take the file.
     SetAppDir(Folder.Dir.filePath(QStringLiteral("no-such-folder")));
-    std::vector<TMessage> Messages;
-    auto W = OpenWindow(1049, &Messages);
+    ui::TestDialogs Dialogs;
+    auto W = OpenWindow(1049);
     W->close();
     EXPECT_FALSE(W->isVisible());
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].Text,
+    ASSERT_EQ(Dialogs.calls.size(), 1);
+    EXPECT_EQ(Dialogs.calls[0].icon, ui::MessageIcon::Error);
+    EXPECT_EQ(Dialogs.calls[0].text,
               QStringLiteral("Unable to write to ") + Folder.Dir.filePath(QStringLiteral("no-such-folder/Corvane.ini")));
 }

@@ -38,19 +38,12 @@ public:
     QTemporaryDir Dir;
 };
 
-struct TMessage {
-    QMessageBox::Icon Icon;
-    QString Text;
-};
-
 // Opens the main window the way the program does, on a system whose locale id is Lcid.
-inline std::unique_ptr<TfmMain> OpenWindow(unsigned Lcid, std::vector<TMessage> *Messages = nullptr) {
+// Message boxes go to a ui::TestDialogs the test installs.
+inline std::unique_ptr<TfmMain> OpenWindow(unsigned Lcid) {
     auto W = std::make_unique<TfmMain>();
     W->SetSystemLCID(Lcid);
     W->SetNewsEnabled(false);
-    W->SetMessageHandler([Messages](QMessageBox::Icon I, const QString &, const QString &T) {
-        if (Messages) Messages->push_back({I, T});
-    });
     W->show();
     QCoreApplication::processEvents();
     return W;

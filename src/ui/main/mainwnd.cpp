@@ -1,6 +1,8 @@
 #include "mainwnd.h"
 
 #include "core/i18n.h"
+#include "ui/common/dialogs.h"
+#include "ui/compare/wndtextsimil.h"
 #include "ui/main/appdir.h"
 #include "ui/main/chart.h"
 #include "ui/main/inifile.h"
@@ -481,15 +483,6 @@ void TfmMain::PostLogMsg(const QString &Text) {
     QCoreApplication::postEvent(this, new TLogEvent(Text, QDateTime::currentDateTime()));
 }
 
-void TfmMain::ShowMessage(QMessageBox::Icon Icon, const QString &Text) {
-    if (FShowMessage) {
-        FShowMessage(Icon, windowTitle(), Text);
-        return;
-    }
-    QMessageBox Box(Icon, QStringLiteral("Corvane"), Text, QMessageBox::Ok, isVisible() ? this : nullptr);
-    Box.exec();
-}
-
 // ---- settings -------------------------------------------------------------
 
 QString TfmMain::IniFileName() const { return AppDir() + QStringLiteral("Corvane.ini"); }
@@ -542,7 +535,7 @@ void TfmMain::WriteSettings() {
         // The settings service's own report, in English like the rest of its texts.
         const QString Text =
             QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(IniFileName()));
-        ShowMessage(QMessageBox::Critical, Text);
+        ui::dialogs().error(isVisible() ? this : nullptr, Text);
     }
 }
 
@@ -666,7 +659,7 @@ void TfmMain::LinkLabel1LinkClick() {
 void TfmMain::Label11LinkClick() { QDesktopServices::openUrl(QUrl(MakerUrl())); }
 
 void TfmMain::PngBitBtn1Click() {
-    // The free-text comparison window comes with the comparison views.
+    ui::TfmShowTextSimil::Open(edShingleLen->value(), cbIgnoreStopWords->isChecked(), this);
 }
 
 void TfmMain::btRunRequestsClick() {}

@@ -4,11 +4,9 @@
 
 #include <QDateTime>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QSet>
 #include <QString>
 
-#include <functional>
 #include <vector>
 
 class QButtonGroup;
@@ -96,9 +94,6 @@ public:
     // Hooks for the test suite and the screenshot tool; set before show().
     void SetSystemLCID(unsigned Id) { SystemLCID = Id; }
     void SetNewsEnabled(bool On) { FNewsEnabled = On; }
-    using TMessageHandler =
-        std::function<void(QMessageBox::Icon, const QString &Title, const QString &Text)>;
-    void SetMessageHandler(TMessageHandler H) { FShowMessage = std::move(H); }
 
     std::vector<TTaskView> &Tasks() { return FTasks; }
     TScoreChart *Chart() const { return crtURLScore; }
@@ -120,7 +115,6 @@ private:
     void FillUserAgents();
     void ApplyUserAgentChoice();
     void SetChanged(const QString &Control) { FChanged.insert(Control); }
-    void ShowMessage(QMessageBox::Icon Icon, const QString &Text);
     void RefreshTaskView();
 
     void cbAppLangChange(int Index);
@@ -183,7 +177,6 @@ private:
     bool FClosed = false;
     bool FNewsEnabled = true;
     TNewsFetch *FNews = nullptr;
-    TMessageHandler FShowMessage;
     std::vector<TTaskView> FTasks;
 };
 
