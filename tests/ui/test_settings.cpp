@@ -156,3 +156,27 @@ TEST(SettingsFile, UnwritableFolderIsReportedAndTheWindowStillCloses) {
     EXPECT_EQ(Dialogs.calls[0].text,
               QStringLiteral("Unable to write to ") + Folder.Dir.filePath(QStringLiteral("no-such-folder/Corvane.ini")));
 }
+
+TEST(SettingsFields, TextThatIsNoNumberStandsForTheMinimum) {
+    TAppFolder Folder;
+    auto W = OpenWindow(1049);
+    struct Case {
+        const char *Field;
+        const char *Typed;
+        int Value;
+    };
+    const Case Cases[] = {
+        {"edMaxTreads", "", 1}, {"edMaxTreads", "0", 1}, {"edShingleLen", "", 3},
+        {"edPreDelay", "", 1500}, {"edPreDelay", "20", 1500}, {"edShingleLen", "9", 9},
+    };
+    for (const Case &C : Cases) {
+        auto *S = Find<QSpinBox>(W.get(), C.Field);
+        S->setValue(S->maximum());
+        S->selectAll();
+        QTest::keyClick(S, Qt::Key_Backspace);
+        QTest::keyClicks(S, QString::fromLatin1(C.Typed));
+        QTest::keyClick(S, Qt::Key_Return);
+        EXPECT_EQ(S->value(), C.Value) << C.Field << " '" << C.Typed << "'";
+    }
+    W->close();
+}

@@ -38,6 +38,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+// The icon lives in the static library's resources, which need an explicit start.
+static void InitResources() { Q_INIT_RESOURCE(corvane); }
+
 namespace corvane {
 
 const TUserAgent UserAgents[UserAgentCount] = {
@@ -108,6 +111,21 @@ QPushButton *ColumnButton(QWidget *Column, const char *Name, const char *Text, i
     return B;
 }
 
+// A number field: text that is not a whole number stands for the minimum;
+// out-of-range values go to the nearest bound (QSpinBox's correction).
+class TNumberEdit : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    void fixup(QString &Input) const override {
+        bool Ok = false;
+        Input.trimmed().toInt(&Ok);
+        if (!Ok) Input = QString::number(minimum());
+        else QSpinBox::fixup(Input);
+    }
+};
+
 QString Fmt(const char *Id, int N) {
     QString S = _(Id);
     S.replace(QLatin1String("%d"), QString::number(N));
@@ -117,6 +135,7 @@ QString Fmt(const char *Id, int N) {
 } // namespace
 
 TfmMain::TfmMain(QWidget *Parent) : QMainWindow(Parent) {
+    InitResources();
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("Corvane"));
     setWindowIcon(QIcon(QStringLiteral(":/corvane/corvane.svg")));
@@ -278,7 +297,7 @@ void TfmMain::BuildOptionsPage() {
     Form->setVerticalSpacing(8);
 
     auto Spin = [&](const char *Name, int Min, int Max, int Step, int Value) {
-        auto *S = new QSpinBox;
+        auto *S = new TNumberEdit;
         S->setObjectName(QLatin1String(Name));
         S->setRange(Min, Max);
         S->setSingleStep(Step);
@@ -361,8 +380,16 @@ void TfmMain::BuildOptionsPage() {
     About->setFrameShape(QFrame::Panel);
     About->setFrameShadow(QFrame::Sunken);
     About->setFixedHeight(91);
-    auto *AboutBox = new QVBoxLayout(About);
-    AboutBox->setContentsMargins(10, 6, 10, 6);
+    auto *AboutRow = new QHBoxLayout(About);
+    AboutRow->setContentsMargins(10, 6, 10, 6);
+    AboutRow->setSpacing(12);
+    auto *Logo = new QLabel;
+    Logo->setObjectName(QStringLiteral("imgLogo"));
+    Logo->setPixmap(QIcon(QStringLiteral(":/corvane/corvane.svg")).pixmap(56, 56));
+    AboutRow->addWidget(Logo, 0, Qt::AlignVCenter);
+    auto *AboutBox = new QVBoxLayout;
+    AboutBox->setContentsMargins(0, 0, 0, 0);
+    AboutRow->addLayout(AboutBox, 1);
     AboutBox->setSpacing(2);
     auto *Title = new QLabel(QStringLiteral("About Corvane"));
     Title->setObjectName(QStringLiteral("lbAbout"));
@@ -563,6 +590,8 @@ void TfmMain::ApplyUserAgentChoice() {
     QPalette P = edUserAgentText->palette();
     const QColor Back = Custom ? QColor(Qt::white) : QColor(192, 192, 192);
     for (auto G : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) P.setColor(G, QPalette::Base, Back);
+    // The string that will be sent stays readable on the silver background.
+    P.setColor(QPalette::Disabled, QPalette::Text, QColor(48, 48, 48));
     edUserAgentText->setPalette(P);
 }
 
