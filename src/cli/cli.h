@@ -47,5 +47,6 @@ struct Command {
 
 extern const Command CompareCommand;
 extern const Command DiffCommand;
+extern const Command ExtractCommand;
 
 } // namespace corvane::cli

@@ -1,0 +1,101 @@
+// The end-of-check uniqueness step over a synthetic site (engine/sitecorpus.h):
+// 10 000 pages of about 1 000 shingle hashes, and the plain pairwise procedure
+// at 1 000 pages for comparison. Each run reports the peak resident memory the
+// step added (VmHWM before and after) as the counter "peak_MB".
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include <malloc.h>
+
+#include "engine/sitecorpus.h"
+#include "engine/uniqueness.h"
+
+using namespace corvane;
+
+namespace {
+
+// The process's peak resident set, in kB (Linux only; 0 elsewhere).
+long vmHwmKb() {
+    std::FILE *f = std::fopen("/proc/self/status", "r");
+    if (!f) return 0;
+    char line[256];
+    long kb = 0;
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, "VmHWM:", 6) == 0) kb = std::atol(line + 6);
+    std::fclose(f);
+    return kb;
+}
+
+// Hands free heap memory back and resets the peak to the current resident set.
+void resetHwm() {
+    malloc_trim(0);
+    if (std::FILE *f = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", f);
+        std::fclose(f);
+    }
+}
+
+struct Corpus {
+    explicit Corpus(int pages) {
+        TSiteCorpusShape shape;
+        shape.Pages = pages;
+        MakeSiteCorpus(list, shape);
+    }
+    ~Corpus() { FreeObjects(&list); }
+    TURLTaskInfoList list;
+};
+
+void BM_ComputeUniqueness(benchmark::State &state) {
+    Corpus corpus(int(state.range(0)));
+    long peak = 0;
+    for (auto _ : state) {
+        for (TURLTaskInfo *t : corpus.list) t->TaskResults->SimilArray.Clear();
+        resetHwm();
+        const long before = vmHwmKb();
+        ComputeUniqueness(corpus.list);
+        peak = std::max(peak, vmHwmKb() - before);
+    }
+    state.counters["peak_MB"] = double(peak) / 1024.0;
+    double sum = 0;
+    for (const TURLTaskInfo *t : corpus.list) sum += t->TaskResults->Uniqueness;
+    state.counters["mean_uniqueness"] = sum / double(corpus.list.size());
+    // Spot check against ShingleSimilarity: every 97th row in full.
+    std::int64_t mismatches = 0;
+    const std::int32_t n = std::int32_t(corpus.list.size());
+    for (std::int32_t i = 0; i < n; i += 97) {
+        const TURLTaskResults &r = *corpus.list[i]->TaskResults;
+        const std::vector<TURLSimilRec> row = r.SimilArray.ToVector();
+        double m = 0;
+        for (std::int32_t j = 0; j < n; ++j) {
+            if (j == i) continue;
+            const double s = ShingleSimilarity(*r.HashTable, *corpus.list[j]->TaskResults->HashTable);
+            m = std::max(m, s);
+            mismatches += (row[j].Similarity != s);
+        }
+        mismatches += (r.Uniqueness != 100 - m);
+    }
+    state.counters["mismatches"] = double(mismatches);
+}
+BENCHMARK(BM_ComputeUniqueness)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_PairwiseProcedure(benchmark::State &state) {
+    Corpus corpus(int(state.range(0)));
+    std::vector<std::vector<TURLSimilRec>> arrays;
+    long peak = 0;
+    for (auto _ : state) {
+        arrays.clear();
+        arrays.shrink_to_fit();
+        resetHwm();
+        const long before = vmHwmKb();
+        ComputeUniquenessPairwise(corpus.list, arrays);
+        peak = std::max(peak, vmHwmKb() - before);
+    }
+    state.counters["peak_MB"] = double(peak) / 1024.0;
+}
+BENCHMARK(BM_PairwiseProcedure)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,206 @@
+#include "runcontroller.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QCoreApplication>
+#include <QSet>
+#include <QThread>
+
+#include "core/i18n.h"
+#include "engine/uniqueness.h"
+#include "engine/worker.h"
+
+namespace corvane {
+
+TRunController::TRunController(TURLTaskInfoList &List, TRunObserver *Observer, QObject *Parent)
+    : QObject(Parent), FList(List), FObserver(Observer ? Observer : &FNoObserver) {}
+
+TRunController::~TRunController() {
+    if (FRunning) {
+        // Workers must never post to a controller that is gone: abort (which
+        // cancels transfers) and wait until each has posted its last
+        // notification; the pending ones are dropped with their task copies.
+        FObserver = &FNoObserver;
+        AbortRequested = true;
+        while (FGone->load() < FStarted) QThread::msleep(2);
+        TaskPool = nullptr;
+        AbortRequested = false;
+    }
+    QCoreApplication::removePostedEvents(this);
+}
+
+void TRunController::SetObserver(TRunObserver *Observer) { FObserver = Observer ? Observer : &FNoObserver; }
+
+QList<std::int32_t> TRunController::ErrorNums(const TURLTaskInfoList &List) {
+    QList<std::int32_t> nums;
+    for (const TURLTaskInfo *t : List)
+        if (t && t->TaskResults && t->TaskResults->TaskResult != trOk) nums << t->Num;
+    return nums;
+}
+
+void TRunController::SortByUniqueness(QList<TURLTaskInfo *> &Rows) {
+    auto key = [](const TURLTaskInfo *t) {
+        return std::trunc(t && t->TaskResults ? t->UniquenessValue() : 100.0);
+    };
+    std::stable_sort(Rows.begin(), Rows.end(),
+                     [&](const TURLTaskInfo *a, const TURLTaskInfo *b) { return key(a) < key(b); });
+}
+
+bool TRunController::Run(TRunVariant Variant, const QList<std::int32_t> &Selected) {
+    if (FRunning) return false;
+    AbortRequested = false;
+    FRunStartTime = NowDateTime();
+    if (Variant != rvErrors) FList.FreeResults();
+
+    QSet<std::int32_t> selection;
+    if (Variant == rvSelected) selection = QSet<std::int32_t>(Selected.begin(), Selected.end());
+    else if (Variant == rvErrors) {
+        const QList<std::int32_t> nums = ErrorNums(FList);
+        selection = QSet<std::int32_t>(nums.begin(), nums.end());
+    }
+    if (Variant != rvAll && selection.isEmpty()) return false;
+
+    const TRunSettings settings = Settings();
+    FPool = std::make_unique<TURLTaskInfoPool>(settings.Delay);
+    TaskPool = FPool.get();
+    std::int32_t counted = 0;
+    for (qsizetype i = FList.size(); i-- > 0;) {
+        const TURLTaskInfo *t = FList[i];
+        if (!t || (Variant != rvAll && !selection.contains(t->Num))) continue;
+        FPool->Add(new TURLTaskInfo(*t));
+        ++counted;
+    }
+    ShingleLength = settings.ShingleLength;
+
+    TURLTaskInfo *first = nullptr;
+    if (!FPool->PickTask(first)) {
+        FPool.reset();
+        TaskPool = nullptr;
+        FObserver->ErrorMessage(_("Не удалось запустить первое задание, внутренняя ошибка"));
+        return false;
+    }
+    FRunning = true;
+    FStarted = 0;
+    FHandedBack = 0;
+    FGone = std::make_shared<std::atomic<std::int32_t>>(0);
+    StartWorker(first);
+    UpdateButtons();
+    FProgress = 0;
+    FProgressMax = counted + std::int32_t(FList.size());
+    FObserver->ProgressShown(FProgressMax);
+    FObserver->RunStarted();
+    FObserver->LogLine(_("Проверка запущена"), NowDateTime());
+    return true;
+}
+
+void TRunController::Abort() {
+    if (!FRunning || AbortRequested) return;
+    TButtonStates states = FButtons;
+    states.Abort = false;
+    SetButtons(states);
+    AbortRequested = true;
+    FObserver->LogLine(_("Отмена проверки..."), NowDateTime());
+}
+
+void TRunController::StartWorker(TURLTaskInfo *Copy) {
+    const TRunSettings settings = Settings();
+    ++FStarted;
+    TWorkerContext context{this, FPool.get(), settings.Endpoints, FGone};
+    new TActiveTaskThread(Copy, settings.UserAgent, settings.AlgVer, settings.IgnoreStopWords, context);
+}
+
+bool TRunController::event(QEvent *Event) {
+    switch (int(Event->type())) {
+    case WM_TASK_DONE:
+        if (TURLTaskInfo *copy = static_cast<TTaskDoneEvent *>(Event)->Take()) TakeTaskResults(copy);
+        return true;
+    case WM_LOG_MSG: {
+        const TMsgForLog &m = static_cast<TLogMsgEvent *>(Event)->Msg();
+        FObserver->LogLine(m.MsgText, m.MsgTime);
+        return true;
+    }
+    case WM_RUN_NEXT:
+        RunNextOrFinish();
+        return true;
+    default:
+        return QObject::event(Event);
+    }
+}
+
+void TRunController::Progress(std::int32_t Step) {
+    FProgress += Step;
+    FObserver->ProgressChanged(FProgress, FProgressMax);
+}
+
+void TRunController::TakeTaskResults(TURLTaskInfo *Copy) {
+    std::unique_ptr<TURLTaskInfo> copy(Copy);
+    ++FHandedBack;
+    Progress(1);
+    TURLTaskInfo *target = nullptr;
+    if (copy->TaskResults && copy->TaskResults->TaskResult != trAborted) {
+        target = FList.GetByNum(copy->Num);
+        if (target) target->TaskResults = std::move(copy->TaskResults);
+    }
+    FObserver->TaskHandedBack(*copy, target);
+    if (target) FObserver->TaskUpdated(target);
+}
+
+void TRunController::RunNextOrFinish() {
+    if (!FRunning) return;
+    if (!AbortRequested) {
+        if (ActiveTaskCount.load() >= Settings().MaxThreads) return;
+        if (!FPool) return;
+        TURLTaskInfo *next = nullptr;
+        if (FPool->PickTask(next)) {
+            StartWorker(next);
+            return;
+        }
+    }
+    if (ActiveTaskCount.load() != 0) return;
+    // A worker lowers the count before its task reaches us: wait for every
+    // started task, so none misses the uniqueness step.
+    if (FHandedBack < FStarted) return;
+    FinishRun();
+}
+
+void TRunController::FinishRun() {
+    FPool.reset();
+    TaskPool = nullptr;
+    ComputeUniqueness(FList, {[this](std::int32_t num) {
+                                  PostLogMsg(this, FormatMsg(N_("URL %d: сравнение содержимого"),
+                                                             {QString::number(num)}));
+                              },
+                              [this](std::int32_t) { Progress(1); }});
+    FRunning = false;
+    UpdateButtons();
+    FObserver->ProgressHidden();
+    const std::int64_t seconds = (DateTimeToMs(NowDateTime()) - DateTimeToMs(FRunStartTime)) / 1000;
+    PostLogMsg(this, FormatMsg(N_("Проверка завершена за %d сек."), {QString::number(seconds)}));
+    const bool aborted = AbortRequested;
+    if (!aborted) {
+        TButtonStates states = FButtons;
+        states.Export = true;
+        SetButtons(states);
+    }
+    AbortRequested = false;
+    FObserver->RunFinished(aborted);
+}
+
+void TRunController::UpdateButtons() {
+    TButtonStates s;
+    if (FRunning) {
+        s.Abort = !AbortRequested;
+    } else {
+        s.Run = !FList.isEmpty();
+        s.Imports = true;
+    }
+    SetButtons(s);
+}
+
+void TRunController::SetButtons(const TButtonStates &States) {
+    FButtons = States;
+    FObserver->ButtonStatesChanged(States);
+}
+
+} // namespace corvane

@@ -1,0 +1,124 @@
+// The run controller: starts a check (all tasks, selected numbers, or the
+// tasks with errors), starts workers one by one up to the thread limit, takes
+// the finished tasks back into the list, aborts, and ends the run with the
+// uniqueness step. It owns no widget; the window and corvane-cli follow it
+// through TRunObserver. Lives on the thread that runs the event loop.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include "core/plaintextclient.h"
+#include "engine/typeslib.h"
+
+namespace corvane {
+
+// The settings a run reads, each at the moment it is used.
+struct TRunSettings {
+    std::int32_t MaxThreads = 5;     // 1..10
+    std::int32_t Delay = 1500;       // ms between request starts
+    std::int32_t ShingleLength = 6;  // 3..10
+    QString UserAgent;               // empty: the default browser string
+    std::int32_t AlgVer = 1;         // 1: plain-text service, 2: local extraction
+    bool IgnoreStopWords = true;
+    TPlainTextEndpoints Endpoints;   // for AlgVer 1
+};
+
+struct TButtonStates {
+    bool Run = false;     // "Проверить URL" and the two check menu items
+    bool Abort = false;   // "Отмена"
+    bool Imports = false; // the four import commands
+    bool Export = false;  // "Экспорт..."
+    bool operator==(const TButtonStates &) const = default;
+};
+
+// What the controller reports. Every method has a harmless default.
+class TRunObserver {
+public:
+    virtual ~TRunObserver() = default;
+    // A line for the log (time of its creation), in the order of the log.
+    virtual void LogLine(const QString & /*Text*/, TDateTime /*Time*/) {}
+    virtual void ProgressShown(std::int32_t /*Maximum*/) {}
+    virtual void ProgressChanged(std::int32_t /*Position*/, std::int32_t /*Maximum*/) {}
+    virtual void ProgressHidden() {}
+    virtual void RunStarted() {}
+    // After the uniqueness step; the list is to be shown sorted by uniqueness.
+    virtual void RunFinished(bool /*Aborted*/) {}
+    virtual void ButtonStatesChanged(const TButtonStates & /*States*/) {}
+    // A list task received new results (the row is to be repainted).
+    virtual void TaskUpdated(TURLTaskInfo * /*Task*/) {}
+    // A task copy came back from a worker (any outcome), with the list task
+    // it stands for (none when it was aborted or its number is gone).
+    virtual void TaskHandedBack(const TURLTaskInfo & /*Copy*/, TURLTaskInfo * /*ListTask*/) {}
+    // "Не удалось запустить первое задание, внутренняя ошибка".
+    virtual void ErrorMessage(const QString & /*Text*/) {}
+};
+
+enum TRunVariant {
+    rvAll,      // "Проверить URL"
+    rvSelected, // "Проверить выбранные URL"
+    rvErrors,   // "Проверить URL с ошибками"
+};
+
+class TRunController : public QObject {
+public:
+    TRunController(TURLTaskInfoList &List, TRunObserver *Observer = nullptr, QObject *Parent = nullptr);
+    // During a run: aborts and waits until every worker has handed its task back.
+    ~TRunController() override;
+
+    void SetObserver(TRunObserver *Observer);
+    void SetSettings(const TRunSettings &Settings) { FSettings = Settings; }
+    // When set, the settings are read from here every time they are used.
+    void SetSettingsSource(std::function<TRunSettings()> Source) { FSettingsSource = std::move(Source); }
+
+    // Starts a run; false when nothing was started (empty selection of a menu
+    // variant, or no first task). Selected: the numbers for rvSelected.
+    bool Run(TRunVariant Variant, const QList<std::int32_t> &Selected = {});
+    void Abort();
+    bool Running() const { return FRunning; }
+    TDateTime RunStartTime() const { return FRunStartTime; }
+    // Recomputes and reports the button states (export disabled).
+    void UpdateButtons();
+    TButtonStates ButtonStates() const { return FButtons; }
+
+    // The numbers of the tasks with results other than trOk, in list order.
+    static QList<std::int32_t> ErrorNums(const TURLTaskInfoList &List);
+    // Stable sort by uniqueness, ascending, comparing whole numbers only;
+    // tasks without results count as 100.
+    static void SortByUniqueness(QList<TURLTaskInfo *> &Rows);
+
+protected:
+    bool event(QEvent *Event) override;
+
+private:
+    TRunSettings Settings() const { return FSettingsSource ? FSettingsSource() : FSettings; }
+    void StartWorker(TURLTaskInfo *Copy);
+    void TakeTaskResults(TURLTaskInfo *Copy);
+    void RunNextOrFinish();
+    void FinishRun();
+    void SetButtons(const TButtonStates &States);
+    void Progress(std::int32_t Step);
+
+    TURLTaskInfoList &FList;
+    TRunObserver FNoObserver;
+    TRunObserver *FObserver;
+    TRunSettings FSettings;
+    std::function<TRunSettings()> FSettingsSource;
+    std::unique_ptr<TURLTaskInfoPool> FPool;
+    bool FRunning = false;
+    TDateTime FRunStartTime = 0;
+    std::int32_t FStarted = 0;
+    std::int32_t FHandedBack = 0;
+    std::shared_ptr<std::atomic<std::int32_t>> FGone = std::make_shared<std::atomic<std::int32_t>>(0);
+    std::int32_t FProgress = 0;
+    std::int32_t FProgressMax = 0;
+    TButtonStates FButtons;
+};
+
+} // namespace corvane

@@ -1,0 +1,303 @@
+#include "urlimport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QXmlStreamReader>
+
+#include "core/i18n.h"
+
+namespace corvane {
+
+namespace {
+
+// Lines longer than this cannot be addresses; they are passed over.
+constexpr qsizetype MaxTextLine = 1024 * 1024;
+
+QString upperLatin(QString s) {
+    for (QChar &c : s)
+        if (c.unicode() >= u'a' && c.unicode() <= u'z') c = QChar(c.unicode() - u'a' + u'A');
+    return s;
+}
+
+QString withoutTrailingCR(const QByteArray &line) {
+    QByteArrayView v(line);
+    if (v.endsWith('\r')) v.chop(1);
+    return QString::fromLocal8Bit(v);
+}
+
+} // namespace
+
+bool IsIgnoredURL(const QString &s) {
+    if (s.isEmpty()) return true;
+    if (upperLatin(s.left(4)) != QStringLiteral("HTTP")) return true;
+    qsizetype i = s.size() - 1;
+    while (i >= 0 && s[i] != u'.' && s[i] != u'\\' && s[i] != u':') --i;
+    QString ending;
+    if (i >= 0 && s[i] == u'.') ending = upperLatin(s.mid(i));
+    static const QStringList ignored = {QStringLiteral(".PNG"),  QStringLiteral(".JPG"), QStringLiteral(".GIF"),
+                                        QStringLiteral(".JPEG"), QStringLiteral(".ICO"), QStringLiteral(".JS"),
+                                        QStringLiteral(".CSS")};
+    return StrInArray(ending, ignored);
+}
+
+TURLImport::TURLImport(TURLTaskInfoList &List, bool KeepOld) : FList(List) {
+    if (KeepOld) FList.FreeResults();
+    else FreeObjects(&FList);
+    FCounter = std::int32_t(FList.size());
+    FKeys.reserve(FList.size() + 1024);
+    for (const TURLTaskInfo *t : FList)
+        if (t) FKeys.insert(URLKey(t->URL));
+}
+
+TURLImport::TAddOutcome TURLImport::Add(const QString &Candidate, bool Filter) {
+    if (FLimitReached) return aoLimit;
+    if (Filter && IsIgnoredURL(Candidate)) return aoIgnored;
+    const QString key = URLKey(Candidate);
+    if (FKeys.contains(key)) return aoDuplicate;
+    if (FList.size() >= MaxURLCount) {
+        FLimitReached = true;
+        return aoLimit;
+    }
+    ++FCounter;
+    FList.append(new TURLTaskInfo(Candidate, FCounter));
+    FKeys.insert(key);
+    ++FAdded;
+    return aoAdded;
+}
+
+QString URLLimitMessage() { return _("Ограничение: не более 10 000 URL"); }
+
+QStringList ClipboardCandidates(const QString &Text) {
+    QStringList out;
+    qsizetype start = 0;
+    const qsizetype n = Text.size();
+    auto take = [&](qsizetype end) {
+        qsizetype b = start, e = end;
+        while (b < e && Text[b].unicode() <= 32) ++b;
+        while (e > b && Text[e - 1].unicode() <= 32) --e;
+        out << Text.mid(b, e - b);
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = Text[i].unicode();
+        if (c != u'\r' && c != u'\n') continue;
+        take(i);
+        if (c == u'\r' && i + 1 < n && Text[i + 1] == u'\n') ++i;
+        start = i + 1;
+    }
+    if (start < n) take(n);
+    return out;
+}
+
+QStringList TextFileCandidates(const QByteArray &Bytes) {
+    QByteArrayView v(Bytes);
+    if (v.startsWith("\xEF\xBB\xBF")) v = v.sliced(3);
+    QStringList out;
+    qsizetype start = 0;
+    while (start < v.size()) {
+        qsizetype lf = v.indexOf('\n', start);
+        if (lf < 0) lf = v.size();
+        out << withoutTrailingCR(v.sliced(start, lf - start).toByteArray());
+        start = lf + 1;
+    }
+    return out;
+}
+
+TImportOutcome ImportClipboardText(TURLTaskInfoList &List, const QString &Text, bool KeepOld) {
+    TURLImport import(List, KeepOld);
+    for (const QString &c : ClipboardCandidates(Text))
+        if (import.Add(c) == TURLImport::aoLimit) break;
+    TImportOutcome o;
+    o.Added = import.AddedCount();
+    o.LimitReached = import.LimitReached();
+    o.LogLine = _("Данные вставлены из буфера обмена");
+    return o;
+}
+
+TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool KeepOld) {
+    TImportOutcome o;
+    if (!QFileInfo(Path).isFile()) {
+        o.Status = isNotFound;
+        o.Message = _("Файл с данными для импорта не найден!");
+        return o;
+    }
+    TURLImport import(List, KeepOld);
+    QFile f(Path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        o.Status = isReadError;
+        o.Message = f.errorString();
+        return o;
+    }
+    // Read in blocks and stop as soon as the list is full, so a huge file
+    // costs no more than the part that is used.
+    QByteArray pending;
+    bool first = true, skipping = false;
+    auto line = [&](const QByteArray &bytes) {
+        if (skipping) {
+            skipping = false;
+            return true;
+        }
+        return import.Add(withoutTrailingCR(bytes)) != TURLImport::aoLimit;
+    };
+    bool more = true;
+    while (more) {
+        const QByteArray block = f.read(1 << 20);
+        if (block.isEmpty()) {
+            if (f.error() != QFileDevice::NoError) {
+                o.Status = isReadError;
+                o.Message = f.errorString();
+                o.Added = import.AddedCount();
+                return o;
+            }
+            break;
+        }
+        pending += block;
+        if (first && pending.size() >= 3) {
+            if (pending.startsWith("\xEF\xBB\xBF")) pending.remove(0, 3);
+            first = false;
+        }
+        qsizetype start = 0;
+        for (qsizetype lf; more && (lf = pending.indexOf('\n', start)) >= 0; start = lf + 1)
+            more = line(pending.mid(start, lf - start));
+        pending.remove(0, start);
+        if (pending.size() > MaxTextLine) {
+            pending.clear();
+            skipping = true;
+        }
+    }
+    if (more && !pending.isEmpty()) {
+        if (first && pending.startsWith("\xEF\xBB\xBF")) pending.remove(0, 3);
+        line(pending);
+    }
+    o.Added = import.AddedCount();
+    o.LimitReached = import.LimitReached();
+    o.LogLine = _("Данные загружены");
+    return o;
+}
+
+TImportStatus ReadSitemap(const QByteArray &Xml, const std::function<bool(const QString &)> &Candidate,
+                          QString &ErrorText, int *ChildCount) {
+    if (Xml.size() > MaxSitemapBytes) {
+        ErrorText = _("Размер файла превышает допустимый предел");
+        return isParseError;
+    }
+    QXmlStreamReader r(Xml);
+    int depth = 0, children = 0;
+    bool isUrlset = false, inUrl = false, locDone = false, inLoc = false, locValid = false;
+    bool stopped = false;
+    QString loc;
+    while (!r.atEnd()) {
+        switch (r.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > MaxSitemapDepth) {
+                ErrorText = _("Слишком глубокая вложенность элементов");
+                return isParseError;
+            }
+            if (depth == 1) {
+                isUrlset = r.qualifiedName() == u"urlset" || r.name() == u"urlset";
+            } else if (depth == 2 && isUrlset) {
+                ++children;
+                inUrl = r.qualifiedName() == u"url";
+                locDone = false;
+            } else if (depth == 3 && inUrl && !locDone && (r.qualifiedName() == u"loc" || r.name() == u"loc")) {
+                inLoc = true;
+                locValid = true;
+                loc.clear();
+            } else if (inLoc) {
+                locValid = false;
+            }
+            break;
+        case QXmlStreamReader::Characters:
+            if (inLoc && depth == 3) {
+                loc += r.text();
+                if (loc.size() > MaxLocLength) {
+                    ErrorText = _("Слишком длинное содержимое тега loc");
+                    return isParseError;
+                }
+            }
+            break;
+        case QXmlStreamReader::Comment:
+        case QXmlStreamReader::ProcessingInstruction:
+        case QXmlStreamReader::EntityReference:
+            if (inLoc) locValid = false;
+            break;
+        case QXmlStreamReader::EndElement:
+            if (inLoc && depth == 3) {
+                inLoc = false;
+                locDone = true;
+                if (Candidate && !stopped) stopped = !Candidate(locValid && !loc.isEmpty() ? loc : QString());
+            } else if (depth == 2) {
+                inUrl = false;
+            }
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    if (r.hasError()) {
+        ErrorText = r.errorString();
+        return isParseError;
+    }
+    if (ChildCount) *ChildCount = children;
+    return isUrlset ? isOk : isNoUrlset;
+}
+
+TImportOutcome ImportSitemap(TURLTaskInfoList &List, const QString &Path, bool KeepOld,
+                             const std::function<void(int, int)> &Progress) {
+    TImportOutcome o;
+    QByteArray xml;
+    QString error;
+    QFile f(Path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        error = f.errorString();
+    } else if (f.size() > MaxSitemapBytes) {
+        error = _("Размер файла превышает допустимый предел");
+    } else {
+        xml = f.readAll();
+        if (f.error() != QFileDevice::NoError) error = f.errorString();
+    }
+    int children = 0;
+    // The whole document is checked before the list is touched.
+    TImportStatus status = error.isEmpty() ? ReadSitemap(xml, {}, error, &children) : isParseError;
+    if (status == isParseError) {
+        o.Status = isParseError;
+        o.Message = _("Ошибка при разборе файла: ") + error;
+        return o;
+    }
+    TURLImport import(List, KeepOld);
+    if (status == isNoUrlset) {
+        o.Status = isNoUrlset;
+        o.Message = _("Файл данных имеет неприемлимый формат (нет тега \"urlset\")");
+        return o;
+    }
+    int position = 0;
+    if (Progress) Progress(0, children);
+    ReadSitemap(
+        xml,
+        [&](const QString &candidate) {
+            const bool go = import.Add(candidate) != TURLImport::aoLimit;
+            if (Progress) Progress(++position, children);
+            return go;
+        },
+        error);
+    o.Added = import.AddedCount();
+    o.LimitReached = import.LimitReached();
+    o.LogLine = _("Данные загружены");
+    return o;
+}
+
+TImportOutcome ImportLocalFiles(TURLTaskInfoList &List, const QStringList &Paths, bool KeepOld) {
+    TURLImport import(List, KeepOld);
+    for (const QString &p : Paths) {
+        const QString full = QDir::toNativeSeparators(QFileInfo(p).absoluteFilePath());
+        if (import.Add(QStringLiteral("file://") + full, false) == TURLImport::aoLimit) break;
+    }
+    TImportOutcome o;
+    o.Added = import.AddedCount();
+    o.LimitReached = import.LimitReached();
+    o.LogLine = _("Файлы загруженны");
+    return o;
+}
+
+} // namespace corvane

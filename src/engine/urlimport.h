@@ -1,0 +1,91 @@
+// Filling the task list: the URL filter, the duplicate test, the limit, and
+// the four sources (clipboard text, text file, sitemap, local files). No
+// dialogs here: the window and corvane-cli show the outcome's message.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include "engine/typeslib.h"
+
+namespace corvane {
+
+inline constexpr std::int32_t MaxURLCount = 10000;
+
+// Limits of the sitemap reader; a file beyond them is reported as a parse error.
+inline constexpr qint64 MaxSitemapBytes = qint64(64) * 1024 * 1024;
+inline constexpr int MaxSitemapDepth = 64;
+inline constexpr qsizetype MaxLocLength = 64 * 1024;
+
+// True when the candidate is not taken: empty, not starting with "http" in
+// any letter case, or ending in one of the image, script and style endings.
+bool IsIgnoredURL(const QString &s);
+
+// One import into a list: keeps the old tasks (dropping every result) or
+// frees them, then takes candidates one at a time. The duplicate test uses a
+// hash set of the list's URLs, so an import does not compare every pair.
+class TURLImport {
+public:
+    TURLImport(TURLTaskInfoList &List, bool KeepOld);
+
+    enum TAddOutcome { aoAdded, aoIgnored, aoDuplicate, aoLimit };
+    // Filter: pass the candidate through IsIgnoredURL (not for local files).
+    TAddOutcome Add(const QString &Candidate, bool Filter = true);
+    bool LimitReached() const { return FLimitReached; }
+    std::int32_t AddedCount() const { return FAdded; }
+
+private:
+    TURLTaskInfoList &FList;
+    QSet<QString> FKeys;
+    std::int32_t FCounter = 0;
+    std::int32_t FAdded = 0;
+    bool FLimitReached = false;
+};
+
+enum TImportStatus {
+    isOk,
+    isNotFound,   // text file missing: list untouched
+    isReadError,  // text file unreadable: list already cleared or results dropped
+    isParseError, // sitemap does not parse: list untouched
+    isNoUrlset,   // sitemap without "urlset": list cleared or results dropped
+};
+
+struct TImportOutcome {
+    TImportStatus Status = isOk;
+    // The message box text for a failure, translated; empty on success.
+    QString Message;
+    // The log line of a finished import, translated; empty when none is due.
+    QString LogLine;
+    std::int32_t Added = 0;
+    bool LimitReached = false;
+};
+
+// "Ограничение: не более 10 000 URL", translated.
+QString URLLimitMessage();
+
+// Clipboard text: lines at CR LF, LF or CR, each trimmed of codes up to 32.
+QStringList ClipboardCandidates(const QString &Text);
+// Text file contents: lines at LF (a CR before it dropped), not trimmed; a
+// UTF-8 byte-order mark is not part of the first line; the locale's codeset.
+QStringList TextFileCandidates(const QByteArray &Bytes);
+
+TImportOutcome ImportClipboardText(TURLTaskInfoList &List, const QString &Text, bool KeepOld);
+TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool KeepOld);
+// Progress: (position, maximum) with maximum the number of "urlset" children.
+TImportOutcome ImportSitemap(TURLTaskInfoList &List, const QString &Path, bool KeepOld,
+                             const std::function<void(int, int)> &Progress = {});
+TImportOutcome ImportLocalFiles(TURLTaskInfoList &List, const QStringList &Paths, bool KeepOld);
+
+// The sitemap reader on its own: checks the document, then hands each "url"
+// entry's candidate (empty when its "loc" has no single text) to Candidate,
+// which returns false to stop. Returns isOk, isParseError (ErrorText set to
+// the parser's message) or isNoUrlset. ChildCount: the "urlset" children.
+TImportStatus ReadSitemap(const QByteArray &Xml, const std::function<bool(const QString &)> &Candidate,
+                          QString &ErrorText, int *ChildCount = nullptr);
+
+} // namespace corvane

@@ -1,0 +1,244 @@
+#include "worker.h"
+
+#include <exception>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStringDecoder>
+
+#include "core/htmltotext.h"
+#include "core/i18n.h"
+#include "core/shingles.h"
+#include "net/CurlEasy.h"
+
+namespace corvane {
+
+void PostTaskDone(QObject *Receiver, TURLTaskInfo *Task) {
+    QCoreApplication::postEvent(Receiver, new TTaskDoneEvent(Task));
+}
+
+void PostLogMsg(QObject *Receiver, const QString &Text) {
+    QCoreApplication::postEvent(Receiver, new TLogMsgEvent(new TMsgForLog(Text, NowDateTime())));
+}
+
+void PostRunNext(QObject *Receiver) { QCoreApplication::postEvent(Receiver, new QEvent(WM_RUN_NEXT)); }
+
+QString FormatMsg(const char *MsgId, const QStringList &Args) {
+    const QString format = _(MsgId);
+    QString out;
+    out.reserve(format.size() + 32);
+    auto arg = Args.begin();
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == u'%' && i + 1 < format.size()) {
+            const QChar f = format[i + 1];
+            if (f == u'%') {
+                out += u'%';
+                ++i;
+                continue;
+            }
+            if ((f == u'd' || f == u's') && arg != Args.end()) {
+                out += *arg++;
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+QString DefaultWorkerUserAgent() { return QString::fromLatin1(DefaultUserAgent); }
+
+QByteArray LocalFilePage(const QByteArray &Bytes) {
+    QString text;
+    bool unicode = true;
+    if (Bytes.startsWith("\xEF\xBB\xBF")) text = QString::fromUtf8(Bytes.sliced(3));
+    else if (Bytes.startsWith("\xFF\xFE")) text = QStringDecoder(QStringConverter::Utf16LE).decode(Bytes.sliced(2));
+    else if (Bytes.startsWith("\xFE\xFF")) text = QStringDecoder(QStringConverter::Utf16BE).decode(Bytes.sliced(2));
+    else unicode = false;
+
+    // Lines at CR LF, CR or LF, each followed by CR LF.
+    QByteArray out;
+    if (unicode) {
+        const QByteArray utf8 = text.toUtf8();
+        return LocalFilePage(utf8);
+    }
+    out.reserve(Bytes.size() + Bytes.size() / 16 + 2);
+    const qsizetype n = Bytes.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = Bytes[i];
+        if (c != '\r' && c != '\n') continue;
+        out.append(Bytes.constData() + start, i - start).append("\r\n");
+        if (c == '\r' && i + 1 < n && Bytes[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < n) out.append(Bytes.constData() + start, n - start).append("\r\n");
+    return out;
+}
+
+TActiveTaskThread::TActiveTaskThread(TURLTaskInfo *aURLTaskInfo, const QString &sUserAgent, std::int32_t aAlgVer,
+                                     bool aUseStopWords, const TWorkerContext &Context)
+    : FURLTaskInfo(aURLTaskInfo), FUserAgent(sUserAgent), FAlgVer(aAlgVer), FIgnoreStopWords(aUseStopWords),
+      FContext(Context) {
+    FURLTaskInfo->InitResults();
+    connect(this, &QThread::finished, this, &QObject::deleteLater);
+    // Counted before it starts, so the count never dips below the truth.
+    ActiveTaskCount.fetch_add(1);
+    start();
+}
+
+bool TActiveTaskThread::Aborting() const {
+    return isInterruptionRequested() || AbortRequested.load(std::memory_order_relaxed);
+}
+
+void TActiveTaskThread::Log(const char *MsgId, const QStringList &Args) {
+    PostLogMsg(FContext.Receiver, FormatMsg(MsgId, QStringList{QString::number(FURLTaskInfo->Num)} + Args));
+}
+
+void TActiveTaskThread::run() {
+    TStep step = stEnd;
+    TURLTaskResults &r = *FURLTaskInfo->TaskResults;
+    try {
+        step = Body();
+    } catch (const std::exception &e) {
+        // Whatever went wrong outside the steps that record their own
+        // outcome still ends as a failed task and reaches the closing steps.
+        r.TaskResult = trSendError;
+        r.ErrorCode = 0;
+        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {QString::fromUtf8(e.what())});
+    } catch (...) {
+        r.TaskResult = trSendError;
+        r.ErrorCode = 0;
+        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {QStringLiteral("unknown error")});
+    }
+    if (step == stAbort) {
+        try {
+            Log(N_("URL %d: задача прервана"));
+        } catch (...) {
+        }
+        r.TaskResult = trAborted;
+        r.ErrorCode = 0;
+    }
+    // Closing steps; the receiver waits for Gone before it goes away.
+    const auto gone = FContext.Gone;
+    QObject *receiver = FContext.Receiver;
+    ActiveTaskCount.fetch_sub(1);
+    PostTaskDone(receiver, FURLTaskInfo.release());
+    PostRunNext(receiver);
+    if (gone) gone->fetch_add(1);
+}
+
+TActiveTaskThread::TStep TActiveTaskThread::Body() {
+    Log(N_("URL %d: задача начата"));
+    if (Aborting()) return stAbort;
+    QByteArray page;
+    const bool local = FURLTaskInfo->URL.left(7).toUpper() == QStringLiteral("FILE://");
+    const TStep got = local ? CheckLocalFile(page) : Download(page);
+    if (got == stAbort) return stAbort;
+    if (FURLTaskInfo->TaskResults->TaskResult != trUndefined) return stEnd; // failed already
+    return Extract(page);
+}
+
+TActiveTaskThread::TStep TActiveTaskThread::CheckLocalFile(QByteArray &Page) {
+    TURLTaskResults &r = *FURLTaskInfo->TaskResults;
+    const QString path = FURLTaskInfo->URL.mid(7);
+    if (!QFileInfo::exists(path)) {
+        r.TaskResult = trHTTPError;
+        r.ErrorCode = 404;
+        return stEnd;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        r.TaskResult = trSendError;
+        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {f.errorString()});
+        return stEnd;
+    }
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        r.TaskResult = trSendError;
+        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {f.errorString()});
+        return stEnd;
+    }
+    Page = LocalFilePage(bytes);
+    return stEnd;
+}
+
+TActiveTaskThread::TStep TActiveTaskThread::Download(QByteArray &Page) {
+    TURLTaskResults &r = *FURLTaskInfo->TaskResults;
+    const ICurl curl = NewCurl();
+    curl->SetUserAgent(FUserAgent.isEmpty() ? DefaultWorkerUserAgent() : FUserAgent)
+        .SetUrl(FURLTaskInfo->URL)
+        .SetOpt(CURLOPT_SSL_VERIFYPEER, 0L)
+        .SetOpt(CURLOPT_SSL_VERIFYHOST, 0L)
+        .SetOpt(CURLOPT_FOLLOWLOCATION, 1L)
+        .SetOpt(CURLOPT_AUTOREFERER, 1L)
+        .SwitchRecvToString()
+        .SetAbortCheck([this] { return Aborting(); });
+
+    // Pacing: one locked reservation, then wait for its time.
+    TURLTaskInfoPool *pool = FContext.Pool;
+    if (pool) {
+        const std::int64_t t = DateTimeToMs(pool->ReserveRequestTime());
+        while (!Aborting() && DateTimeToMs(NowDateTime()) <= t)
+            QThread::msleep(QRandomGenerator::global()->bounded(20));
+    }
+    if (Aborting()) return stAbort;
+
+    Log(N_("URL %d: получение страницы"));
+    if (pool) pool->RegisterRequestStart();
+    PostRunNext(FContext.Receiver);
+    try {
+        curl->Perform();
+    } catch (const std::exception &e) {
+        // An abort cancels the transfer; that is the abort path, not a failure.
+        if (Aborting()) return stAbort;
+        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {QString::fromUtf8(e.what())});
+        r.TaskResult = trSendError;
+        r.ErrorCode = 0;
+        return stEnd;
+    }
+    if (Aborting()) return stAbort;
+    const long code = curl->ResponseCode();
+    if (code != 200) {
+        Log(N_("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d"), {QString::number(code)});
+        r.TaskResult = trHTTPError;
+        r.ErrorCode = std::int32_t(code);
+        return stEnd;
+    }
+    Log(N_("URL %d: страница загружена, идет анализ"));
+    Page = curl->ResponseBody();
+    return stEnd;
+}
+
+TActiveTaskThread::TStep TActiveTaskThread::Extract(const QByteArray &Page) {
+    TURLTaskResults &r = *FURLTaskInfo->TaskResults;
+    TExtractResult res;
+    try {
+        res = FAlgVer == 2 ? ExtractSignificantText(Page)
+                           : GetPlainTextFromService(Page, FContext.Endpoints, [this] { return Aborting(); });
+    } catch (...) {
+        res.Code = -1;
+    }
+    // The service call gives up at once on an abort: that is no parse error.
+    if (res.Code < 0 && Aborting()) return stAbort;
+    if (res.Code < 0) {
+        Log(N_("URL %d: ОШИБКА анализа страницы: %d"), {QString::number(res.Code)});
+        r.TaskResult = trParseError;
+        r.ErrorCode = res.Code;
+        return stEnd;
+    }
+    QString text = res.Text;
+    NormalizeText(text);
+    r.HashTable = BuildShingles(text, {}, ShingleLength.load(std::memory_order_relaxed), FIgnoreStopWords);
+    r.ExtractedText = text;
+    r.ErrorCode = 0;
+    r.TaskResult = trOk;
+    Log(N_("URL %d: анализ завершен"));
+    return stEnd;
+}
+
+} // namespace corvane

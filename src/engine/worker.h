@@ -1,0 +1,95 @@
+// The worker thread that checks one task, and the three notifications it
+// posts to the run controller: task done, log line, run next.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include <QEvent>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include "core/plaintextclient.h"
+#include "engine/typeslib.h"
+
+namespace corvane {
+
+inline constexpr QEvent::Type WM_TASK_DONE = QEvent::Type(QEvent::User + 1);
+inline constexpr QEvent::Type WM_LOG_MSG = QEvent::Type(QEvent::User + 2);
+inline constexpr QEvent::Type WM_RUN_NEXT = QEvent::Type(QEvent::User + 3);
+
+// The checked task copy; the receiver takes it (the event frees it otherwise).
+class TTaskDoneEvent : public QEvent {
+public:
+    explicit TTaskDoneEvent(TURLTaskInfo *Task) : QEvent(WM_TASK_DONE), FTask(Task) {}
+    TURLTaskInfo *Take() { return FTask.release(); }
+
+private:
+    std::unique_ptr<TURLTaskInfo> FTask;
+};
+
+class TLogMsgEvent : public QEvent {
+public:
+    explicit TLogMsgEvent(TMsgForLog *Msg) : QEvent(WM_LOG_MSG), FMsg(Msg) {}
+    const TMsgForLog &Msg() const { return *FMsg; }
+
+private:
+    std::unique_ptr<TMsgForLog> FMsg;
+};
+
+void PostTaskDone(QObject *Receiver, TURLTaskInfo *Task);
+// A TMsgForLog with the text and the current time.
+void PostLogMsg(QObject *Receiver, const QString &Text);
+void PostRunNext(QObject *Receiver);
+
+// A translated message with "%d" and "%s" filled in order ("%%" is "%").
+QString FormatMsg(const char *MsgId, const QStringList &Args);
+
+// The default user agent when the setting is empty.
+QString DefaultWorkerUserAgent();
+
+// Everything a worker needs besides its task.
+struct TWorkerContext {
+    QObject *Receiver = nullptr;       // the run controller
+    TURLTaskInfoPool *Pool = nullptr;  // the run's pool (pacing clock)
+    TPlainTextEndpoints Endpoints;     // for the plain-text service algorithm
+    // Raised by the worker after its last notification is posted; shared so
+    // that the controller can wait for it.
+    std::shared_ptr<std::atomic<std::int32_t>> Gone;
+};
+
+// Checks one task copy on its own thread and deletes itself when done.
+// ActiveTaskCount counts it from construction to its closing steps.
+class TActiveTaskThread : public QThread {
+public:
+    TActiveTaskThread(TURLTaskInfo *aURLTaskInfo, const QString &sUserAgent, std::int32_t aAlgVer,
+                      bool aUseStopWords, const TWorkerContext &Context);
+
+protected:
+    void run() override;
+
+private:
+    enum TStep { stEnd, stAbort };
+    bool Aborting() const;
+    TStep Body();
+    TStep CheckLocalFile(QByteArray &Page);
+    TStep Download(QByteArray &Page);
+    TStep Extract(const QByteArray &Page);
+    void Log(const char *MsgId, const QStringList &Args = {});
+
+    std::unique_ptr<TURLTaskInfo> FURLTaskInfo;
+    QString FUserAgent;
+    std::int32_t FAlgVer;
+    bool FIgnoreStopWords;
+    TWorkerContext FContext;
+};
+
+// The local file of a "file://" task as the extractors take it: a byte-order
+// mark selects UTF-8 or UTF-16 (re-encoded as UTF-8), otherwise the bytes as
+// they are; lines joined with CR LF, one after the last line.
+QByteArray LocalFilePage(const QByteArray &Bytes);
+
+} // namespace corvane
