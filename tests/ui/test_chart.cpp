@@ -54,18 +54,16 @@ TEST(ChartLabels, PercentagesRoundHalvesToEven) {
 TEST(ChartWindow, SlicesColoursTitleAndNoInteraction) {
     TAppFolder Folder;
     auto W = OpenWindow(1049);
-    auto &Tasks = W->Tasks();
-    const double U[] = {90, 70, 75, 80, 10, 20, 30, 40};
-    int Num = 0;
-    for (double u : U) Tasks.push_back({++Num, QStringLiteral("http://127.0.0.1/%1").arg(Num), true, 0, "200", u});
-    Tasks.push_back({++Num, QStringLiteral("http://127.0.0.1/x"), true, 404, "404", 0}); // not counted
-    W->UpdateScoreChart();
+    for (double u : {90, 70, 75, 80, 10, 20, 30, 40}) AddCheckedTask(*W->Tasks(), trOk, 0, u);
+    AddCheckedTask(*W->Tasks(), trHTTPError, 404, 0); // not counted
+    AddCheckedTask(*W->Tasks(), trSendError, 0, 0);   // a transfer error counts as bad
+    W->TaskListChanged();
     const auto Slices = W->Chart()->Series()->slices();
     ASSERT_EQ(Slices.size(), 3);
     const QColor Colours[] = {QColor(12, 207, 109), QColor(255, 166, 0), QColor(255, 80, 66)};
-    const double Values[] = {1, 3, 4};
-    const QStringList Labels{QStringLiteral("Хорошо (12%)"), QStringLiteral("Средне (38%)"),
-                             QStringLiteral("Плохо (50%)")};
+    const double Values[] = {1, 3, 5};
+    const QStringList Labels{QStringLiteral("Хорошо (11%)"), QStringLiteral("Средне (33%)"),
+                             QStringLiteral("Плохо (56%)")};
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(Slices[i]->color(), Colours[i]);
         EXPECT_EQ(Slices[i]->value(), Values[i]);

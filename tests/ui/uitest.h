@@ -49,6 +49,17 @@ inline std::unique_ptr<TfmMain> OpenWindow(unsigned Lcid) {
     return W;
 }
 
+// A task as a finished check leaves it.
+inline void AddCheckedTask(TURLTaskInfoList &List, TURLTaskResult Result, int ErrorCode, double Uniqueness) {
+    auto *T = new TURLTaskInfo(QStringLiteral("http://127.0.0.1/page%1").arg(List.size() + 1),
+                               std::int32_t(List.size() + 1));
+    T->InitResults();
+    T->TaskResults->TaskResult = Result;
+    T->TaskResults->ErrorCode = ErrorCode;
+    T->TaskResults->Uniqueness = Uniqueness;
+    List.append(T);
+}
+
 template <class T> T *Find(QWidget *W, const char *Name) {
     T *C = W->findChild<T *>(QLatin1String(Name));
     EXPECT_NE(C, nullptr) << Name;

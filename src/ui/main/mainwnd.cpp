@@ -1,6 +1,7 @@
 #include "mainwnd.h"
 
 #include "core/i18n.h"
+#include "engine/worker.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/wndtextsimil.h"
 #include "ui/main/appdir.h"
@@ -28,6 +29,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStyle>
@@ -94,15 +96,10 @@ unsigned SystemLocaleId() {
 namespace {
 
 const QString Params = QStringLiteral("PARAMS");
-constexpr QEvent::Type LogEventType = QEvent::Type(QEvent::User + 2);
 
-class TLogEvent : public QEvent {
-public:
-    TLogEvent(const QString &Text, const QDateTime &Time)
-        : QEvent(LogEventType), MsgText(Text), MsgTime(Time) {}
-    QString MsgText;
-    QDateTime MsgTime;
-};
+QDateTime ToQDateTime(TDateTime T) {
+    return QDateTime(QDate(1899, 12, 30), QTime(0, 0)).addMSecs(DateTimeToMs(T));
+}
 
 QPushButton *ColumnButton(QWidget *Column, const char *Name, const char *Text, int Top) {
     auto *B = new QPushButton(QString::fromUtf8(Text), Column);
@@ -266,6 +263,13 @@ void TfmMain::BuildURLPage() {
     btRunRequests->setEnabled(false);
     btAbortRequests->setEnabled(false);
     btAbortRequests->setShortcut(QKeySequence(Qt::Key_Escape));
+    // Enter presses "Проверить URL" (the window's default button) on the URL page.
+    for (int Key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        auto *Enter = new QShortcut(QKeySequence(Key), tsURLs, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        connect(Enter, &QShortcut::activated, this, [this] {
+            if (btRunRequests->isEnabled()) btRunRequests->click();
+        });
+    }
     btExport->setEnabled(false);
     crtURLScore = new TScoreChart(pButtons);
     crtURLScore->setObjectName(QStringLiteral("crtURLScore"));
@@ -468,7 +472,9 @@ void TfmMain::FormShow() {
         FNews->start(QThread::LowPriority);
     }
 
-    FTasks.clear();
+    TaskList = new TURLTaskInfoList;
+    FRun = std::make_unique<TRunController>(*TaskList, this);
+    FRun->SetSettingsSource([this] { return CurrentRunSettings(); });
     UpdateURLCount();
     UpdateScoreChart();
     crtURLScore->SetBackground(Qt::white);
@@ -485,7 +491,10 @@ void TfmMain::FormClose() {
     FClosed = true;
     WriteSettings();
     vtURLs->clear();
-    FTasks.clear();
+    // A running check is aborted first: the controller cancels the transfers
+    // and waits until no worker can touch the pool or the window any more.
+    FRun.reset();
+    if (TaskList) FreeListWithObjects(TaskList);
     if (FNews) {
         FNews->disconnect(this);
         delete FNews; // stops the transfer and waits for the thread
@@ -494,9 +503,9 @@ void TfmMain::FormClose() {
 }
 
 void TfmMain::customEvent(QEvent *E) {
-    if (E->type() == LogEventType) {
-        auto *L = static_cast<TLogEvent *>(E);
-        AddToLog(L->MsgText, L->MsgTime);
+    if (E->type() == WM_LOG_MSG) {
+        const TMsgForLog &M = static_cast<TLogMsgEvent *>(E)->Msg();
+        AddToLog(M.MsgText, ToQDateTime(M.MsgTime));
     }
 }
 
@@ -506,9 +515,7 @@ void TfmMain::AddToLog(const QString &sMessage, const QDateTime &aTime) {
     lvLog->setItem(0, 1, new QTableWidgetItem(sMessage));
 }
 
-void TfmMain::PostLogMsg(const QString &Text) {
-    QCoreApplication::postEvent(this, new TLogEvent(Text, QDateTime::currentDateTime()));
-}
+void TfmMain::PostLogMsg(const QString &Text) { corvane::PostLogMsg(this, Text); }
 
 // ---- settings -------------------------------------------------------------
 
@@ -645,39 +652,138 @@ void TfmMain::pcPagesChange(int) {
 }
 
 void TfmMain::UpdateURLCount() {
-    const int N = int(FTasks.size());
+    const int N = TaskList ? int(TaskList->size()) : 0;
     pcPages->setTabText(pcPages->indexOf(tsURLs),
                         N == 0 ? _(N_(" Список URL ")) : Fmt(N_(" Список URL (%d) "), N));
 }
 
 void TfmMain::UpdateScoreChart() {
     TGradeCounts C;
-    for (const TTaskView &T : FTasks) CountGrade(C, T.HasResults, T.ErrorCode, T.Uniqueness);
+    if (TaskList)
+        for (const TURLTaskInfo *T : *TaskList)
+            if (T && T->TaskResults)
+                CountGrade(C, true, T->TaskResults->ErrorCode, T->TaskResults->Uniqueness);
     crtURLScore->SetCounts(C);
 }
 
 void TfmMain::UpdateButtons() {
-    btRunRequests->setEnabled(!FTasks.empty());
-    btAbortRequests->setEnabled(false);
-    for (QPushButton *B : {btInsertURLs4Clip, btImportURLs4TXT, btImportURLs4XML, btImportFiles})
-        B->setEnabled(true);
-    btExport->setEnabled(false);
+    if (FRun) FRun->UpdateButtons();
 }
 
+void TfmMain::TaskListChanged() {
+    RefreshTaskView();
+    UpdateURLCount();
+    UpdateButtons();
+    UpdateScoreChart();
+}
+
+void TfmMain::ShowTaskRow(QTreeWidgetItem *I, const TURLTaskInfo *T) {
+    I->setData(0, Qt::UserRole, T->Num);
+    I->setText(0, QString::number(T->Num));
+    I->setText(1, T->URL);
+    I->setToolTip(1, T->URL);
+    I->setText(2, T->TaskResults ? T->TaskResults->ErrorText() : QString());
+    I->setText(3, T->UniquenessText());
+    I->setText(4, QStringLiteral("i"));
+    I->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+    I->setTextAlignment(2, Qt::AlignCenter);
+    I->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+    I->setTextAlignment(4, Qt::AlignCenter);
+    const bool Failed = T->TaskResults && T->TaskResults->TaskResult != trOk;
+    for (int c = 0; c < 5; ++c) I->setBackground(c, Failed ? QBrush(QColor(245, 165, 165)) : QBrush());
+    const double U = T->TaskResults ? T->TaskResults->Uniqueness : -1;
+    if (!Failed && U >= 0 && U <= 100)
+        I->setBackground(3, U < 65 ? QColor(255, 78, 66) : U <= 85 ? QColor(255, 164, 0) : QColor(12, 206, 107));
+}
+
+// A plain view of the tasks in list order (or the order given by a sort).
 void TfmMain::RefreshTaskView() {
     vtURLs->clear();
-    for (const TTaskView &T : FTasks) {
-        auto *I = new QTreeWidgetItem(vtURLs);
-        I->setText(0, QString::number(T.Num));
-        I->setText(1, T.URL);
-        I->setText(2, T.HasResults ? T.ErrorText : QString());
-        I->setText(3, T.Uniqueness >= 0 ? QLocale::system().toString(T.Uniqueness, 'f', 2) : QString());
-        I->setText(4, QStringLiteral("i"));
-        I->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
-        I->setTextAlignment(2, Qt::AlignCenter);
-        I->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+    if (!TaskList) return;
+    QList<QTreeWidgetItem *> Items;
+    for (const TURLTaskInfo *T : *TaskList) {
+        if (!T) continue;
+        auto *I = new QTreeWidgetItem;
+        ShowTaskRow(I, T);
+        Items << I;
+    }
+    vtURLs->addTopLevelItems(Items);
+}
+
+TRunSettings TfmMain::CurrentRunSettings() const {
+    TRunSettings S;
+    S.MaxThreads = edMaxTreads->value();
+    S.Delay = edPreDelay->value();
+    S.ShingleLength = edShingleLen->value();
+    S.UserAgent = edUserAgentText->text();
+    S.AlgVer = AlgorithmValue();
+    S.IgnoreStopWords = cbIgnoreStopWords->isChecked();
+    S.Endpoints = {FEndpoints[0], FEndpoints[1]};
+    return S;
+}
+
+// ---- the run controller's reports -------------------------------------------
+
+void TfmMain::LogLine(const QString &Text, TDateTime Time) { AddToLog(Text, ToQDateTime(Time)); }
+
+void TfmMain::ProgressShown(std::int32_t Maximum) {
+    ProgressBar->setRange(0, qMax(1, Maximum));
+    ProgressBar->setValue(0);
+    pProgress->show();
+}
+
+void TfmMain::ProgressChanged(std::int32_t Position, std::int32_t Maximum) {
+    ProgressBar->setRange(0, qMax(1, Maximum));
+    ProgressBar->setValue(qMin(Position, qMax(1, Maximum)));
+    // The end of a run computes on this thread; keep the strip moving.
+    ProgressBar->repaint();
+}
+
+void TfmMain::ProgressHidden() { pProgress->hide(); }
+
+void TfmMain::RunStarted() {
+    vtURLs->viewport()->repaint();
+    RefreshTaskView();
+    UpdateScoreChart();
+    gbOptions->setEnabled(false);
+    pcBottom->setCurrentWidget(tsLog);
+}
+
+void TfmMain::RunFinished(bool) {
+    UpdateScoreChart();
+    gbOptions->setEnabled(true);
+    // The list shown by uniqueness, lowest first.
+    QList<TURLTaskInfo *> Rows(TaskList->begin(), TaskList->end());
+    TRunController::SortByUniqueness(Rows);
+    vtURLs->clear();
+    QList<QTreeWidgetItem *> Items;
+    for (const TURLTaskInfo *T : Rows) {
+        auto *I = new QTreeWidgetItem;
+        ShowTaskRow(I, T);
+        Items << I;
+    }
+    vtURLs->addTopLevelItems(Items);
+}
+
+void TfmMain::ButtonStatesChanged(const TButtonStates &S) {
+    btRunRequests->setEnabled(S.Run);
+    btAbortRequests->setEnabled(S.Abort);
+    for (QPushButton *B : {btInsertURLs4Clip, btImportURLs4TXT, btImportURLs4XML, btImportFiles})
+        B->setEnabled(S.Imports);
+    btExport->setEnabled(S.Export);
+}
+
+void TfmMain::TaskUpdated(TURLTaskInfo *Task) {
+    for (int i = 0; i < vtURLs->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *I = vtURLs->topLevelItem(i);
+        if (I->data(0, Qt::UserRole).toInt() == Task->Num) {
+            ShowTaskRow(I, Task);
+            return;
+        }
     }
 }
+
+void TfmMain::ErrorMessage(const QString &Text) { ui::dialogs().error(this, Text); }
 
 // ---- links and commands -----------------------------------------------------
 
@@ -691,8 +797,12 @@ void TfmMain::PngBitBtn1Click() {
     ui::TfmShowTextSimil::Open(edShingleLen->value(), cbIgnoreStopWords->isChecked(), this);
 }
 
-void TfmMain::btRunRequestsClick() {}
+void TfmMain::btRunRequestsClick() {
+    if (FRun) FRun->Run(rvAll);
+}
 
-void TfmMain::btAbortRequestsClick() {}
+void TfmMain::btAbortRequestsClick() {
+    if (FRun) FRun->Abort();
+}
 
 } // namespace corvane

@@ -7,7 +7,10 @@
 #include <QSet>
 #include <QString>
 
-#include <vector>
+#include "engine/runcontroller.h"
+#include "engine/typeslib.h"
+
+#include <memory>
 
 class QButtonGroup;
 class QCheckBox;
@@ -23,6 +26,7 @@ class QTabWidget;
 class QTableWidget;
 class QTextBrowser;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace corvane {
 
@@ -54,17 +58,7 @@ QString MakerUrl();
 // 1049 when the system locale is Russian, the locale's own id otherwise.
 unsigned SystemLocaleId();
 
-// What the window keeps of one task for its views until the result list arrives.
-struct TTaskView {
-    int Num = 0;
-    QString URL;
-    bool HasResults = false;
-    int ErrorCode = 0;
-    QString ErrorText;
-    double Uniqueness = -1;
-};
-
-class TfmMain : public QMainWindow {
+class TfmMain : public QMainWindow, public TRunObserver {
     Q_OBJECT
 public:
     explicit TfmMain(QWidget *Parent = nullptr);
@@ -95,8 +89,23 @@ public:
     void SetSystemLCID(unsigned Id) { SystemLCID = Id; }
     void SetNewsEnabled(bool On) { FNewsEnabled = On; }
 
-    std::vector<TTaskView> &Tasks() { return FTasks; }
+    // The task list (TaskList); nullptr before the first show and after the close.
+    TURLTaskInfoList *Tasks() const { return TaskList; }
+    // After the list itself changed: the view, the caption, the buttons, the chart.
+    void TaskListChanged();
+    TRunController *RunController() const { return FRun.get(); }
     TScoreChart *Chart() const { return crtURLScore; }
+
+    // TRunObserver: the run controller reports here.
+    void LogLine(const QString &Text, TDateTime Time) override;
+    void ProgressShown(std::int32_t Maximum) override;
+    void ProgressChanged(std::int32_t Position, std::int32_t Maximum) override;
+    void ProgressHidden() override;
+    void RunStarted() override;
+    void RunFinished(bool Aborted) override;
+    void ButtonStatesChanged(const TButtonStates &States) override;
+    void TaskUpdated(TURLTaskInfo *Task) override;
+    void ErrorMessage(const QString &Text) override;
 
 protected:
     void showEvent(QShowEvent *E) override;
@@ -116,6 +125,8 @@ private:
     void ApplyUserAgentChoice();
     void SetChanged(const QString &Control) { FChanged.insert(Control); }
     void RefreshTaskView();
+    void ShowTaskRow(QTreeWidgetItem *Item, const TURLTaskInfo *Task);
+    TRunSettings CurrentRunSettings() const;
 
     void cbAppLangChange(int Index);
     void pcPagesChange(int Index);
@@ -177,7 +188,7 @@ private:
     bool FClosed = false;
     bool FNewsEnabled = true;
     TNewsFetch *FNews = nullptr;
-    std::vector<TTaskView> FTasks;
+    std::unique_ptr<TRunController> FRun;
 };
 
 } // namespace corvane
