@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
@@ -53,6 +54,9 @@ void TranslateOne(QWidget *W) {
             const QByteArray Name = "srcItem" + QByteArray::number(i);
             C->setItemText(i, Tr(Source(C, Name.constData(), C->itemText(i))));
         }
+    } else if (auto *M = qobject_cast<QMenu *>(W)) {
+        for (QAction *A : M->actions())
+            if (!A->isSeparator()) A->setText(Tr(Source(A, "srcText", A->text())));
     } else if (auto *E = qobject_cast<QLineEdit *>(W)) {
         if (!E->placeholderText().isEmpty())
             E->setPlaceholderText(Tr(Source(E, "srcPlaceholder", E->placeholderText())));
