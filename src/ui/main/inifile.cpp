@@ -26,7 +26,9 @@ bool SplitKeyLine(const QString &Line, QString *Key, QString *Value) {
 
 } // namespace
 
-TIniFile::TIniFile(const QString &FileName) : FFileName(FileName) { Reload(); }
+TIniFile::TIniFile(const QString &FileName) : FFileName(FileName) {
+    Reload();
+}
 
 void TIniFile::Reload() {
     FLines.clear();
