@@ -189,6 +189,7 @@ void TfmMain::BuildURLPage() {
     vtURLs->setObjectName(QStringLiteral("vtURLs"));
     vtURLs->setRootIsDecorated(false);
     vtURLs->setUniformRowHeights(true);
+    vtURLs->setIconSize(QSize(16, 16));
     vtURLs->setSelectionMode(QAbstractItemView::ExtendedSelection);
     vtURLs->setAlternatingRowColors(false);
     vtURLs->setHeaderLabels({QString::fromUtf8(N_("№")), QStringLiteral("URL"),
@@ -716,11 +717,12 @@ void TfmMain::ShowTaskRow(QTreeWidgetItem *I, const TURLTaskInfo *T) {
     I->setToolTip(1, T->URL);
     I->setText(2, T->TaskResults ? T->TaskResults->ErrorText() : QString());
     I->setText(3, T->UniquenessText());
-    I->setText(4, QStringLiteral("i"));
+    // The info column shows its icon; "i" is what the report writes there.
+    static const QIcon Info = QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);
+    I->setIcon(4, Info);
     I->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
     I->setTextAlignment(2, Qt::AlignCenter);
     I->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-    I->setTextAlignment(4, Qt::AlignCenter);
     const bool Failed = T->TaskResults && T->TaskResults->TaskResult != trOk;
     for (int c = 0; c < 5; ++c)
         I->setBackground(c, Failed ? QBrush(QColor(245, 165, 165)) : QBrush());
