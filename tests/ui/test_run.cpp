@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QTreeWidget>
 
 #include <atomic>
@@ -69,8 +70,7 @@ struct TSite {
 };
 
 // The local extraction, the smallest delay; the list filled as an import would.
-TWindow WindowWithTasks(TAppFolder &Folder, const TSite &Site,
-                                         const QStringList &Paths) {
+TWindow WindowWithTasks(TAppFolder &Folder, const TSite &Site, const QStringList &Paths) {
     Folder.WriteIni("[PARAMS]\nalg-version=2\nreq-predelay=1500\nmax-threads=3\n");
     auto W = OpenWindow(1049);
     for (const QString &P : Paths)
@@ -211,4 +211,61 @@ TEST(WindowRun, NoFirstTaskShowsTheInternalErrorBox) {
                                       "Не удалось запустить первое задание, внутренняя ошибка")});
     EXPECT_TRUE(Buttons(W.get()).Settings);
     W->close();
+}
+
+TEST(WindowNews, FilledInTheBackgroundAndSilentWhenOffline) {
+    TTestServer Server;
+    Server->Get("/news", [](const httplib::Request &, httplib::Response &R) {
+        R.set_content("<html><body><h2>Версия 1.4</h2><p>Новый график.</p></body></html>",
+                      "text/html; charset=utf-8");
+    });
+    Server.Start();
+    ui::TestDialogs Dialogs;
+    {
+        TAppFolder Folder;
+        TWindow W(new TfmMain);
+        W->SetSystemLCID(1049);
+        W->SetNewsUrl(Server.Url("/news"));
+        W->show();
+        auto *News = Find<QTextBrowser>(W.get(), "NewsBrowser");
+        QDeadlineTimer Deadline(20000);
+        while (!News->toPlainText().contains(QStringLiteral("Новый график")) &&
+               !Deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(News->toPlainText().contains(QStringLiteral("Версия 1.4")));
+        W->close();
+    }
+    {
+        // Nothing listens there: the tab stays empty and nothing is shown.
+        TTestServer Closed;
+        Closed.Start();
+        const QString Url = Closed.Url("/news");
+        Closed.Stop();
+        TAppFolder Folder;
+        TWindow W(new TfmMain);
+        W->SetNewsUrl(Url);
+        W->show();
+        QTest::qWait(300);
+        EXPECT_TRUE(Find<QTextBrowser>(W.get(), "NewsBrowser")->toPlainText().isEmpty());
+        W->close();
+    }
+    {
+        // Closing while the page is still loading.
+        TGate Gate;
+        TTestServer Slow;
+        Slow->Get("/news", [&Gate](const httplib::Request &, httplib::Response &R) {
+            Gate.Wait(std::chrono::seconds(20));
+            R.set_content("late", "text/plain");
+        });
+        Slow.Start();
+        TAppFolder Folder;
+        TWindow W(new TfmMain);
+        W->SetNewsUrl(Slow.Url("/news"));
+        W->show();
+        QTest::qWait(100);
+        W->close();
+        W.reset();
+        Gate.Open();
+    }
+    EXPECT_TRUE(Dialogs.calls.isEmpty());
 }

@@ -72,8 +72,8 @@ QStringList GradeLabels(const TGradeCounts &Counts) {
 }
 
 TScoreChart::TScoreChart(QWidget *Parent)
-    : QWidget(Parent), FView(new QChartView(new QChart)), FSeries(new QPieSeries), FEmpty(new QPieSeries),
-      FTitle(new QLabel) {
+    : QWidget(Parent), FView(new QChartView(new QChart)), FSeries(new QPieSeries),
+      FEmpty(new QPieSeries), FTitle(new QLabel) {
     setAutoFillBackground(true);
     auto *Box = new QVBoxLayout(this);
     Box->setContentsMargins(4, 6, 4, 6);

@@ -475,7 +475,9 @@ void TfmMain::FormShow() {
     pcPages->setCurrentWidget(tsURLs);
     pcBottom->setCurrentWidget(tsNews);
     if (FNewsEnabled) {
-        FNews = new TNewsFetch(ProductNewsUrl(LanguageCode() == QLatin1String("ru")), this);
+        const QString Url =
+            FNewsUrl.isEmpty() ? ProductNewsUrl(LanguageCode() == QLatin1String("ru")) : FNewsUrl;
+        FNews = new TNewsFetch(Url, this);
         connect(FNews, &TNewsFetch::Loaded, NewsBrowser,
                 [this](const QString &Html) { NewsBrowser->setHtml(Html); });
         FNews->start(QThread::LowPriority);
