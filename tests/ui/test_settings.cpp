@@ -190,3 +190,16 @@ TEST(SettingsFields, TextThatIsNoNumberStandsForTheMinimum) {
     }
     W->close();
 }
+
+TEST(SettingsFile, HandWrittenFormsAreRead) {
+    TAppFolder Folder;
+    // Byte-order mark, other letter case, blanks around "=", LF line ends, junk lines.
+    Folder.WriteIni("\xEF\xBB\xBF[params]\n max-threads = 7\nnot a key line\n=9\nSHINGLE-LENGTH=4\n");
+    auto W = OpenWindow(1049);
+    EXPECT_EQ(W->MaxThreads(), 7);
+    EXPECT_EQ(W->ShingleLengthSetting(), 4);
+    W->close();
+    // The lines that were not rewritten stay as they were.
+    EXPECT_EQ(Folder.ReadIni(), QByteArray("[params]\r\nmax-threads=7\r\nnot a key line\r\n=9\r\n"
+                                           "shingle-length=4\r\nuser-agent=0\r\n"));
+}
