@@ -15,9 +15,9 @@ namespace {
 constexpr int Lines = 20000;
 
 QString randomLine(std::mt19937 &rng) {
-    static const char *const words[] = {"page",  "text",   "site", "unique", "shingle", "river",
-                                        "fox",   "market", "blue", "price",  "order",   "delivery",
-                                        "city",  "garden", "home", "quick",  "light",   "table"};
+    static const char *const words[] = {"page", "text",   "site", "unique", "shingle", "river",
+                                        "fox",  "market", "blue", "price",  "order",   "delivery",
+                                        "city", "garden", "home", "quick",  "light",   "table"};
     QString line;
     const int n = 4 + int(rng() % 12);
     for (int w = 0; w < n; ++w) {
@@ -43,9 +43,12 @@ Texts makeTexts(int mode) {
     for (int c = 0; c < changes; ++c) {
         const qsizetype at = qsizetype(rng() % std::uint32_t(b.size()));
         const int kind = mode == 0 ? 0 : c % 3;
-        if (kind == 0) b[at] = randomLine(rng);
-        else if (kind == 1) b.insert(at, randomLine(rng));
-        else b.removeAt(at);
+        if (kind == 0)
+            b[at] = randomLine(rng);
+        else if (kind == 1)
+            b.insert(at, randomLine(rng));
+        else
+            b.removeAt(at);
     }
     return {a.join(QStringLiteral("\r\n")), b.join(QStringLiteral("\r\n"))};
 }

@@ -14,7 +14,9 @@ QString field(const QString &text) {
     return out;
 }
 
-QString lineNumber(int n) { return n > 0 ? QString::number(n) : QString(); }
+QString lineNumber(int n) {
+    return n > 0 ? QString::number(n) : QString();
+}
 
 int runDiff(const QStringList &argv) {
     Args args(argv);

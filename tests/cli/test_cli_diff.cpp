@@ -73,12 +73,18 @@ TEST_F(CliDiff, AgreesWithTheWindowRows) {
     for (int c = 0; c < 40; ++c) {
         const qsizetype at = qsizetype(rng() % std::uint32_t(lines2.size()));
         switch (c % 3) {
-        case 0: lines2[at] = QStringLiteral("Changed %1").arg(c); break;
-        case 1: lines2.insert(at, QStringLiteral("INSERTED %1").arg(c)); break;
-        default: lines2.removeAt(at);
+        case 0:
+            lines2[at] = QStringLiteral("Changed %1").arg(c);
+            break;
+        case 1:
+            lines2.insert(at, QStringLiteral("INSERTED %1").arg(c));
+            break;
+        default:
+            lines2.removeAt(at);
         }
     }
-    const QString t1 = lines1.join(QStringLiteral("\r\n")), t2 = lines2.join(QStringLiteral("\r\n"));
+    const QString t1 = lines1.join(QStringLiteral("\r\n")),
+                  t2 = lines2.join(QStringLiteral("\r\n"));
     const QString a = file("a.txt", t1.toUtf8()), b = file("b.txt", t2.toUtf8());
     for (bool normalize : {false, true}) {
         QString n1 = t1, n2 = t2;

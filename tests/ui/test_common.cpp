@@ -22,12 +22,14 @@ TEST(Format, FillsFixedConversionsWithTheRegionalSeparator) {
         QString want;
     };
     const Case cases[] = {
-        {"Тексты схожи на: %3.2f%%", 57.142857, QStringLiteral("Тексты схожи на: ") + dec("57.14") + u'%'},
+        {"Тексты схожи на: %3.2f%%", 57.142857,
+         QStringLiteral("Тексты схожи на: ") + dec("57.14") + u'%'},
         {"%3.2f", 0, dec("0.00")},
         {"%3.2f", 100, dec("100.00")},
-        {"%3.2f", 5.555, dec("5.55")}, // the double just below 5.555
+        {"%3.2f", 5.555, dec("5.55")},    // the double just below 5.555
         {"%6.1f|", 2.25, dec("   2.2|")}, // ties to even, as the C library rounds
-        {"(подобие: %3.2f%%)", 99.999, QStringLiteral("(подобие: ") + dec("100.00") + QStringLiteral("%)")},
+        {"(подобие: %3.2f%%)", 99.999,
+         QStringLiteral("(подобие: ") + dec("100.00") + QStringLiteral("%)")},
         // What is not a fixed conversion stays as written.
         {"50% %d %", 1, QStringLiteral("50% %d %")},
     };
@@ -59,7 +61,8 @@ TEST(Dialogs, TestDialogsRecordAndAnswer) {
         TestDialogs d;
         EXPECT_EQ(&dialogs(), &d);
         d.nextOpenFiles << QStringLiteral("/tmp/a.txt");
-        d.nextOpenFileLists << QStringList{QStringLiteral("/tmp/b.html"), QStringLiteral("/tmp/c.txt")};
+        d.nextOpenFileLists << QStringList{QStringLiteral("/tmp/b.html"),
+                                           QStringLiteral("/tmp/c.txt")};
         dialogs().error(nullptr, QStringLiteral("error text"));
         EXPECT_EQ(dialogs().openFile(nullptr, QStringLiteral("Open"), QStringLiteral("/tmp"),
                                      QStringLiteral("*.txt")),

@@ -128,10 +128,14 @@ TEST(Diff, ScriptsOfTheReferenceCases) {
          {{ckModify, 0, 0}, {ckModify, 1, 1}, {ckModify, 2, 2}, {ckAdd, 2, 3}},
          {0, 1, 0, 3}},
         // Common head and tail around an insertion and a deletion.
-        {"abcd", "abXcd", {{ckNone, 0, 0}, {ckNone, 1, 1}, {ckAdd, 1, 2}, {ckNone, 2, 3},
-                           {ckNone, 3, 4}}, {4, 1, 0, 0}},
-        {"abXcd", "abcd", {{ckNone, 0, 0}, {ckNone, 1, 1}, {ckDelete, 2, 1}, {ckNone, 3, 2},
-                           {ckNone, 4, 3}}, {4, 0, 1, 0}},
+        {"abcd",
+         "abXcd",
+         {{ckNone, 0, 0}, {ckNone, 1, 1}, {ckAdd, 1, 2}, {ckNone, 2, 3}, {ckNone, 3, 4}},
+         {4, 1, 0, 0}},
+        {"abXcd",
+         "abcd",
+         {{ckNone, 0, 0}, {ckNone, 1, 1}, {ckDelete, 2, 1}, {ckNone, 3, 2}, {ckNone, 4, 3}},
+         {4, 0, 1, 0}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.a) + " / " + c.b);

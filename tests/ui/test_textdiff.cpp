@@ -28,8 +28,9 @@ QStringList shownRows(const QAbstractItemModel *m) {
         for (int c = 0; c < 5; ++c) cells << m->index(r, c).data().toString();
         const QVariant bg = m->index(r, 0).data(Qt::BackgroundRole);
         for (int c = 1; c < 5; ++c) EXPECT_EQ(m->index(r, c).data(Qt::BackgroundRole), bg);
-        cells << (bg.isValid() ? (bg.value<QBrush>().color() == QColor(255, 164, 0) ? "orange" : "?")
-                               : "");
+        cells << (bg.isValid()
+                      ? (bg.value<QBrush>().color() == QColor(255, 164, 0) ? "orange" : "?")
+                      : "");
         out << cells.join(u'|');
     }
     return out;
@@ -51,11 +52,11 @@ protected:
 TEST_F(DiffWindow, CaptionAndHeaders) {
     const QString point = QLocale::system().decimalPoint();
     fm.prepare(Url1, Url2, Base, Base, 0);
-    EXPECT_EQ(fm.windowTitle(),
-              QStringLiteral("Сравнение содержимого двух URL (подобие: 0") + point + QStringLiteral("00%)"));
+    EXPECT_EQ(fm.windowTitle(), QStringLiteral("Сравнение содержимого двух URL (подобие: 0") +
+                                    point + QStringLiteral("00%)"));
     fm.prepare(Url1, Url2, Base, Base, 57.1428);
-    EXPECT_EQ(fm.windowTitle(),
-              QStringLiteral("Сравнение содержимого двух URL (подобие: 57") + point + QStringLiteral("14%)"));
+    EXPECT_EQ(fm.windowTitle(), QStringLiteral("Сравнение содержимого двух URL (подобие: 57") +
+                                    point + QStringLiteral("14%)"));
     const QAbstractItemModel *m = tree->model();
     const QStringList want{QStringLiteral("?"), QStringLiteral("Строка"), Url1,
                            QStringLiteral("Строка"), Url2};
@@ -76,24 +77,35 @@ TEST_F(DiffWindow, RowsAndHighlight) {
         QStringList rows;
     };
     const Case cases[] = {
-        {"identical", Base,
-         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("=|2|second line|2|second line|"),
+        {"identical",
+         Base,
+         {QStringLiteral("=|1|first line|1|first line|"),
+          QStringLiteral("=|2|second line|2|second line|"),
           QStringLiteral("=|3|third line|3|third line|")}},
-        {"inserted line", QStringLiteral("first line\r\nnew\r\nsecond line\r\nthird line"),
+        {"inserted line",
+         QStringLiteral("first line\r\nnew\r\nsecond line\r\nthird line"),
          {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("+|||2|new|orange"),
           QStringLiteral("=|2|second line|3|second line|"),
           QStringLiteral("=|3|third line|4|third line|")}},
-        {"case only", QStringLiteral("first line\r\nSecond  LINE\r\nthird line"),
-         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("=|2|second line|2|Second  LINE|"),
+        {"case only",
+         QStringLiteral("first line\r\nSecond  LINE\r\nthird line"),
+         {QStringLiteral("=|1|first line|1|first line|"),
+          QStringLiteral("=|2|second line|2|Second  LINE|"),
           QStringLiteral("=|3|third line|3|third line|")}},
-        {"changed line", QStringLiteral("first line\r\nother\r\nthird line"),
-         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("<>|2|second line|2|other|orange"),
+        {"changed line",
+         QStringLiteral("first line\r\nother\r\nthird line"),
+         {QStringLiteral("=|1|first line|1|first line|"),
+          QStringLiteral("<>|2|second line|2|other|orange"),
           QStringLiteral("=|3|third line|3|third line|")}},
-        {"deleted line", QStringLiteral("first line\r\nthird line"),
-         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("-|2|second line|||orange"),
+        {"deleted line",
+         QStringLiteral("first line\r\nthird line"),
+         {QStringLiteral("=|1|first line|1|first line|"),
+          QStringLiteral("-|2|second line|||orange"),
           QStringLiteral("=|3|third line|2|third line|")}},
-        {"three lines more", Base + QStringLiteral("\r\nfour\r\nfive\r\nsix"),
-         {QStringLiteral("=|1|first line|1|first line|"), QStringLiteral("=|2|second line|2|second line|"),
+        {"three lines more",
+         Base + QStringLiteral("\r\nfour\r\nfive\r\nsix"),
+         {QStringLiteral("=|1|first line|1|first line|"),
+          QStringLiteral("=|2|second line|2|second line|"),
           QStringLiteral("=|3|third line|3|third line|"), QStringLiteral("+|||4|four|orange"),
           QStringLiteral("+|||5|five|orange"), QStringLiteral("+|||6|six|orange")}},
     };
@@ -122,8 +134,10 @@ TEST(DiffCommand, ChecksTheSelection) {
     const TDiffCandidate noText{Url2, true, 0, QString()};
     const TDiffCandidate unchecked{Url2, false, 0, QString()};
     const QString wrongCount = QStringLiteral("Должно быть выбрано два URL");
-    const QString error = QStringLiteral("Один из выбранных URL вследствие ошибки не имеет текста для сравнения");
-    const QString check = QStringLiteral("Один из выбранных URL не имеет содержимого для сравнения - выполните проверку");
+    const QString error =
+        QStringLiteral("Один из выбранных URL вследствие ошибки не имеет текста для сравнения");
+    const QString check = QStringLiteral(
+        "Один из выбранных URL не имеет содержимого для сравнения - выполните проверку");
     struct Case {
         QList<TDiffCandidate> selected;
         QString message; // empty: the checks pass
@@ -164,11 +178,12 @@ TEST(DiffCommand, OpensModallyAndEscapeCloses) {
         modal = fm->isVisible() && fm->isModal();
         auto *tree = fm->findChild<QTreeView *>(QStringLiteral("vtDiffText"));
         rowsWhileShown = tree->model()->rowCount();
-        for (int c = 0; c < 5; ++c) header << tree->model()->headerData(c, Qt::Horizontal).toString();
+        for (int c = 0; c < 5; ++c)
+            header << tree->model()->headerData(c, Qt::Horizontal).toString();
         QTest::keyClick(tree, Qt::Key_Escape);
     });
-    EXPECT_TRUE(CompareTwoURLs({{Url1, true, 0, Base}, {Url2, true, 0, Base + QStringLiteral("\nx")}},
-                               12.5, &mainWindow));
+    EXPECT_TRUE(CompareTwoURLs(
+        {{Url1, true, 0, Base}, {Url2, true, 0, Base + QStringLiteral("\nx")}}, 12.5, &mainWindow));
     EXPECT_TRUE(modal);
     EXPECT_EQ(rowsWhileShown, 4);
     EXPECT_EQ(header.value(2), Url1);

@@ -37,14 +37,14 @@ double measure(QString a, QString b, int n, bool skip) {
     return ShingleSimilarity(*BuildShingles(a, {}, n, skip), *BuildShingles(b, {}, n, skip));
 }
 
-const QString Prose1 = QStringLiteral(
-    "The quick brown fox jumps over the lazy dog near the river bank.\n"
-    "Every morning the fox runs along the river to find something to eat.\n"
-    "Лиса бежит вдоль реки каждое утро, чтобы найти что-нибудь поесть.");
-const QString Prose2 = QStringLiteral(
-    "The quick brown fox jumps over the lazy dog near the old mill.\n"
-    "Every morning the fox runs along the river to find something to eat.\n"
-    "Лиса бежит вдоль реки каждый вечер, чтобы найти что-нибудь поесть.");
+const QString Prose1 =
+    QStringLiteral("The quick brown fox jumps over the lazy dog near the river bank.\n"
+                   "Every morning the fox runs along the river to find something to eat.\n"
+                   "Лиса бежит вдоль реки каждое утро, чтобы найти что-нибудь поесть.");
+const QString Prose2 =
+    QStringLiteral("The quick brown fox jumps over the lazy dog near the old mill.\n"
+                   "Every morning the fox runs along the river to find something to eat.\n"
+                   "Лиса бежит вдоль реки каждый вечер, чтобы найти что-нибудь поесть.");
 
 class TextSimilWindow : public ::testing::Test {
 protected:
@@ -81,8 +81,10 @@ TEST_F(TextSimilWindow, OpensShowingZero) {
     EXPECT_TRUE(value->isReadOnly());
     EXPECT_TRUE(fm.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(fm.windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(fm.findChild<QGroupBox *>(QStringLiteral("gbText1"))->title(), QStringLiteral(" Текст #1 "));
-    EXPECT_EQ(fm.findChild<QGroupBox *>(QStringLiteral("gbText2"))->title(), QStringLiteral(" Текст #2 "));
+    EXPECT_EQ(fm.findChild<QGroupBox *>(QStringLiteral("gbText1"))->title(),
+              QStringLiteral(" Текст #1 "));
+    EXPECT_EQ(fm.findChild<QGroupBox *>(QStringLiteral("gbText2"))->title(),
+              QStringLiteral(" Текст #2 "));
     EXPECT_EQ(value->text(), result(decimal("0.00")));
 
     // A later opening shows 0 again, whatever the last result was, and the
@@ -128,10 +130,11 @@ TEST_F(TextSimilWindow, Results) {
         {"case, blanks and punctuation only", Prose1,
          Prose1.toUpper().replace(u' ', QStringLiteral(" \t ")).replace(u'.', QStringLiteral("!!")),
          "100.00"},
-        {"both too short for a shingle", QStringLiteral("one two"), QStringLiteral("three"), "100.00"},
+        {"both too short for a shingle", QStringLiteral("one two"), QStringLiteral("three"),
+         "100.00"},
         {"one too short for a shingle", QStringLiteral("one two"), Prose1, "0.00"},
-        {"nothing in common", Prose1, QStringLiteral("entirely different words make up this other text"),
-         "0.00"},
+        {"nothing in common", Prose1,
+         QStringLiteral("entirely different words make up this other text"), "0.00"},
     };
     for (const Case &c : cases) EXPECT_EQ(compare(c.a, c.b), result(decimal(c.want))) << c.name;
     EXPECT_TRUE(dialogs.calls.isEmpty());
@@ -190,15 +193,17 @@ TEST(TextSimilOpen, IsModalAndKeepsOneWindow) {
         wasModal = fm->isModal() && fm->isVisible();
         fm->findChild<QTextEdit *>(QStringLiteral("edText1"))->setPlainText(Prose1);
         fm->findChild<QTextEdit *>(QStringLiteral("edText2"))->setPlainText(Prose2);
-        QTest::mouseClick(fm->findChild<QPushButton *>(QStringLiteral("btCalcSimil")), Qt::LeftButton);
+        QTest::mouseClick(fm->findChild<QPushButton *>(QStringLiteral("btCalcSimil")),
+                          Qt::LeftButton);
         shown = fm->findChild<QLineEdit *>(QStringLiteral("edSimilValue"))->text();
         QTest::keyClick(fm, Qt::Key_Escape);
     });
     TfmShowTextSimil::Open(3, false, &mainWindow);
     EXPECT_TRUE(wasModal);
-    EXPECT_EQ(shown, result(decimal(QString::asprintf("%3.2f", measure(Prose1, Prose2, 3, false))
-                                        .toLatin1()
-                                        .constData())));
+    EXPECT_EQ(
+        shown,
+        result(decimal(
+            QString::asprintf("%3.2f", measure(Prose1, Prose2, 3, false)).toLatin1().constData())));
     TfmShowTextSimil *fm = TfmShowTextSimil::instance();
     EXPECT_FALSE(fm->isVisible());
     // The same window again, its panes as they were.

@@ -17,12 +17,16 @@ IDialogs &dialogs() {
     return current ? *current : real;
 }
 
-void setDialogs(IDialogs *d) { current = d; }
+void setDialogs(IDialogs *d) {
+    current = d;
+}
 
 void QtDialogs::message(QWidget *parent, MessageIcon icon, const QString &text) {
     QMessageBox::Icon qicon = QMessageBox::Information;
-    if (icon == MessageIcon::Warning) qicon = QMessageBox::Warning;
-    else if (icon == MessageIcon::Error) qicon = QMessageBox::Critical;
+    if (icon == MessageIcon::Warning)
+        qicon = QMessageBox::Warning;
+    else if (icon == MessageIcon::Error)
+        qicon = QMessageBox::Critical;
     QMessageBox box(qicon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
     box.exec();
 }

@@ -85,9 +85,9 @@ public:
     QStringList messages() const;
 
     QList<Call> calls;
-    QStringList nextOpenFiles;         // answers of openFile
+    QStringList nextOpenFiles;            // answers of openFile
     QList<QStringList> nextOpenFileLists; // answers of openFiles
-    QStringList nextSaveFiles;         // answers of saveFile
+    QStringList nextSaveFiles;            // answers of saveFile
 };
 
 } // namespace corvane::ui

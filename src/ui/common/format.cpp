@@ -42,7 +42,8 @@ QString FormatFloat(const QString &Format, double Value) {
         // %[width][.precision]f; anything else stays as written.
         qsizetype j = i + 1;
         int width = 0, precision = 6;
-        while (j < n && Format[j].isDigit() && width < 100) width = width * 10 + Format[j++].digitValue();
+        while (j < n && Format[j].isDigit() && width < 100)
+            width = width * 10 + Format[j++].digitValue();
         if (j < n && Format[j] == u'.') {
             precision = 0;
             ++j;
@@ -59,8 +60,12 @@ QString FormatFloat(const QString &Format, double Value) {
     return out;
 }
 
-QString FormatMessage(const char *MsgId, double Value) { return FormatFloat(_(MsgId), Value); }
+QString FormatMessage(const char *MsgId, double Value) {
+    return FormatFloat(_(MsgId), Value);
+}
 
-QString FormatPercentValue(double Value) { return fixed(Value, 3, 2); }
+QString FormatPercentValue(double Value) {
+    return fixed(Value, 3, 2);
+}
 
 } // namespace corvane::ui

@@ -30,7 +30,9 @@ struct RunGuard {
 
 } // namespace
 
-TDiff::TDiff() { Clear(); }
+TDiff::TDiff() {
+    Clear();
+}
 
 TDiff::~TDiff() = default;
 

@@ -69,8 +69,9 @@ private:
         std::int32_t offset1, offset2, len1, len2;
     };
 
-    template <typename T> bool run(const T *seq1, const T *seq2, std::int32_t len1,
-                                   std::int32_t len2, std::size_t reserveRanges);
+    template <typename T>
+    bool run(const T *seq1, const T *seq2, std::int32_t len1, std::int32_t len2,
+             std::size_t reserveRanges);
     template <typename T> void SolveRange(const T *A, const T *B, TDiffVars r);
     template <typename T>
     bool ExtendForward(const T *A, const T *B, const TDiffVars &r, std::int32_t k);

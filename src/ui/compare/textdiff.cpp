@@ -154,8 +154,8 @@ void TfmDiffText::Open(const QString &URL1, const QString &URL2, const QString &
 }
 
 void TfmDiffText::retranslateUi() {
-    setWindowTitle(FormatMessage(N_("Сравнение содержимого двух URL (подобие: %3.2f%%)"),
-                                 fSimilarity));
+    setWindowTitle(
+        FormatMessage(N_("Сравнение содержимого двух URL (подобие: %3.2f%%)"), fSimilarity));
     emit fModel->headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 
@@ -166,8 +166,7 @@ void TfmDiffText::prepare(const QString &URL1, const QString &URL2, const QStrin
     fModel->setURLs(URL1, URL2);
     fModel->setRows({});
     fModel->setRows(BuildDiffRows(Text1, Text2));
-    if (fModel->rowCount() > 0)
-        vtDiffText->setCurrentIndex(fModel->index(0, 0));
+    if (fModel->rowCount() > 0) vtDiffText->setCurrentIndex(fModel->index(0, 0));
     vtDiffText->setFocus();
 }
 
