@@ -47,6 +47,7 @@ struct Command {
 
 extern const Command CompareCommand;
 extern const Command DiffCommand;
+extern const Command CheckCommand;
 extern const Command ExtractCommand;
 
 } // namespace corvane::cli

@@ -11,6 +11,7 @@ namespace {
 const Command *const Commands[] = {
     &CompareCommand,
     &DiffCommand,
+    &CheckCommand,
     &ExtractCommand,
 };
 

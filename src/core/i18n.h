@@ -11,7 +11,9 @@ inline constexpr const char *TextDomain = "Corvane";
 QString _(const char *MsgId);
 
 // Marks a message id for extraction without translating it here.
-constexpr const char *N_(const char *MsgId) { return MsgId; }
+constexpr const char *N_(const char *MsgId) {
+    return MsgId;
+}
 
 // Binds the "Corvane" domain to <LocaleDir>/<code>/LC_MESSAGES/Corvane.mo
 // (LocaleDir is normally AppDir + "locale").

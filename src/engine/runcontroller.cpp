@@ -138,12 +138,12 @@ void TRunController::TakeTaskResults(TURLTaskInfo *Copy) {
     ++FHandedBack;
     Progress(1);
     TURLTaskInfo *target = nullptr;
-    if (copy->TaskResults && copy->TaskResults->TaskResult != trAborted) {
-        target = FList.GetByNum(copy->Num);
-        if (target) target->TaskResults = std::move(copy->TaskResults);
-    }
+    if (copy->TaskResults && copy->TaskResults->TaskResult != trAborted) target = FList.GetByNum(copy->Num);
     FObserver->TaskHandedBack(*copy, target);
-    if (target) FObserver->TaskUpdated(target);
+    if (target) {
+        target->TaskResults = std::move(copy->TaskResults);
+        FObserver->TaskUpdated(target);
+    }
 }
 
 void TRunController::RunNextOrFinish() {

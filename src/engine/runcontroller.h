@@ -53,8 +53,9 @@ public:
     virtual void ButtonStatesChanged(const TButtonStates & /*States*/) {}
     // A list task received new results (the row is to be repainted).
     virtual void TaskUpdated(TURLTaskInfo * /*Task*/) {}
-    // A task copy came back from a worker (any outcome), with the list task
-    // it stands for (none when it was aborted or its number is gone).
+    // A task copy came back from a worker (any outcome; the copy still holds
+    // its results), with the list task that will take them (none when it was
+    // aborted or its number is gone).
     virtual void TaskHandedBack(const TURLTaskInfo & /*Copy*/, TURLTaskInfo * /*ListTask*/) {}
     // "Не удалось запустить первое задание, внутренняя ошибка".
     virtual void ErrorMessage(const QString & /*Text*/) {}

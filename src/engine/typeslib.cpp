@@ -5,7 +5,6 @@
 
 #include <QDateTime>
 #include <QLocale>
-#include <QMutexLocker>
 
 #include "engine/uniqueness.h"
 
@@ -25,6 +24,10 @@ const QDate DateTimeEpoch(1899, 12, 30);
 } // namespace
 
 TDateTime NowDateTime() {
+    // The C library's time-zone state is shared by every thread; one lock
+    // keeps its first-use set-up from racing (and says so to ThreadSanitizer).
+    static std::mutex zoneLock;
+    const std::lock_guard lock(zoneLock);
     const QDateTime now = QDateTime::currentDateTime();
     const std::int64_t days = DateTimeEpoch.daysTo(now.date());
     const std::int64_t ms = now.time().msecsSinceStartOfDay();
@@ -188,13 +191,13 @@ TURLTaskInfoPool::TURLTaskInfoPool(std::int32_t aDelay)
 TURLTaskInfoPool::~TURLTaskInfoPool() { ClearTasks(); }
 
 void TURLTaskInfoPool::Add(TURLTaskInfo *Task) {
-    QMutexLocker lock(&FLock);
+    const std::lock_guard lock(FLock);
     if (!Task || FList.contains(Task)) return;
     FList.append(Task);
 }
 
 bool TURLTaskInfoPool::PickTask(TURLTaskInfo *&TaskInfo) {
-    QMutexLocker lock(&FLock);
+    const std::lock_guard lock(FLock);
     TaskInfo = nullptr;
     if (FList.isEmpty()) return false;
     TaskInfo = FList.takeLast();
@@ -202,18 +205,18 @@ bool TURLTaskInfoPool::PickTask(TURLTaskInfo *&TaskInfo) {
 }
 
 void TURLTaskInfoPool::ClearTasks() {
-    QMutexLocker lock(&FLock);
+    const std::lock_guard lock(FLock);
     for (TURLTaskInfo *t : FList) delete t;
     FList.clear();
 }
 
 std::int32_t TURLTaskInfoPool::Count() const {
-    QMutexLocker lock(&FLock);
+    const std::lock_guard lock(FLock);
     return std::int32_t(FList.size());
 }
 
 bool TURLTaskInfoPool::GetNextRequestTime(TDateTime &aDT) {
-    QMutexLocker lock(&FLock);
+    const std::lock_guard lock(FLock);
     if (!FCanRunNextRequest) return false;
     aDT = FNextRequestCanRunAt;
     FCanRunNextRequest = false;
@@ -221,14 +224,14 @@ bool TURLTaskInfoPool::GetNextRequestTime(TDateTime &aDT) {
 }
 
 void TURLTaskInfoPool::RegisterLastRequest(TDateTime aDT) {
-    QMutexLocker lock(&FLock);
+    const std::lock_guard lock(FLock);
     if (aDT == 0) aDT = NowDateTime();
     FNextRequestCanRunAt = IncMilliSecond(aDT, FRequestDelay);
     FCanRunNextRequest = true;
 }
 
 TDateTime TURLTaskInfoPool::ReserveRequestTime() {
-    QMutexLocker lock(&FLock);
+    const std::lock_guard lock(FLock);
     const std::int64_t now = DateTimeToMs(NowDateTime());
     const std::int64_t t = std::max(DateTimeToMs(FNextRequestCanRunAt), now);
     FNextRequestCanRunAt = MsToDateTime(t + ReservationMargin + FRequestDelay);
@@ -237,7 +240,7 @@ TDateTime TURLTaskInfoPool::ReserveRequestTime() {
 }
 
 void TURLTaskInfoPool::RegisterRequestStart() {
-    QMutexLocker lock(&FLock);
+    const std::lock_guard lock(FLock);
     const std::int64_t next = DateTimeToMs(NowDateTime()) + FRequestDelay;
     if (next > DateTimeToMs(FNextRequestCanRunAt)) FNextRequestCanRunAt = MsToDateTime(next);
     FCanRunNextRequest = true;

@@ -6,10 +6,10 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include <QList>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +19,11 @@ namespace corvane {
 
 class TSimilarityMatrix;
 class TURLTaskInfoPool;
+
+// The program's web site, as named in the default user agent and the report.
+inline constexpr const char *CorvaneWebSite = "https://corvane.example/";
+// User-agent entry 0, "Corvane".
+inline constexpr const char *CorvaneUserAgent = "Corvane/2.1; +https://corvane.example/";
 
 // Date-time: days since 1899-12-30, the fraction being the time of day (local time).
 using TDateTime = double;
@@ -173,7 +178,8 @@ public:
     std::int32_t RequestDelay() const { return FRequestDelay; }
 
 private:
-    mutable QRecursiveMutex FLock;
+    // A plain re-entrant pthread lock (visible to ThreadSanitizer).
+    mutable std::recursive_mutex FLock;
     QList<TURLTaskInfo *> FList;
     TDateTime FNextRequestCanRunAt;
     bool FCanRunNextRequest = true;

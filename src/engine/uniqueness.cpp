@@ -21,6 +21,11 @@ inline std::uint64_t mix(std::uint64_t x) {
     return x;
 }
 
+// Fibonacci hashing: one multiplication spreads any key over the table.
+inline std::size_t slotOf(std::int64_t h, int capShift) {
+    return std::size_t((std::uint64_t(h) * 0x9e3779b97f4a7c15ULL) >> capShift);
+}
+
 bool isRegular(const TShingleHashTable &t) {
     return t.Count() == 0 || t.SortType() == Int64SortDownNoDup || t.SortType() == Int64SortUpNoDup;
 }
@@ -111,12 +116,13 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables, 
         total += t->Count();
     }
 
-    // Partitions by the top bits of the key, about 16 K entries each, walked
+    // Partitions by the top bits of the key, about 32 K entries each, walked
     // from the highest keys down, the order in which every page stores them.
     // A partition's distinct hashes get dense ids through a small hash table
     // that stays in cache.
+    constexpr std::int64_t PartitionTarget = 32768;
     int bits = 0;
-    while (bits < 20 && (total >> bits) > 16384) ++bits;
+    while (bits < 20 && (total >> bits) > PartitionTarget) ++bits;
     const int shift = 64 - bits;
     const std::size_t parts = std::size_t(1) << bits;
     auto partOf = [&](std::int64_t h) -> std::size_t { return bits ? std::size_t(keyOf(h) >> shift) : 0; };
@@ -161,7 +167,7 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables, 
             for (; r < pv.count; ++r) {
                 const std::int64_t h = pv.at(r);
                 if (partOf(h) != pi) break;
-                std::size_t s = std::size_t(mix(std::uint64_t(h)) >> capShift);
+                std::size_t s = slotOf(h, capShift);
                 while (table[s].stamp == stamp && table[s].key != h) s = (s + 1) & (cap - 1);
                 std::int32_t id;
                 if (table[s].stamp == stamp) {
@@ -177,7 +183,7 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables, 
                         capShift = 64 - std::countr_zero(cap);
                         table.assign(cap, Slot{0, 0, 0});
                         for (std::size_t k = 0; k < idKey.size(); ++k) {
-                            std::size_t t = std::size_t(mix(std::uint64_t(idKey[k])) >> capShift);
+                            std::size_t t = slotOf(idKey[k], capShift);
                             while (table[t].stamp == stamp) t = (t + 1) & (cap - 1);
                             table[t] = Slot{idKey[k], std::int32_t(k), stamp};
                         }
@@ -298,8 +304,8 @@ std::vector<TURLSimilRec> TSimilarityMatrix::Row(std::int32_t Row) const {
 namespace {
 
 // acc[j] += w for every page j of a large group, from its byte mask.
-__attribute__((target_clones("avx2", "default"))) void addMasked(std::uint32_t *acc, const std::uint8_t *mask,
-                                                                   std::uint32_t w, std::int32_t n) {
+[[gnu::always_inline]] inline void addMaskedBody(std::uint32_t *acc, const std::uint8_t *mask, std::uint32_t w,
+                                                 std::int32_t n) {
     for (std::int32_t j = 0; j < n; ++j) acc[j] += w * mask[j];
 }
 
@@ -307,9 +313,8 @@ __attribute__((target_clones("avx2", "default"))) void addMasked(std::uint32_t *
 // non-negative floats the bit patterns order as the values do; the caller
 // keeps every count and sum below 2^24, where floats are exact, so the
 // rounded quotients order as the exact ones (rounding is monotone).
-__attribute__((target_clones("avx2", "default"))) std::int32_t ratioBits(const std::uint32_t *acc,
-                                                                          const float *nb, float na,
-                                                                          std::int32_t *bits, std::int32_t n) {
+[[gnu::always_inline]] inline std::int32_t ratioBitsBody(const std::uint32_t *acc, const float *nb, float na,
+                                                         std::int32_t *bits, std::int32_t n) {
     std::int32_t best = 0;
     for (std::int32_t j = 0; j < n; ++j) {
         const float r = float(acc[j]) / (na + nb[j]);
@@ -319,6 +324,34 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t ratioBits(const s
         best = b > best ? b : best;
     }
     return best;
+}
+
+// Plain and AVX2 builds of the two loops, chosen at run time (no ifunc: its
+// resolvers run before a sanitizer's runtime is ready).
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void addMaskedAvx2(std::uint32_t *acc, const std::uint8_t *mask, std::uint32_t w,
+                                                   std::int32_t n) {
+    addMaskedBody(acc, mask, w, n);
+}
+__attribute__((target("avx2"))) std::int32_t ratioBitsAvx2(const std::uint32_t *acc, const float *nb, float na,
+                                                           std::int32_t *bits, std::int32_t n) {
+    return ratioBitsBody(acc, nb, na, bits, n);
+}
+const bool UseAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
+void addMasked(std::uint32_t *acc, const std::uint8_t *mask, std::uint32_t w, std::int32_t n) {
+#if defined(__x86_64__)
+    if (UseAvx2) return addMaskedAvx2(acc, mask, w, n);
+#endif
+    addMaskedBody(acc, mask, w, n);
+}
+
+std::int32_t ratioBits(const std::uint32_t *acc, const float *nb, float na, std::int32_t *bits, std::int32_t n) {
+#if defined(__x86_64__)
+    if (UseAvx2) return ratioBitsAvx2(acc, nb, na, bits, n);
+#endif
+    return ratioBitsBody(acc, nb, na, bits, n);
 }
 
 } // namespace

@@ -16,11 +16,15 @@
 namespace corvane {
 
 void PostTaskDone(QObject *Receiver, TURLTaskInfo *Task) {
-    QCoreApplication::postEvent(Receiver, new TTaskDoneEvent(Task));
+    auto *e = new TTaskDoneEvent(Task);
+    e->Publish();
+    QCoreApplication::postEvent(Receiver, e);
 }
 
 void PostLogMsg(QObject *Receiver, const QString &Text) {
-    QCoreApplication::postEvent(Receiver, new TLogMsgEvent(new TMsgForLog(Text, NowDateTime())));
+    auto *e = new TLogMsgEvent(new TMsgForLog(Text, NowDateTime()));
+    e->Publish();
+    QCoreApplication::postEvent(Receiver, e);
 }
 
 void PostRunNext(QObject *Receiver) { QCoreApplication::postEvent(Receiver, new QEvent(WM_RUN_NEXT)); }
@@ -91,6 +95,8 @@ TActiveTaskThread::TActiveTaskThread(TURLTaskInfo *aURLTaskInfo, const QString &
     start();
 }
 
+TActiveTaskThread::~TActiveTaskThread() { (void)FFinished.load(std::memory_order_acquire); }
+
 bool TActiveTaskThread::Aborting() const {
     return isInterruptionRequested() || AbortRequested.load(std::memory_order_relaxed);
 }
@@ -129,6 +135,7 @@ void TActiveTaskThread::run() {
     ActiveTaskCount.fetch_sub(1);
     PostTaskDone(receiver, FURLTaskInfo.release());
     PostRunNext(receiver);
+    FFinished.store(true, std::memory_order_release);
     if (gone) gone->fetch_add(1);
 }
 

@@ -21,20 +21,43 @@ inline constexpr QEvent::Type WM_TASK_DONE = QEvent::Type(QEvent::User + 1);
 inline constexpr QEvent::Type WM_LOG_MSG = QEvent::Type(QEvent::User + 2);
 inline constexpr QEvent::Type WM_RUN_NEXT = QEvent::Type(QEvent::User + 3);
 
-// The checked task copy; the receiver takes it (the event frees it otherwise).
-class TTaskDoneEvent : public QEvent {
+// An event whose contents pass from the posting thread to the receiver's.
+// Qt's queue orders the hand-over; the release/acquire pair on FPublished
+// states it in a way ThreadSanitizer can see (Qt's own locks it cannot).
+class THandOverEvent : public QEvent {
 public:
-    explicit TTaskDoneEvent(TURLTaskInfo *Task) : QEvent(WM_TASK_DONE), FTask(Task) {}
-    TURLTaskInfo *Take() { return FTask.release(); }
+    using QEvent::QEvent;
+    void Publish() { FPublished.store(true, std::memory_order_release); }
+
+protected:
+    void Receive() const { (void)FPublished.load(std::memory_order_acquire); }
+
+private:
+    std::atomic<bool> FPublished{false};
+};
+
+// The checked task copy; the receiver takes it (the event frees it otherwise).
+class TTaskDoneEvent : public THandOverEvent {
+public:
+    explicit TTaskDoneEvent(TURLTaskInfo *Task) : THandOverEvent(WM_TASK_DONE), FTask(Task) {}
+    ~TTaskDoneEvent() override { Receive(); }
+    TURLTaskInfo *Take() {
+        Receive();
+        return FTask.release();
+    }
 
 private:
     std::unique_ptr<TURLTaskInfo> FTask;
 };
 
-class TLogMsgEvent : public QEvent {
+class TLogMsgEvent : public THandOverEvent {
 public:
-    explicit TLogMsgEvent(TMsgForLog *Msg) : QEvent(WM_LOG_MSG), FMsg(Msg) {}
-    const TMsgForLog &Msg() const { return *FMsg; }
+    explicit TLogMsgEvent(TMsgForLog *Msg) : THandOverEvent(WM_LOG_MSG), FMsg(Msg) {}
+    ~TLogMsgEvent() override { Receive(); }
+    const TMsgForLog &Msg() const {
+        Receive();
+        return *FMsg;
+    }
 
 private:
     std::unique_ptr<TMsgForLog> FMsg;
@@ -67,6 +90,7 @@ class TActiveTaskThread : public QThread {
 public:
     TActiveTaskThread(TURLTaskInfo *aURLTaskInfo, const QString &sUserAgent, std::int32_t aAlgVer,
                       bool aUseStopWords, const TWorkerContext &Context);
+    ~TActiveTaskThread() override;
 
 protected:
     void run() override;
@@ -85,6 +109,7 @@ private:
     std::int32_t FAlgVer;
     bool FIgnoreStopWords;
     TWorkerContext FContext;
+    std::atomic<bool> FFinished{false}; // the body's last write, seen by the destructor
 };
 
 // The local file of a "file://" task as the extractors take it: a byte-order

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
-#include <QThread>
+#include <thread>
 
 #include "engine/typeslib.h"
 
@@ -164,13 +164,12 @@ TEST(PoolClock, CombinedReservationKeepsTheSpacing) {
 TEST(PoolClock, ConcurrentReservationsNeverCollide) {
     TURLTaskInfoPool pool(5);
     std::vector<std::int64_t> times[4];
-    std::vector<std::unique_ptr<QThread>> threads;
+    std::vector<std::thread> threads;
     for (auto &out : times)
-        threads.emplace_back(QThread::create([&pool, &out] {
+        threads.emplace_back([&pool, &out] {
             for (int i = 0; i < 200; ++i) out.push_back(DateTimeToMs(pool.ReserveRequestTime()));
-        }));
-    for (auto &t : threads) t->start();
-    for (auto &t : threads) t->wait();
+        });
+    for (auto &t : threads) t.join();
     std::vector<std::int64_t> all;
     for (auto &out : times) all.insert(all.end(), out.begin(), out.end());
     std::sort(all.begin(), all.end());

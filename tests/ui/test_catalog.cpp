@@ -35,7 +35,8 @@ QMap<QString, QString> ReadPo(const QString &FileName) {
     };
     for (const QString &Raw : QString::fromUtf8(F.readAll()).split(u'\n')) {
         const QString L = Raw.trimmed();
-        if (L.startsWith(QLatin1String("#,")) && L.contains(QLatin1String("fuzzy"))) NextFuzzy = true;
+        if (L.startsWith(QLatin1String("#,")) && L.contains(QLatin1String("fuzzy")))
+            NextFuzzy = true;
         if (L.startsWith(QLatin1String("msgid "))) {
             Flush();
             Fuzzy = NextFuzzy;
@@ -80,8 +81,9 @@ TEST(UiCatalog, EveryMessageIdOfTheSourcesHasAnEnglishTranslation) {
     QStringList Missing;
     for (auto I = Ids.cbegin(); I != Ids.cend(); ++I)
         if (En.value(I.key()).isEmpty()) Missing << QStringLiteral("msgid \"%1\"").arg(I.key());
-    EXPECT_TRUE(Missing.isEmpty()) << "Message ids without an English translation in locale/en.po:\n"
-                                   << Missing.join(u'\n').toStdString();
+    EXPECT_TRUE(Missing.isEmpty())
+        << "Message ids without an English translation in locale/en.po:\n"
+        << Missing.join(u'\n').toStdString();
 }
 
 TEST(UiCatalog, SwitchesLanguageAtRunTimeWhateverTheProcessLocale) {
@@ -100,7 +102,7 @@ TEST(UiCatalog, SwitchesLanguageAtRunTimeWhateverTheProcessLocale) {
     };
     // Back and forth, so a stale libintl cache would show.
     const Step Steps[] = {
-        {"en", "Program started"}, {"ru", "Запуск программы"}, {"en", "Program started"},
+        {"en", "Program started"},    {"ru", "Запуск программы"}, {"en", "Program started"},
         {"en_GB", "Program started"}, // the two-letter folder is the fallback
         {"de", "Запуск программы"},   // no catalog: the id itself
         {"en", "Program started"},

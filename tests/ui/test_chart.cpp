@@ -19,12 +19,12 @@ TEST(ChartGrades, BoundariesAndSkippedTasks) {
         int Good, Medium, Bad;
     };
     const Case Cases[] = {
-        {true, 0, 100, 1, 0, 0},    {true, 0, 85.01, 1, 0, 0}, {true, 0, 85, 0, 1, 0},
-        {true, 0, 65, 0, 1, 0},     {true, 0, 64.99, 0, 0, 1}, {true, 0, 0, 0, 0, 1},
-        {true, 0, 100.5, 0, 0, 0},  // above 100: nowhere
-        {true, 0, -1, 0, 0, 0},     // not computed yet
-        {true, 404, 90, 0, 0, 0},   // failed with a code
-        {false, 0, 90, 0, 0, 0},    // never checked
+        {true, 0, 100, 1, 0, 0},   {true, 0, 85.01, 1, 0, 0}, {true, 0, 85, 0, 1, 0},
+        {true, 0, 65, 0, 1, 0},    {true, 0, 64.99, 0, 0, 1}, {true, 0, 0, 0, 0, 1},
+        {true, 0, 100.5, 0, 0, 0}, // above 100: nowhere
+        {true, 0, -1, 0, 0, 0},    // not computed yet
+        {true, 404, 90, 0, 0, 0},  // failed with a code
+        {false, 0, 90, 0, 0, 0},   // never checked
     };
     for (const Case &C : Cases) {
         TGradeCounts G;
@@ -45,8 +45,8 @@ TEST(ChartLabels, PercentagesRoundHalvesToEven) {
         {{0, 0, 0}, {"Хорошо (0%)", "Средне (0%)", "Плохо (0%)"}},
         {{1, 3, 4}, {"Хорошо (12%)", "Средне (38%)", "Плохо (50%)"}}, // 12.5 -> 12, 37.5 -> 38
         {{1, 1, 1}, {"Хорошо (33%)", "Средне (33%)", "Плохо (33%)"}},
-        {{1, 7, 0}, {"Хорошо (12%)", "Средне (88%)", "Плохо (0%)"}},  // 87.5 -> 88
-        {{5, 0, 3}, {"Хорошо (62%)", "Средне (0%)", "Плохо (38%)"}},  // 62.5 -> 62
+        {{1, 7, 0}, {"Хорошо (12%)", "Средне (88%)", "Плохо (0%)"}}, // 87.5 -> 88
+        {{5, 0, 3}, {"Хорошо (62%)", "Средне (0%)", "Плохо (38%)"}}, // 62.5 -> 62
     };
     for (const Case &C : Cases) EXPECT_EQ(GradeLabels(C.Counts), C.Labels);
 }

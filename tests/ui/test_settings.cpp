@@ -15,7 +15,9 @@ using namespace corvane::test;
 
 namespace {
 
-QString Base(QLineEdit *E) { return E->palette().color(QPalette::Base).name(); }
+QString Base(QLineEdit *E) {
+    return E->palette().color(QPalette::Base).name();
+}
 
 } // namespace
 
@@ -50,13 +52,18 @@ TEST(SettingsFile, StoredValuesAreBroughtIntoRangeAndWrittenBack) {
         {"[PARAMS]\nreq-predelay=250000\n", 5, 100000, 6, 1,
          "[PARAMS]\r\nreq-predelay=100000\r\nuser-agent=0\r\n"},
         // 100 is brought to the initial 1500: nothing changed, nothing written back.
-        {"[PARAMS]\nreq-predelay=100\n", 5, 1500, 6, 1, "[PARAMS]\r\nreq-predelay=100\r\nuser-agent=0\r\n"},
+        {"[PARAMS]\nreq-predelay=100\n", 5, 1500, 6, 1,
+         "[PARAMS]\r\nreq-predelay=100\r\nuser-agent=0\r\n"},
         {"[PARAMS]\nmax-threads=0\nshingle-length=12\n", 1, 1500, 10, 1,
          "[PARAMS]\r\nmax-threads=1\r\nshingle-length=10\r\nuser-agent=0\r\n"},
-        {"[PARAMS]\nmax-threads=abc\n", 5, 1500, 6, 1, "[PARAMS]\r\nmax-threads=abc\r\nuser-agent=0\r\n"},
-        {"[PARAMS]\nalg-version=2\n", 5, 1500, 6, 2, "[PARAMS]\r\nalg-version=2\r\nuser-agent=0\r\n"},
-        {"[PARAMS]\nalg-version=7\n", 5, 1500, 6, 2, "[PARAMS]\r\nalg-version=2\r\nuser-agent=0\r\n"},
-        {"[PARAMS]\nalg-version=0\n", 5, 1500, 6, 0, "[PARAMS]\r\nalg-version=0\r\nuser-agent=0\r\n"},
+        {"[PARAMS]\nmax-threads=abc\n", 5, 1500, 6, 1,
+         "[PARAMS]\r\nmax-threads=abc\r\nuser-agent=0\r\n"},
+        {"[PARAMS]\nalg-version=2\n", 5, 1500, 6, 2,
+         "[PARAMS]\r\nalg-version=2\r\nuser-agent=0\r\n"},
+        {"[PARAMS]\nalg-version=7\n", 5, 1500, 6, 2,
+         "[PARAMS]\r\nalg-version=2\r\nuser-agent=0\r\n"},
+        {"[PARAMS]\nalg-version=0\n", 5, 1500, 6, 0,
+         "[PARAMS]\r\nalg-version=0\r\nuser-agent=0\r\n"},
     };
     for (const Case &C : Cases) {
         TAppFolder Folder;
@@ -114,7 +121,8 @@ TEST(SettingsUserAgent, PersonalEntryRules) {
     Agent->setCurrentIndex(16);
     EXPECT_EQ(Text->text(), QStringLiteral("MyBot/1.0"));
     W->close();
-    EXPECT_EQ(Folder.ReadIni(), QByteArray("[PARAMS]\r\nuser-agent=16\r\ncustom-user-agent=MyBot/1.0\r\n"));
+    EXPECT_EQ(Folder.ReadIni(),
+              QByteArray("[PARAMS]\r\nuser-agent=16\r\ncustom-user-agent=MyBot/1.0\r\n"));
 
     // Next start: the stored text; choosing another entry before closing drops it.
     auto W2 = OpenWindow(1049);
@@ -122,7 +130,8 @@ TEST(SettingsUserAgent, PersonalEntryRules) {
     EXPECT_EQ(Text2->text(), QStringLiteral("MyBot/1.0"));
     Find<QComboBox>(W2.get(), "edUserAgent")->setCurrentIndex(6);
     W2->close();
-    EXPECT_EQ(Folder.ReadIni(), QByteArray("[PARAMS]\r\nuser-agent=6\r\ncustom-user-agent=MyBot/1.0\r\n"));
+    EXPECT_EQ(Folder.ReadIni(),
+              QByteArray("[PARAMS]\r\nuser-agent=6\r\ncustom-user-agent=MyBot/1.0\r\n"));
     auto W3 = OpenWindow(1049);
     Find<QComboBox>(W3.get(), "edUserAgent")->setCurrentIndex(16);
     EXPECT_EQ(Find<QLineEdit>(W3.get(), "edUserAgentText")->text(), QStringLiteral("MyBot/1.0"));
@@ -154,7 +163,8 @@ TEST(SettingsFile, UnwritableFolderIsReportedAndTheWindowStillCloses) {
     ASSERT_EQ(Dialogs.calls.size(), 1);
     EXPECT_EQ(Dialogs.calls[0].icon, ui::MessageIcon::Error);
     EXPECT_EQ(Dialogs.calls[0].text,
-              QStringLiteral("Unable to write to ") + Folder.Dir.filePath(QStringLiteral("no-such-folder/Corvane.ini")));
+              QStringLiteral("Unable to write to ") +
+                  Folder.Dir.filePath(QStringLiteral("no-such-folder/Corvane.ini")));
 }
 
 TEST(SettingsFields, TextThatIsNoNumberStandsForTheMinimum) {
@@ -166,7 +176,7 @@ TEST(SettingsFields, TextThatIsNoNumberStandsForTheMinimum) {
         int Value;
     };
     const Case Cases[] = {
-        {"edMaxTreads", "", 1}, {"edMaxTreads", "0", 1}, {"edShingleLen", "", 3},
+        {"edMaxTreads", "", 1},   {"edMaxTreads", "0", 1},    {"edShingleLen", "", 3},
         {"edPreDelay", "", 1500}, {"edPreDelay", "20", 1500}, {"edShingleLen", "9", 9},
     };
     for (const Case &C : Cases) {
@@ -179,4 +189,17 @@ TEST(SettingsFields, TextThatIsNoNumberStandsForTheMinimum) {
         EXPECT_EQ(S->value(), C.Value) << C.Field << " '" << C.Typed << "'";
     }
     W->close();
+}
+
+TEST(SettingsFile, HandWrittenFormsAreRead) {
+    TAppFolder Folder;
+    // Byte-order mark, other letter case, blanks around "=", LF line ends, junk lines.
+    Folder.WriteIni("\xEF\xBB\xBF[params]\n max-threads = 7\nnot a key line\n=9\nSHINGLE-LENGTH=4\n");
+    auto W = OpenWindow(1049);
+    EXPECT_EQ(W->MaxThreads(), 7);
+    EXPECT_EQ(W->ShingleLengthSetting(), 4);
+    W->close();
+    // The lines that were not rewritten stay as they were.
+    EXPECT_EQ(Folder.ReadIni(), QByteArray("[params]\r\nmax-threads=7\r\nnot a key line\r\n=9\r\n"
+                                           "shingle-length=4\r\nuser-agent=0\r\n"));
 }

@@ -94,7 +94,8 @@ TEST(WindowLog, NewestLineOnTopAndNoLimit) {
     TAppFolder Folder;
     auto W = OpenWindow(1049);
     const QDateTime T0(QDate(2024, 1, 2), QTime(9, 5, 7));
-    for (int i = 1; i <= 10000; ++i) W->AddToLog(QStringLiteral("line %1").arg(i), T0.addSecs(i - 1));
+    for (int i = 1; i <= 10000; ++i)
+        W->AddToLog(QStringLiteral("line %1").arg(i), T0.addSecs(i - 1));
     auto *Log = Find<QTableWidget>(W.get(), "lvLog");
     EXPECT_EQ(Log->rowCount(), 10001);
     EXPECT_EQ(Log->item(0, 1)->text(), QStringLiteral("line 10000"));
@@ -109,11 +110,11 @@ TEST(WindowLanguage, StartLanguageFromTheFileOrTheLocale) {
         const char *Caption;
     };
     const Case Cases[] = {
-        {nullptr, 1049, " Список URL "},                  // Russian system
-        {nullptr, 1033, " URL list "},                    // any other system
-        {"[PARAMS]\nlang=RU\n", 1033, " Список URL "},    // stored code, any letter case
+        {nullptr, 1049, " Список URL "},               // Russian system
+        {nullptr, 1033, " URL list "},                 // any other system
+        {"[PARAMS]\nlang=RU\n", 1033, " Список URL "}, // stored code, any letter case
         {"[PARAMS]\nlang=en\n", 1049, " URL list "},
-        {"[PARAMS]\nlang=de\n", 1049, " Список URL "},    // unknown code: the locale rule
+        {"[PARAMS]\nlang=de\n", 1049, " Список URL "}, // unknown code: the locale rule
         {"[PARAMS]\nlang=de\n", 1033, " URL list "},
     };
     for (const Case &C : Cases) {
@@ -131,8 +132,9 @@ TEST(WindowLanguage, SwitchToEnglishChangesWhatTheWindowHoldsNotWhatCodeWrote) {
     auto W = OpenWindow(1049);
     auto *Pages = Find<QTabWidget>(W.get(), "pcPages");
     const QStringList RussianLegend = LegendLabels(W.get());
-    ASSERT_EQ(RussianLegend, (QStringList{QStringLiteral("Хорошо (0%)"), QStringLiteral("Средне (0%)"),
-                                          QStringLiteral("Плохо (0%)")}));
+    ASSERT_EQ(RussianLegend,
+              (QStringList{QStringLiteral("Хорошо (0%)"), QStringLiteral("Средне (0%)"),
+                           QStringLiteral("Плохо (0%)")}));
 
     Pages->setCurrentIndex(1);
     PickLanguage(W.get(), 1);
@@ -149,8 +151,9 @@ TEST(WindowLanguage, SwitchToEnglishChangesWhatTheWindowHoldsNotWhatCodeWrote) {
     // The chart follows when the URL page is shown again.
     EXPECT_EQ(LegendLabels(W.get()), RussianLegend);
     Pages->setCurrentIndex(0);
-    EXPECT_EQ(LegendLabels(W.get()), (QStringList{QStringLiteral("Good (0%)"), QStringLiteral("Medium (0%)"),
-                                                  QStringLiteral("Poor (0%)")}));
+    EXPECT_EQ(LegendLabels(W.get()),
+              (QStringList{QStringLiteral("Good (0%)"), QStringLiteral("Medium (0%)"),
+                           QStringLiteral("Poor (0%)")}));
     EXPECT_EQ(W->Chart()->TitleText(), QStringLiteral("Uniqueness\ndistribution"));
 
     // And back: the remembered source texts are translated again.
@@ -187,7 +190,7 @@ TEST(WindowInstance, SecondCopyBoxSpeaksTheStoredLanguage) {
         bool Russian;
     };
     const Case Cases[] = {
-        {nullptr, true},                // no file
+        {nullptr, true},                     // no file
         {"[PARAMS]\nmax-threads=3\n", true}, // no key
         {"[PARAMS]\nlang=ru\n", true},
         {"[PARAMS]\nlang=RU\n", false}, // exact "ru" only, unlike the window

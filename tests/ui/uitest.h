@@ -22,7 +22,8 @@ namespace corvane::test {
 class TAppFolder {
 public:
     TAppFolder() {
-        QFile::link(QStringLiteral(CORVANE_APPDIR "/locale"), Dir.filePath(QStringLiteral("locale")));
+        QFile::link(QStringLiteral(CORVANE_APPDIR "/locale"),
+                    Dir.filePath(QStringLiteral("locale")));
         SetAppDir(Dir.path());
     }
     QString Ini() const { return Dir.filePath(QStringLiteral("Corvane.ini")); }
@@ -39,9 +40,18 @@ public:
 };
 
 // Opens the main window the way the program does, on a system whose locale id is Lcid.
+// Deletes the window and what it left for deferred deletion.
+struct TWindowDeleter {
+    void operator()(TfmMain *W) const {
+        delete W;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+using TWindow = std::unique_ptr<TfmMain, TWindowDeleter>;
+
 // Message boxes go to a ui::TestDialogs the test installs.
-inline std::unique_ptr<TfmMain> OpenWindow(unsigned Lcid) {
-    auto W = std::make_unique<TfmMain>();
+inline TWindow OpenWindow(unsigned Lcid) {
+    TWindow W(new TfmMain);
     W->SetSystemLCID(Lcid);
     W->SetNewsEnabled(false);
     W->show();
@@ -50,7 +60,8 @@ inline std::unique_ptr<TfmMain> OpenWindow(unsigned Lcid) {
 }
 
 // A task as a finished check leaves it.
-inline void AddCheckedTask(TURLTaskInfoList &List, TURLTaskResult Result, int ErrorCode, double Uniqueness) {
+inline void AddCheckedTask(TURLTaskInfoList &List, TURLTaskResult Result, int ErrorCode,
+                           double Uniqueness) {
     auto *T = new TURLTaskInfo(QStringLiteral("http://127.0.0.1/page%1").arg(List.size() + 1),
                                std::int32_t(List.size() + 1));
     T->InitResults();

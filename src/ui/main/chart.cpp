@@ -5,14 +5,14 @@
 #include <QChart>
 #include <QFont>
 #include <QGraphicsLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QPieSeries>
 #include <QPieSlice>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QVBoxLayout>
 #include <QResizeEvent>
+#include <QVBoxLayout>
 
 #include <cfenv>
 #include <cmath>
@@ -72,8 +72,8 @@ QStringList GradeLabels(const TGradeCounts &Counts) {
 }
 
 TScoreChart::TScoreChart(QWidget *Parent)
-    : QWidget(Parent), FView(new QChartView), FSeries(new QPieSeries), FEmpty(new QPieSeries),
-      FTitle(new QLabel) {
+    : QWidget(Parent), FView(new QChartView(new QChart)), FSeries(new QPieSeries),
+      FEmpty(new QPieSeries), FTitle(new QLabel) {
     setAutoFillBackground(true);
     auto *Box = new QVBoxLayout(this);
     Box->setContentsMargins(4, 6, 4, 6);
@@ -89,7 +89,9 @@ TScoreChart::TScoreChart(QWidget *Parent)
     FTitle->setPalette(TP);
     Box->addWidget(FTitle);
 
-    auto *Chart = new QChart;
+    // Given to the view at construction: setChart would leave the view's
+    // default chart to the caller.
+    QChart *Chart = FView->chart();
     Chart->setAnimationOptions(QChart::NoAnimation);
     Chart->setBackgroundRoundness(0);
     Chart->setMargins(QMargins(0, 0, 0, 0));
@@ -108,7 +110,6 @@ TScoreChart::TScoreChart(QWidget *Parent)
     FEmpty->setPieSize(0.96);
     Chart->addSeries(FEmpty);
     Chart->addSeries(FSeries);
-    FView->setChart(Chart);
     FView->setRenderHint(QPainter::Antialiasing);
     FView->setInteractive(false);
     FView->setDragMode(QGraphicsView::NoDrag);
@@ -166,8 +167,12 @@ void TScoreChart::SetBackground(const QColor &Color) {
     FView->setBackgroundBrush(Color);
 }
 
-QString TScoreChart::TitleText() const { return FTitle->text(); }
-QFont TScoreChart::TitleFont() const { return FTitle->font(); }
+QString TScoreChart::TitleText() const {
+    return FTitle->text();
+}
+QFont TScoreChart::TitleFont() const {
+    return FTitle->font();
+}
 
 QStringList TScoreChart::LegendTexts() const {
     return {FLegend[0]->text(), FLegend[1]->text(), FLegend[2]->text()};

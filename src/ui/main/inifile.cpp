@@ -26,7 +26,9 @@ bool SplitKeyLine(const QString &Line, QString *Key, QString *Value) {
 
 } // namespace
 
-TIniFile::TIniFile(const QString &FileName) : FFileName(FileName) { Reload(); }
+TIniFile::TIniFile(const QString &FileName) : FFileName(FileName) {
+    Reload();
+}
 
 void TIniFile::Reload() {
     FLines.clear();
@@ -34,6 +36,7 @@ void TIniFile::Reload() {
     FExists = F.exists();
     if (!F.open(QIODevice::ReadOnly)) return;
     QString Text = QString::fromUtf8(F.readAll());
+    if (Text.startsWith(QChar(0xFEFF))) Text.remove(0, 1); // written by an editor with a byte-order mark
     Text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     FLines = Text.split(u'\n');
     if (!FLines.isEmpty() && FLines.last().isEmpty()) FLines.removeLast();

@@ -8,7 +8,8 @@ namespace corvane {
 
 TInstanceGuard::TInstanceGuard(const QString &LockDir) {
     const QString Dir = LockDir.isEmpty() ? QDir::tempPath() : LockDir;
-    FLock = std::make_unique<QLockFile>(QDir(Dir).filePath(QStringLiteral("CORVANE_INSTANCE.lock")));
+    FLock =
+        std::make_unique<QLockFile>(QDir(Dir).filePath(QStringLiteral("CORVANE_INSTANCE.lock")));
     // The lock is held for the program's whole life: never treat it as stale
     // by age, only when its owner is gone (QLockFile checks the process id).
     FLock->setStaleLockTime(0);
@@ -27,8 +28,8 @@ bool TInstanceGuard::Acquire() {
 
 TSecondCopyBox SecondCopyBox(const QString &IniFileName) {
     const TIniFile Ini(IniFileName);
-    const QString Lang = Ini.ReadString(QStringLiteral("PARAMS"), QStringLiteral("lang"),
-                                        QStringLiteral("ru"));
+    const QString Lang =
+        Ini.ReadString(QStringLiteral("PARAMS"), QStringLiteral("lang"), QStringLiteral("ru"));
     if (Lang == QLatin1String("ru"))
         return {QStringLiteral("Предупреждение"), QStringLiteral("Программа уже запущена")};
     return {QStringLiteral("Warning"), QStringLiteral("Program already started!")};

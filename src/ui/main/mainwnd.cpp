@@ -41,7 +41,9 @@
 #include <QVBoxLayout>
 
 // The icon lives in the static library's resources, which need an explicit start.
-static void InitResources() { Q_INIT_RESOURCE(corvane); }
+static void InitResources() {
+    Q_INIT_RESOURCE(corvane);
+}
 
 namespace corvane {
 
@@ -86,7 +88,9 @@ QString ProductNewsUrl(bool Russian) {
     return Russian ? QStringLiteral("https://www.corvane.example/news/")
                    : QStringLiteral("https://www.corvane.example/en/news/");
 }
-QString MakerUrl() { return QStringLiteral("https://www.corvane.example/team/"); }
+QString MakerUrl() {
+    return QStringLiteral("https://www.corvane.example/team/");
+}
 
 unsigned SystemLocaleId() {
     // Only "Russian or not" matters to the language rule; 1033 stands for any other.
@@ -118,8 +122,10 @@ protected:
     void fixup(QString &Input) const override {
         bool Ok = false;
         Input.trimmed().toInt(&Ok);
-        if (!Ok) Input = QString::number(minimum());
-        else QSpinBox::fixup(Input);
+        if (!Ok)
+            Input = QString::number(minimum());
+        else
+            QSpinBox::fixup(Input);
     }
 };
 
@@ -183,6 +189,7 @@ void TfmMain::BuildURLPage() {
     vtURLs->setObjectName(QStringLiteral("vtURLs"));
     vtURLs->setRootIsDecorated(false);
     vtURLs->setUniformRowHeights(true);
+    vtURLs->setIconSize(QSize(16, 16));
     vtURLs->setSelectionMode(QAbstractItemView::ExtendedSelection);
     vtURLs->setAlternatingRowColors(false);
     vtURLs->setHeaderLabels({QString::fromUtf8(N_("№")), QStringLiteral("URL"),
@@ -265,7 +272,8 @@ void TfmMain::BuildURLPage() {
     btAbortRequests->setShortcut(QKeySequence(Qt::Key_Escape));
     // Enter presses "Проверить URL" (the window's default button) on the URL page.
     for (int Key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
-        auto *Enter = new QShortcut(QKeySequence(Key), tsURLs, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        auto *Enter = new QShortcut(QKeySequence(Key), tsURLs, nullptr, nullptr,
+                                    Qt::WidgetWithChildrenShortcut);
         connect(Enter, &QShortcut::activated, this, [this] {
             if (btRunRequests->isEnabled()) btRunRequests->click();
         });
@@ -366,7 +374,8 @@ void TfmMain::BuildOptionsPage() {
         AlgBox->addWidget(R);
     }
     FAlgGroup->button(0)->setChecked(true);
-    connect(FAlgGroup, &QButtonGroup::buttonToggled, this, [this] { SetChanged(QStringLiteral("rgUniqueAlg")); });
+    connect(FAlgGroup, &QButtonGroup::buttonToggled, this,
+            [this] { SetChanged(QStringLiteral("rgUniqueAlg")); });
     GroupBox->addWidget(rgUniqueAlg);
 
     PngBitBtn1 = new QPushButton(QString::fromUtf8(N_("Сравнение текстов на схожесть...")));
@@ -466,7 +475,9 @@ void TfmMain::FormShow() {
     pcPages->setCurrentWidget(tsURLs);
     pcBottom->setCurrentWidget(tsNews);
     if (FNewsEnabled) {
-        FNews = new TNewsFetch(ProductNewsUrl(LanguageCode() == QLatin1String("ru")), this);
+        const QString Url =
+            FNewsUrl.isEmpty() ? ProductNewsUrl(LanguageCode() == QLatin1String("ru")) : FNewsUrl;
+        FNews = new TNewsFetch(Url, this);
         connect(FNews, &TNewsFetch::Loaded, NewsBrowser,
                 [this](const QString &Html) { NewsBrowser->setHtml(Html); });
         FNews->start(QThread::LowPriority);
@@ -515,11 +526,15 @@ void TfmMain::AddToLog(const QString &sMessage, const QDateTime &aTime) {
     lvLog->setItem(0, 1, new QTableWidgetItem(sMessage));
 }
 
-void TfmMain::PostLogMsg(const QString &Text) { corvane::PostLogMsg(this, Text); }
+void TfmMain::PostLogMsg(const QString &Text) {
+    corvane::PostLogMsg(this, Text);
+}
 
 // ---- settings -------------------------------------------------------------
 
-QString TfmMain::IniFileName() const { return AppDir() + QStringLiteral("Corvane.ini"); }
+QString TfmMain::IniFileName() const {
+    return AppDir() + QStringLiteral("Corvane.ini");
+}
 
 void TfmMain::ReadSettings() {
     const TIniFile Ini(IniFileName());
@@ -551,8 +566,10 @@ void TfmMain::WriteSettings() {
     if (FChanged.isEmpty()) return;
     TIniFile Ini(IniFileName());
     auto Is = [this](const char *Name) { return FChanged.contains(QLatin1String(Name)); };
-    if (Is("edMaxTreads")) Ini.WriteInteger(Params, QStringLiteral("max-threads"), edMaxTreads->value());
-    if (Is("edPreDelay")) Ini.WriteInteger(Params, QStringLiteral("req-predelay"), edPreDelay->value());
+    if (Is("edMaxTreads"))
+        Ini.WriteInteger(Params, QStringLiteral("max-threads"), edMaxTreads->value());
+    if (Is("edPreDelay"))
+        Ini.WriteInteger(Params, QStringLiteral("req-predelay"), edPreDelay->value());
     if (Is("edShingleLen"))
         Ini.WriteInteger(Params, QStringLiteral("shingle-length"), edShingleLen->value());
     if (Is("edUserAgent"))
@@ -562,7 +579,8 @@ void TfmMain::WriteSettings() {
     if (Is("cbAppLang")) Ini.WriteString(Params, QStringLiteral("lang"), LanguageCode());
     if (Is("cbImpNoClearURLs"))
         Ini.WriteBool(Params, QStringLiteral("import-no-clear"), cbImpNoClearURLs->isChecked());
-    if (Is("rgUniqueAlg")) Ini.WriteInteger(Params, QStringLiteral("alg-version"), AlgorithmValue());
+    if (Is("rgUniqueAlg"))
+        Ini.WriteInteger(Params, QStringLiteral("alg-version"), AlgorithmValue());
     if (Is("cbIgnoreStopWords"))
         Ini.WriteBool(Params, QStringLiteral("ignore-stop-words"), cbIgnoreStopWords->isChecked());
     if (!Ini.Save()) {
@@ -596,13 +614,16 @@ void TfmMain::ApplyUserAgentChoice() {
     edUserAgentText->setText(Text);
     QPalette P = edUserAgentText->palette();
     const QColor Back = Custom ? QColor(Qt::white) : QColor(192, 192, 192);
-    for (auto G : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) P.setColor(G, QPalette::Base, Back);
+    for (auto G : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        P.setColor(G, QPalette::Base, Back);
     // The string that will be sent stays readable on the silver background.
     P.setColor(QPalette::Disabled, QPalette::Text, QColor(48, 48, 48));
     edUserAgentText->setPalette(P);
 }
 
-void TfmMain::edUserAgentChange(int) { ApplyUserAgentChoice(); }
+void TfmMain::edUserAgentChange(int) {
+    ApplyUserAgentChoice();
+}
 
 void TfmMain::edUserAgentTextChange(const QString &Text) {
     if (!edUserAgentText->isEnabled()) return;
@@ -614,13 +635,27 @@ void TfmMain::edUserAgentTextChange(const QString &Text) {
     CustomUserAgent = Text;
 }
 
-int TfmMain::MaxThreads() const { return edMaxTreads->value(); }
-int TfmMain::RequestDelay() const { return edPreDelay->value(); }
-int TfmMain::ShingleLengthSetting() const { return edShingleLen->value(); }
-bool TfmMain::IgnoreStopWords() const { return cbIgnoreStopWords->isChecked(); }
-bool TfmMain::ImportNoClear() const { return cbImpNoClearURLs->isChecked(); }
-int TfmMain::AlgorithmValue() const { return FAlgGroup->checkedId() + 1; }
-QString TfmMain::UserAgentText() const { return edUserAgentText->text(); }
+int TfmMain::MaxThreads() const {
+    return edMaxTreads->value();
+}
+int TfmMain::RequestDelay() const {
+    return edPreDelay->value();
+}
+int TfmMain::ShingleLengthSetting() const {
+    return edShingleLen->value();
+}
+bool TfmMain::IgnoreStopWords() const {
+    return cbIgnoreStopWords->isChecked();
+}
+bool TfmMain::ImportNoClear() const {
+    return cbImpNoClearURLs->isChecked();
+}
+int TfmMain::AlgorithmValue() const {
+    return FAlgGroup->checkedId() + 1;
+}
+QString TfmMain::UserAgentText() const {
+    return edUserAgentText->text();
+}
 QString TfmMain::PlainTextEndpoint(int Index) const {
     return Index == 1 || Index == 2 ? FEndpoints[Index - 1] : QString();
 }
@@ -684,16 +719,20 @@ void TfmMain::ShowTaskRow(QTreeWidgetItem *I, const TURLTaskInfo *T) {
     I->setToolTip(1, T->URL);
     I->setText(2, T->TaskResults ? T->TaskResults->ErrorText() : QString());
     I->setText(3, T->UniquenessText());
-    I->setText(4, QStringLiteral("i"));
+    // The info column shows its icon; "i" is what the report writes there.
+    static const QIcon Info = QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);
+    I->setIcon(4, Info);
     I->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
     I->setTextAlignment(2, Qt::AlignCenter);
     I->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-    I->setTextAlignment(4, Qt::AlignCenter);
     const bool Failed = T->TaskResults && T->TaskResults->TaskResult != trOk;
-    for (int c = 0; c < 5; ++c) I->setBackground(c, Failed ? QBrush(QColor(245, 165, 165)) : QBrush());
+    for (int c = 0; c < 5; ++c)
+        I->setBackground(c, Failed ? QBrush(QColor(245, 165, 165)) : QBrush());
     const double U = T->TaskResults ? T->TaskResults->Uniqueness : -1;
     if (!Failed && U >= 0 && U <= 100)
-        I->setBackground(3, U < 65 ? QColor(255, 78, 66) : U <= 85 ? QColor(255, 164, 0) : QColor(12, 206, 107));
+        I->setBackground(3, U < 65    ? QColor(255, 78, 66)
+                            : U <= 85 ? QColor(255, 164, 0)
+                                      : QColor(12, 206, 107));
 }
 
 // A plain view of the tasks in list order (or the order given by a sort).
@@ -724,7 +763,9 @@ TRunSettings TfmMain::CurrentRunSettings() const {
 
 // ---- the run controller's reports -------------------------------------------
 
-void TfmMain::LogLine(const QString &Text, TDateTime Time) { AddToLog(Text, ToQDateTime(Time)); }
+void TfmMain::LogLine(const QString &Text, TDateTime Time) {
+    AddToLog(Text, ToQDateTime(Time));
+}
 
 void TfmMain::ProgressShown(std::int32_t Maximum) {
     ProgressBar->setRange(0, qMax(1, Maximum));
@@ -739,7 +780,9 @@ void TfmMain::ProgressChanged(std::int32_t Position, std::int32_t Maximum) {
     ProgressBar->repaint();
 }
 
-void TfmMain::ProgressHidden() { pProgress->hide(); }
+void TfmMain::ProgressHidden() {
+    pProgress->hide();
+}
 
 void TfmMain::RunStarted() {
     vtURLs->viewport()->repaint();
@@ -783,7 +826,9 @@ void TfmMain::TaskUpdated(TURLTaskInfo *Task) {
     }
 }
 
-void TfmMain::ErrorMessage(const QString &Text) { ui::dialogs().error(this, Text); }
+void TfmMain::ErrorMessage(const QString &Text) {
+    ui::dialogs().error(this, Text);
+}
 
 // ---- links and commands -----------------------------------------------------
 
@@ -791,7 +836,9 @@ void TfmMain::LinkLabel1LinkClick() {
     QDesktopServices::openUrl(QUrl(ProductHomeUrl(LanguageCode() == QLatin1String("ru"))));
 }
 
-void TfmMain::Label11LinkClick() { QDesktopServices::openUrl(QUrl(MakerUrl())); }
+void TfmMain::Label11LinkClick() {
+    QDesktopServices::openUrl(QUrl(MakerUrl()));
+}
 
 void TfmMain::PngBitBtn1Click() {
     ui::TfmShowTextSimil::Open(edShingleLen->value(), cbIgnoreStopWords->isChecked(), this);

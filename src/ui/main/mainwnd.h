@@ -88,6 +88,7 @@ public:
     // Hooks for the test suite and the screenshot tool; set before show().
     void SetSystemLCID(unsigned Id) { SystemLCID = Id; }
     void SetNewsEnabled(bool On) { FNewsEnabled = On; }
+    void SetNewsUrl(const QString &Url) { FNewsUrl = Url; } // instead of the product's news page
 
     // The task list (TaskList); nullptr before the first show and after the close.
     TURLTaskInfoList *Tasks() const { return TaskList; }
@@ -187,6 +188,7 @@ private:
     bool FShown = false;
     bool FClosed = false;
     bool FNewsEnabled = true;
+    QString FNewsUrl;
     TNewsFetch *FNews = nullptr;
     std::unique_ptr<TRunController> FRun;
 };

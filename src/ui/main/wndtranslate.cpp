@@ -86,8 +86,12 @@ void Walk(QWidget *W) {
 
 } // namespace
 
-void MarkNoTranslate(QWidget *W) { W->setProperty(NoTranslateProperty, true); }
+void MarkNoTranslate(QWidget *W) {
+    W->setProperty(NoTranslateProperty, true);
+}
 
-void TranslateWindow(QWidget *Root) { Walk(Root); }
+void TranslateWindow(QWidget *Root) {
+    Walk(Root);
+}
 
 } // namespace corvane

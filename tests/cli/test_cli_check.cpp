@@ -1,0 +1,200 @@
+// corvane-cli check against a loopback site.
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "common/TestServer.h"
+
+using namespace corvane::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string Shared = "<p>Our company builds wooden boats for lakes and rivers since the year nineteen ninety.</p>";
+
+struct CliRun {
+    int code;
+    QString out, err;
+};
+
+class CliCheck : public ::testing::Test {
+protected:
+    CliCheck() {
+        auto html = [this](const char *path, std::string body) {
+            site->Get(path, [this, body](const httplib::Request &, httplib::Response &res) {
+                res.set_content("<html><body>" + body + "</body></html>", "text/html");
+            });
+        };
+        html("/a", Shared + "<p>The first page talks about sails, masts and ropes of every kind.</p>");
+        html("/b", Shared + "<p>The second page is about engines, fuel tanks and the service.</p>");
+        html("/c", "<p>Something else entirely, with a paragraph of its own words here.</p>");
+        site->Get("/moved", [](const httplib::Request &, httplib::Response &res) {
+            res.status = 301;
+            res.set_header("Location", "/a");
+        });
+        site->Get("/missing", [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
+        site->Get("/stall", [this](const httplib::Request &, httplib::Response &res) {
+            stalled.Add();
+            gate.Wait(20s);
+            res.set_content("late", "text/plain");
+        });
+        site.Start();
+    }
+    ~CliCheck() override { gate.Open(); }
+
+    QString file(const char *name, const QByteArray &bytes) {
+        const QString path = dir.filePath(QString::fromUtf8(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    QByteArray read(const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QByteArray url(const char *path) { return site.Url(path).toUtf8(); }
+    CliRun cli(const QStringList &args, const QStringList &env = {}) {
+        QProcess p;
+        if (!env.isEmpty()) {
+            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+            for (const QString &kv : env) e.insert(kv.section(u'=', 0, 0), kv.section(u'=', 1));
+            p.setProcessEnvironment(e);
+        }
+        p.start(QStringLiteral(CORVANE_CLI), args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    TTestServer site;
+    TGate gate;
+    TCounter stalled;
+    QTemporaryDir dir;
+};
+
+TEST_F(CliCheck, SiteReportAndJson) {
+    const QString local = file("local.html", "<p>A local page with a paragraph of at least five words.</p>");
+    const QString list = file("urls.txt", url("/a") + "\r\n" + url("/b") + "\r\n" + url("/moved") + "\n" + url("/missing") +
+                                              "\nftp://x.example/\n" + url("/c") + "\n" + url("/pic.png") + "\n");
+    const QString report = dir.filePath(QStringLiteral("r.csv")), json = dir.filePath(QStringLiteral("r.json"));
+    const CliRun r = cli({QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"), QStringLiteral("2"),
+                          QStringLiteral("--delay"), QStringLiteral("0"), QStringLiteral("--shingle-length"), QStringLiteral("3"),
+                          QStringLiteral("--report"), report, QStringLiteral("--json"), json},
+                         {QStringLiteral("LC_ALL=de_DE.UTF-8")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    // Not a terminal: plain log lines.
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Проверка запущена")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("URL 4: ОШИБКА получения страницы, код ошибки HTML: 404")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Проверка завершена за ")));
+
+    const QJsonArray tasks = QJsonDocument::fromJson(read(json)).object().value(QStringLiteral("tasks")).toArray();
+    ASSERT_EQ(tasks.size(), 5);
+    const char *results[] = {"trOk", "trOk", "trOk", "trHTTPError", "trOk"};
+    for (int i = 0; i < 5; ++i) {
+        const QJsonObject t = tasks[i].toObject();
+        EXPECT_EQ(t[QStringLiteral("num")].toInt(), i + 1);
+        EXPECT_EQ(t[QStringLiteral("result")].toString(), QString::fromLatin1(results[i]));
+        // Every other task is listed (the failed one with similarity 0).
+        EXPECT_EQ(t[QStringLiteral("similar")].toArray().size(), i == 3 ? 0 : 4);
+    }
+    EXPECT_EQ(tasks[3].toObject()[QStringLiteral("errorCode")].toInt(), 404);
+    EXPECT_EQ(tasks[0].toObject()[QStringLiteral("uniqueness")].toDouble(), 0); // /moved is a copy of /a
+    const double ab = tasks[0].toObject()[QStringLiteral("similar")].toArray()[0].toObject()[QStringLiteral("similarity")].toDouble();
+    EXPECT_GT(ab, 0);
+    EXPECT_LT(ab, 100);
+    EXPECT_EQ(tasks[1].toObject()[QStringLiteral("uniqueness")].toDouble(), 100 - ab);
+    EXPECT_EQ(tasks[4].toObject()[QStringLiteral("uniqueness")].toDouble(), 100);
+
+    const QList<QByteArray> lines = read(report).split('\n');
+    ASSERT_EQ(lines.size(), 9);
+    for (int i = 0; i < 8; ++i) EXPECT_TRUE(lines[i].endsWith('\r')) << i;
+    EXPECT_EQ(lines[0], "№;URL;Код ответа;Уникальность, %;i\r");
+    // Ascending uniqueness by whole numbers, ties in task order: 1, 3, 4 (0), 2, 5 (100).
+    EXPECT_EQ(lines[1], "1;" + url("/a") + ";200;0,00;i\r");
+    EXPECT_EQ(lines[2], "3;" + url("/moved") + ";200;0,00;i\r");
+    EXPECT_EQ(lines[3], "4;" + url("/missing") + ";404;;i\r");
+    EXPECT_TRUE(lines[4].startsWith("2;" + url("/b") + ";200;"));
+    EXPECT_EQ(lines[5], "5;" + url("/c") + ";200;100,00;i\r");
+    EXPECT_EQ(lines[6], "\r");
+    EXPECT_TRUE(lines[7].startsWith("Отчет сгенерирован при помощи Corvane ( "));
+    EXPECT_EQ(lines[8], "");
+}
+
+TEST_F(CliCheck, PlainTextServiceEndpoints) {
+    TTestServer service;
+    service->Post("/", [](const httplib::Request &req, httplib::Response &res) {
+        res.set_content(req.has_file("text") ? "Text from the service with several words in it\r\n" : "", "text/plain");
+    });
+    service.Start();
+    const QString list = file("urls.txt", url("/a") + "\n" + url("/b") + "\n");
+    const CliRun r = cli({QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--delay"), QStringLiteral("0"),
+                          QStringLiteral("--endpoint"), service.Url("/"), QStringLiteral("--endpoint"), service.Url("/"),
+                          QStringLiteral("--json"), QStringLiteral("-")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray tasks = QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("tasks")).toArray();
+    ASSERT_EQ(tasks.size(), 2);
+    for (const auto &t : tasks) {
+        EXPECT_EQ(t.toObject()[QStringLiteral("result")].toString(), QStringLiteral("trOk"));
+        EXPECT_EQ(t.toObject()[QStringLiteral("uniqueness")].toDouble(), 0); // same text twice
+    }
+}
+
+TEST_F(CliCheck, BadArgumentsAndUnreadableLists) {
+    const QString ok = file("urls.txt", url("/a"));
+    struct Case {
+        QStringList args;
+        const char *message;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("check")}, "exactly one of"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--sitemap"), ok}, "exactly one of"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--threads"), QStringLiteral("0")}, "--threads"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--delay"), QStringLiteral("100001")}, "--delay"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--shingle-length"), QStringLiteral("2")}, "--shingle-length"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--alg"), QStringLiteral("3")}, "--alg"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--lang"), QStringLiteral("de")}, "--lang"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--endpoint"), QStringLiteral("http://x/")}, "--endpoint"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), dir.filePath(QStringLiteral("none.txt"))},
+         "Файл с данными для импорта не найден!"},
+        {{QStringLiteral("check"), QStringLiteral("--sitemap"), file("bad.xml", "<urlset><url>")}, "Ошибка при разборе файла: "},
+        {{QStringLiteral("check"), QStringLiteral("--sitemap"), file("index.xml", "<sitemapindex/>")},
+         "Файл данных имеет неприемлимый формат (нет тега \"urlset\")"},
+    };
+    for (const Case &c : cases) {
+        const CliRun r = cli(c.args);
+        EXPECT_EQ(r.code, 2) << c.message;
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
+    }
+}
+
+TEST_F(CliCheck, InterruptAbortsAndWritesWhatFinished) {
+    const QString list = file("urls.txt", url("/a") + "\n" + url("/stall") + "\n" + url("/c") + "\n");
+    const QString report = dir.filePath(QStringLiteral("r.csv"));
+    QProcess p;
+    p.start(QStringLiteral(CORVANE_CLI), {QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
+                                          QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("0"),
+                                          QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--report"), report});
+    ASSERT_TRUE(p.waitForStarted());
+    ASSERT_TRUE(stalled.WaitFor(1, 20s));
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("Отмена проверки..."))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("URL 2: задача прервана")));
+    const QList<QByteArray> lines = read(report).split('\n');
+    ASSERT_EQ(lines.size(), 7);
+    // /a finished (unique among the checked), the others have no results.
+    EXPECT_TRUE(lines[1].startsWith("1;" + url("/a") + ";200;100"));
+    EXPECT_EQ(lines[2], "2;" + url("/stall") + ";;;i\r");
+    EXPECT_EQ(lines[3], "3;" + url("/c") + ";;;i\r");
+}
+
+} // namespace
