@@ -13,7 +13,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
-#include <QTreeWidget>
+#include <QAbstractItemView>
 
 #include <atomic>
 
@@ -152,10 +152,15 @@ TEST(WindowRun, ButtonsSettingsLogAndChartDuringAndAfterACheck) {
     EXPECT_EQ(Legend, (QStringList{QStringLiteral("Хорошо (33%)"), QStringLiteral("Средне (0%)"),
                                    QStringLiteral("Плохо (67%)")}));
     // The list, sorted by uniqueness: the failed row is painted.
-    auto *View = Find<QTreeWidget>(W.get(), "vtURLs");
-    ASSERT_EQ(View->topLevelItemCount(), 4);
-    EXPECT_EQ(View->topLevelItem(3)->text(3),
-              QStringLiteral("100,00").replace(u',', QLocale::system().decimalPoint()));
+    auto *View = Find<QAbstractItemView>(W.get(), "vtURLs");
+    ASSERT_EQ(View->model()->rowCount(), 4);
+    EXPECT_EQ(View->model()->index(3, 3).data().toString(),
+              QStringLiteral("100,00").replace(u',', QLocale().decimalPoint()));
+    // Three rows at 0 in task order, the 404 among them, painted in every cell.
+    EXPECT_EQ(View->model()->index(2, 2).data().toString(), QStringLiteral("404"));
+    for (int c = 0; c < 5; ++c)
+        EXPECT_EQ(View->model()->index(2, c).data(Qt::BackgroundRole).value<QColor>(),
+                  QColor(245, 165, 165));
 
     // Every request sent the user agent of the settings page.
     {

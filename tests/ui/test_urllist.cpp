@@ -36,9 +36,13 @@ struct THost : TURLPageHost {
         ProgressVisible = true;
         ProgressSteps << qMakePair(-1, Maximum);
     }
-    void SetProgress(int Position, int Maximum) override { ProgressSteps << qMakePair(Position, Maximum); }
+    void SetProgress(int Position, int Maximum) override {
+        ProgressSteps << qMakePair(Position, Maximum);
+    }
     void HideProgress() override { ProgressVisible = false; }
-    void RunCheck(TRunVariant Variant, const QList<std::int32_t> &Nums) override { Runs << qMakePair(int(Variant), Nums); }
+    void RunCheck(TRunVariant Variant, const QList<std::int32_t> &Nums) override {
+        Runs << qMakePair(int(Variant), Nums);
+    }
     QWidget *DialogParent() override { return &Parent; }
 
     TURLTaskInfoList List;
@@ -56,8 +60,8 @@ struct TPage {
         View->ListModel()->SetTasks(&Host.List);
         View->resize(800, 400);
     }
-    void Add(const QString &URL, TURLTaskResult Result = trUndefined, int Code = 0, double Uniqueness = -1,
-             const QString &Text = QString()) {
+    void Add(const QString &URL, TURLTaskResult Result = trUndefined, int Code = 0,
+             double Uniqueness = -1, const QString &Text = QString()) {
         auto *T = new TURLTaskInfo(URL, std::int32_t(Host.List.size() + 1));
         if (Result != trUndefined) {
             T->InitResults();
@@ -71,7 +75,8 @@ struct TPage {
     void Reload() { View->ListModel()->Reload(); }
     QStringList Column(int C) const {
         QStringList L;
-        for (int r = 0; r < View->model()->rowCount(); ++r) L << View->model()->index(r, C).data().toString();
+        for (int r = 0; r < View->model()->rowCount(); ++r)
+            L << View->model()->index(r, C).data().toString();
         return L;
     }
     QStringList URLs() const {
@@ -84,10 +89,13 @@ struct TPage {
         for (int R : Rows)
             View->selectionModel()->select(View->model()->index(R, 0),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        if (!Rows.isEmpty()) View->selectionModel()->setCurrentIndex(View->model()->index(Rows.last(), 0),
-                                                                     QItemSelectionModel::NoUpdate);
+        if (!Rows.isEmpty())
+            View->selectionModel()->setCurrentIndex(View->model()->index(Rows.last(), 0),
+                                                    QItemSelectionModel::NoUpdate);
     }
-    QAction *Item(const char *Name) const { return Commands.Menu()->findChild<QAction *>(QLatin1String(Name)); }
+    QAction *Item(const char *Name) const {
+        return Commands.Menu()->findChild<QAction *>(QLatin1String(Name));
+    }
 
     THost Host;
     TURLListView *View;
@@ -110,8 +118,9 @@ public:
     QList<QUrl> Opened;
 };
 
-const char *FiveLines = "  https://site.example/page  \r\nftp://site.example/file\r\nhttps://site.example/logo.PNG\r\n"
-                        "https://site.example/app.js?v=2\r\nHTTPS://SITE.EXAMPLE/PAGE\r\n";
+const char *FiveLines =
+    "  https://site.example/page  \r\nftp://site.example/file\r\nhttps://site.example/logo.PNG\r\n"
+    "https://site.example/app.js?v=2\r\nHTTPS://SITE.EXAMPLE/PAGE\r\n";
 
 } // namespace
 
@@ -125,7 +134,8 @@ TEST(URLImportCommands, ClipboardAndTextFileTakeDifferentLinesOfTheSameFive) {
         ui::TestDialogs Dialogs;
         QGuiApplication::clipboard()->setText(QString::fromUtf8(FiveLines));
         P.Commands.btInsertURLs4ClipClick();
-        EXPECT_EQ(P.URLs(), (QStringList{"https://site.example/page", "https://site.example/app.js?v=2"}));
+        EXPECT_EQ(P.URLs(),
+                  (QStringList{"https://site.example/page", "https://site.example/app.js?v=2"}));
         EXPECT_EQ(P.Column(0), (QStringList{"1", "2"}));
         EXPECT_EQ(P.Host.Log, QStringList{"Данные вставлены из буфера обмена"});
         EXPECT_TRUE(Dialogs.calls.isEmpty());
@@ -136,7 +146,8 @@ TEST(URLImportCommands, ClipboardAndTextFileTakeDifferentLinesOfTheSameFive) {
         ui::TestDialogs Dialogs;
         Dialogs.nextOpenFiles << WriteFile(Dir, "urls.txt", FiveLines);
         P.Commands.btImportURLs4TXTClick();
-        EXPECT_EQ(P.URLs(), (QStringList{"https://site.example/app.js?v=2", "HTTPS://SITE.EXAMPLE/PAGE"}));
+        EXPECT_EQ(P.URLs(),
+                  (QStringList{"https://site.example/app.js?v=2", "HTTPS://SITE.EXAMPLE/PAGE"}));
         EXPECT_EQ(P.Host.Log, QStringList{"Данные загружены"});
         ASSERT_EQ(Dialogs.calls.size(), 1);
         EXPECT_EQ(Dialogs.calls[0].text, QStringLiteral("Укажите текстовый файл для импорта URL"));
@@ -147,7 +158,8 @@ TEST(URLImportCommands, ClipboardAndTextFileTakeDifferentLinesOfTheSameFive) {
         // A byte-order mark does not cost the first address.
         TPage P;
         ui::TestDialogs Dialogs;
-        Dialogs.nextOpenFiles << WriteFile(Dir, "bom.txt", "\xEF\xBB\xBFhttp://a.example/\nhttp://b.example/\n");
+        Dialogs.nextOpenFiles << WriteFile(Dir, "bom.txt",
+                                           "\xEF\xBB\xBFhttp://a.example/\nhttp://b.example/\n");
         P.Commands.btImportURLs4TXTClick();
         EXPECT_EQ(P.URLs(), (QStringList{"http://a.example/", "http://b.example/"}));
     }
@@ -158,13 +170,14 @@ TEST(URLImportCommands, EndingRulesThroughTheClipboard) {
         const char *Line;
         bool Taken;
     } const Cases[] = {
-        {"http://www.site.example", true},          // ending from the host's last dot: ".example"
-        {"http://site.example:8080", true},         // a port after the last dot: no ending
-        {"http://site.example:8080/a.css", false},  // a style sheet
-        {"https://site.example/a.Jpeg", false},     // letter case does not matter
-        {"https://site.example/a.jpeg/", true},     // "/" does not stop the search, but ".jpeg/" is no ending
-        {"HtTp://site.example/x", true},            // the scheme in any case
-        {"mailto:x@site.example", false},           // not "http"
+        {"http://www.site.example", true},         // ending from the host's last dot: ".example"
+        {"http://site.example:8080", true},        // a port after the last dot: no ending
+        {"http://site.example:8080/a.css", false}, // a style sheet
+        {"https://site.example/a.Jpeg", false},    // letter case does not matter
+        {"https://site.example/a.jpeg/",
+         true},                           // "/" does not stop the search, but ".jpeg/" is no ending
+        {"HtTp://site.example/x", true},  // the scheme in any case
+        {"mailto:x@site.example", false}, // not "http"
     };
     TPage P;
     ui::TestDialogs Dialogs;
@@ -183,10 +196,12 @@ TEST(URLImportCommands, LimitMessageOnceAndNumberingAfterKeptTasks) {
     P.Host.NoClear = true;
     for (int i = 0; i < 3; ++i) P.Add(QStringLiteral("http://kept.example/%1").arg(i), trOk, 0, 50);
     P.Reload();
-    QGuiApplication::clipboard()->setText(QStringLiteral("http://new.example/1\nhttp://new.example/2\nhttp://kept.example/0"));
+    QGuiApplication::clipboard()->setText(
+        QStringLiteral("http://new.example/1\nhttp://new.example/2\nhttp://kept.example/0"));
     P.Commands.btInsertURLs4ClipClick();
     EXPECT_EQ(P.Column(0), (QStringList{"1", "2", "3", "4", "5"}));
-    for (const TURLTaskInfo *T : P.Host.List) EXPECT_EQ(T->TaskResults, nullptr); // every result dropped
+    for (const TURLTaskInfo *T : P.Host.List)
+        EXPECT_EQ(T->TaskResults, nullptr); // every result dropped
 
     // 9 998 tasks, five new addresses: two are taken, the message comes once.
     P.Host.NoClear = false;
@@ -197,8 +212,10 @@ TEST(URLImportCommands, LimitMessageOnceAndNumberingAfterKeptTasks) {
     ASSERT_EQ(P.Host.List.size(), 9998);
     P.Host.NoClear = true;
     P.Host.Log.clear();
-    Dialogs.nextOpenFiles << WriteFile(Dir, "five.txt", "http://n.example/1\nhttp://n.example/2\nhttp://n.example/3\n"
-                                                        "http://n.example/4\nhttp://n.example/5\n");
+    Dialogs.nextOpenFiles << WriteFile(
+        Dir, "five.txt",
+        "http://n.example/1\nhttp://n.example/2\nhttp://n.example/3\n"
+        "http://n.example/4\nhttp://n.example/5\n");
     P.Commands.btImportURLs4TXTClick();
     EXPECT_EQ(P.Host.List.size(), MaxURLCount);
     EXPECT_EQ(P.View->model()->rowCount(), MaxURLCount);
@@ -219,11 +236,11 @@ TEST(URLImportCommands, FailuresAndEmptySources) {
     struct Case {
         const char *Name;
         void (TURLPageCommands::*Command)();
-        QByteArray File;      // empty name: the dialog is cancelled
+        QByteArray File; // empty name: the dialog is cancelled
         const char *FileName;
-        const char *Message;  // empty: none
+        const char *Message; // empty: none
         int TasksAfter;
-        const char *Log;      // empty: none
+        const char *Log; // empty: none
     } const Cases[] = {
         {"cancelled txt", &TURLPageCommands::btImportURLs4TXTClick, "", nullptr, "", 1, ""},
         {"missing txt", &TURLPageCommands::btImportURLs4TXTClick, "", "missing.txt",
@@ -231,10 +248,12 @@ TEST(URLImportCommands, FailuresAndEmptySources) {
         {"broken xml", &TURLPageCommands::btImportURLs4XMLClick, "<urlset><url>", "sitemap.xml",
          "Ошибка при разборе файла: ", 1, ""},
         {"sitemap index", &TURLPageCommands::btImportURLs4XMLClick,
-         "<?xml version=\"1.0\"?><sitemapindex xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">"
+         "<?xml version=\"1.0\"?><sitemapindex "
+         "xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">"
          "<sitemap><loc>http://a.example/s1.xml</loc></sitemap></sitemapindex>",
          "index.xml", "Файл данных имеет неприемлимый формат (нет тега \"urlset\")", 0, ""},
-        {"empty txt", &TURLPageCommands::btImportURLs4TXTClick, "", "empty.txt", "", 0, "Данные загружены"},
+        {"empty txt", &TURLPageCommands::btImportURLs4TXTClick, "", "empty.txt", "", 0,
+         "Данные загружены"},
     };
     for (const Case &C : Cases) {
         // The list holds one task before each case.
@@ -246,21 +265,24 @@ TEST(URLImportCommands, FailuresAndEmptySources) {
         P.Host.Log.clear();
         if (C.FileName) {
             QString Path = Dir.filePath(QLatin1String(C.FileName));
-            if (QByteArrayView(C.FileName) != "missing.txt") Path = WriteFile(Dir, C.FileName, C.File);
+            if (QByteArrayView(C.FileName) != "missing.txt")
+                Path = WriteFile(Dir, C.FileName, C.File);
             Dialogs.nextOpenFiles << Path;
         }
         (P.Commands.*C.Command)();
         const QStringList M = Dialogs.messages();
         if (*C.Message) {
             ASSERT_EQ(M.size(), 1) << C.Name;
-            EXPECT_TRUE(M[0].startsWith(QString::fromUtf8(C.Message))) << C.Name << ": " << M[0].toStdString();
+            EXPECT_TRUE(M[0].startsWith(QString::fromUtf8(C.Message)))
+                << C.Name << ": " << M[0].toStdString();
             EXPECT_EQ(Dialogs.calls.last().icon, ui::MessageIcon::Warning) << C.Name;
         } else {
             EXPECT_TRUE(M.isEmpty()) << C.Name;
         }
         EXPECT_EQ(P.Host.List.size(), C.TasksAfter) << C.Name;
         EXPECT_EQ(P.View->model()->rowCount(), C.TasksAfter) << C.Name;
-        EXPECT_EQ(P.Host.Log, *C.Log ? QStringList{QString::fromUtf8(C.Log)} : QStringList()) << C.Name;
+        EXPECT_EQ(P.Host.Log, *C.Log ? QStringList{QString::fromUtf8(C.Log)} : QStringList())
+            << C.Name;
         EXPECT_FALSE(P.Host.ProgressVisible) << C.Name;
     }
 }
@@ -270,19 +292,21 @@ TEST(URLImportCommands, SitemapProgressAndHostileDocuments) {
     SetAppDir(Dir.path());
     TPage P;
     ui::TestDialogs Dialogs;
-    Dialogs.nextOpenFiles << WriteFile(Dir, "sitemap.xml",
-                                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                       "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n"
-                                       "<url><loc>http://a.example/1</loc><priority>1</priority></url>\n"
-                                       "<url><loc>http://a.example/style.css</loc></url>\n"
-                                       "<url><lastmod>2020-01-01</lastmod></url>\n"
-                                       "<url><loc>http://a.example/2</loc></url>\n</urlset>\n");
+    Dialogs.nextOpenFiles << WriteFile(
+        Dir, "sitemap.xml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n"
+        "<url><loc>http://a.example/1</loc><priority>1</priority></url>\n"
+        "<url><loc>http://a.example/style.css</loc></url>\n"
+        "<url><lastmod>2020-01-01</lastmod></url>\n"
+        "<url><loc>http://a.example/2</loc></url>\n</urlset>\n");
     P.Commands.btImportURLs4XMLClick();
     EXPECT_EQ(P.URLs(), (QStringList{"http://a.example/1", "http://a.example/2"}));
     EXPECT_EQ(Dialogs.calls[0].text, QStringLiteral("Укажите файл sitemap.xml для импорта URL"));
     EXPECT_EQ(Dialogs.calls[0].filter, QStringLiteral("Файл sitemap.xml (sitemap.xml)"));
     EXPECT_EQ(Dialogs.calls[0].dir, AppDir());
-    // Shown with the number of "urlset" children, a step for every url with a loc, hidden at the end.
+    // Shown with the number of "urlset" children, a step for every url with a loc, hidden at the
+    // end.
     ASSERT_FALSE(P.Host.ProgressSteps.isEmpty());
     EXPECT_EQ(P.Host.ProgressSteps.first(), qMakePair(-1, 4));
     EXPECT_EQ(P.Host.ProgressSteps.last(), qMakePair(3, 4));
@@ -291,14 +315,16 @@ TEST(URLImportCommands, SitemapProgressAndHostileDocuments) {
 
     // An entity bomb and an external entity: rejected or unexpanded, quickly.
     const QByteArray Secret = WriteFile(Dir, "secret.txt", "http://secret.example/leak").toUtf8();
-    QByteArray Bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE urlset [\n<!ENTITY a0 \"http://x.example/\">\n";
+    QByteArray Bomb =
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE urlset [\n<!ENTITY a0 \"http://x.example/\">\n";
     for (int i = 1; i < 30; ++i)
         Bomb += "<!ENTITY a" + QByteArray::number(i) + " \"&a" + QByteArray::number(i - 1) + ";&a" +
                 QByteArray::number(i - 1) + ";\">\n";
     Bomb += "]>\n<urlset><url><loc>&a29;</loc></url></urlset>\n";
-    const QByteArray External = "<?xml version=\"1.0\"?>\n<!DOCTYPE urlset [\n<!ENTITY ext SYSTEM \"file://" + Secret +
-                                "\">\n]>\n<urlset><url><loc>&ext;</loc></url><url><loc>http://ok.example/</loc></url>"
-                                "</urlset>\n";
+    const QByteArray External =
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE urlset [\n<!ENTITY ext SYSTEM \"file://" + Secret +
+        "\">\n]>\n<urlset><url><loc>&ext;</loc></url><url><loc>http://ok.example/</loc></url>"
+        "</urlset>\n";
     for (const QByteArray &Doc : {Bomb, External}) {
         Dialogs.calls.clear();
         Dialogs.nextOpenFiles << WriteFile(Dir, "hostile.xml", Doc);
@@ -311,7 +337,8 @@ TEST(URLImportCommands, SitemapProgressAndHostileDocuments) {
             EXPECT_LT(T->URL.size(), 1000);
         }
         for (const QString &M : Dialogs.messages())
-            EXPECT_TRUE(M.startsWith(QStringLiteral("Ошибка при разборе файла: "))) << M.toStdString();
+            EXPECT_TRUE(M.startsWith(QStringLiteral("Ошибка при разборе файла: ")))
+                << M.toStdString();
     }
 }
 
@@ -347,8 +374,9 @@ TEST(URLImportCommands, NothingWhileACheckRunsOrWithoutClipboardText) {
     EXPECT_TRUE(P.Host.Log.isEmpty());
     P.Host.Running = true;
     QGuiApplication::clipboard()->setText(QStringLiteral("http://new.example/"));
-    for (auto Command : {&TURLPageCommands::btInsertURLs4ClipClick, &TURLPageCommands::btImportURLs4TXTClick,
-                         &TURLPageCommands::btImportURLs4XMLClick, &TURLPageCommands::btImportFiles})
+    for (auto Command :
+         {&TURLPageCommands::btInsertURLs4ClipClick, &TURLPageCommands::btImportURLs4TXTClick,
+          &TURLPageCommands::btImportURLs4XMLClick, &TURLPageCommands::btImportFiles})
         (P.Commands.*Command)();
     EXPECT_EQ(P.Host.List.size(), 1);
     EXPECT_TRUE(Dialogs.calls.isEmpty());
@@ -366,11 +394,16 @@ TEST(URLList, ColumnsCaptionsAlignmentAndTooltip) {
     EXPECT_EQ(Captions, (QStringList{"№", "URL", "Код ответа", "Уникальность, %", "i"}));
     const int Widths[] = {45, 460, 85, 140, 24};
     for (int C = 0; C < 5; ++C) EXPECT_EQ(P.View->columnWidth(C), Widths[C]) << C;
-    EXPECT_EQ(M->index(0, 0).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-    EXPECT_EQ(M->index(0, 1).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
-    EXPECT_EQ(M->index(0, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-    EXPECT_EQ(M->index(0, 3).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-    EXPECT_EQ(M->index(0, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("http://a.example/long/path"));
+    EXPECT_EQ(M->index(0, 0).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+              Qt::AlignRight);
+    EXPECT_EQ(M->index(0, 1).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+              Qt::AlignLeft);
+    EXPECT_EQ(M->index(0, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+              Qt::AlignHCenter);
+    EXPECT_EQ(M->index(0, 3).data(Qt::TextAlignmentRole).toInt() & Qt::AlignHorizontal_Mask,
+              Qt::AlignRight);
+    EXPECT_EQ(M->index(0, 1).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("http://a.example/long/path"));
     EXPECT_FALSE(M->index(0, 0).data(Qt::ToolTipRole).isValid());
     EXPECT_EQ(M->index(0, 2).data().toString(), QStringLiteral("200"));
     EXPECT_EQ(M->index(0, 4).data().toString(), QStringLiteral("i"));
@@ -392,8 +425,8 @@ TEST(URLList, CellColours) {
         double Uniqueness;
         QColor Row, Cell; // columns 0..2 and column 3
     } const Cases[] = {
-        {trUndefined, 0, -1, {}, {}},                          // no results
-        {trOk, 0, -1, {}, {}},                                 // finished, not computed yet
+        {trUndefined, 0, -1, {}, {}}, // no results
+        {trOk, 0, -1, {}, {}},        // finished, not computed yet
         {trOk, 0, 0, {}, LowUniquenessColor},
         {trOk, 0, 64.99, {}, LowUniquenessColor},
         {trOk, 0, 65, {}, MediumUniquenessColor},
@@ -404,14 +437,17 @@ TEST(URLList, CellColours) {
         {trSendError, 0, 0, FailedRowColor, FailedRowColor},
     };
     TPage P;
-    for (const Case &C : Cases) P.Add(QStringLiteral("http://c.example/%1").arg(P.Host.List.size()), C.Result, C.Code, C.Uniqueness);
+    for (const Case &C : Cases)
+        P.Add(QStringLiteral("http://c.example/%1").arg(P.Host.List.size()), C.Result, C.Code,
+              C.Uniqueness);
     P.Reload();
     for (int r = 0; r < int(std::size(Cases)); ++r) {
         const Case &C = Cases[r];
         for (int c = 0; c < 5; ++c) {
             const QVariant V = P.View->model()->index(r, c).data(Qt::BackgroundRole);
             const QColor Want = c == 3 ? C.Cell : (c == 4 ? C.Row : C.Row);
-            EXPECT_EQ(V.isValid() ? V.value<QColor>() : QColor(), Want) << "row " << r << " column " << c;
+            EXPECT_EQ(V.isValid() ? V.value<QColor>() : QColor(), Want)
+                << "row " << r << " column " << c;
         }
     }
     EXPECT_EQ(P.Column(3).at(8), QString()); // the 404 row has no uniqueness text
@@ -420,23 +456,25 @@ TEST(URLList, CellColours) {
 
 TEST(URLList, SortOrdersAndHeaderClicks) {
     TPage P;
-    P.Add(QStringLiteral("http://b.example/"), trOk, 0, 87.90);   // 1
-    P.Add(QStringLiteral("http://A.example/"), trOk, 0, 12.50);   // 2
-    P.Add(QStringLiteral("http://c.example/"));                   // 3: no results
-    P.Add(QStringLiteral("http://a.example/"), trOk, 0, 87.10);   // 4
+    P.Add(QStringLiteral("http://b.example/"), trOk, 0, 87.90);      // 1
+    P.Add(QStringLiteral("http://A.example/"), trOk, 0, 12.50);      // 2
+    P.Add(QStringLiteral("http://c.example/"));                      // 3: no results
+    P.Add(QStringLiteral("http://a.example/"), trOk, 0, 87.10);      // 4
     P.Add(QStringLiteral("http://e.example/"), trHTTPError, 404, 0); // 5
-    P.Add(QStringLiteral("http://f.example/"), trSendError, 0, 0);  // 6
-    P.Add(QStringLiteral("http://g.example/"), trOk, 0, 100);     // 7
+    P.Add(QStringLiteral("http://f.example/"), trSendError, 0, 0);   // 6
+    P.Add(QStringLiteral("http://g.example/"), trOk, 0, 100);        // 7
     P.Add(QStringLiteral("http://h.example/"), trParseError, -1, 0); // 8
     P.Reload();
-    EXPECT_EQ(P.Column(0), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8"})); // task order before any sort
+    EXPECT_EQ(P.Column(0),
+              (QStringList{"1", "2", "3", "4", "5", "6", "7", "8"})); // task order before any sort
 
     struct Case {
         int Column;
         Qt::SortOrder Order;
         const char *Nums;
     } const Cases[] = {
-        // 87.10 and 87.90 are equal; failed rows (0) first; no results (100) with 100.00, in their order.
+        // 87.10 and 87.90 are equal; failed rows (0) first; no results (100) with 100.00, in their
+        // order.
         {3, Qt::AscendingOrder, "5 6 8 2 1 4 3 7"},
         {3, Qt::DescendingOrder, "3 7 1 4 2 5 6 8"},
         // Empty code first, then the texts: "0" < "200" < "404" < "SEND ERROR".
@@ -448,7 +486,8 @@ TEST(URLList, SortOrdersAndHeaderClicks) {
     };
     for (const Case &C : Cases) {
         P.View->ListModel()->SortBy(C.Column, C.Order);
-        EXPECT_EQ(P.Column(0).join(u' '), QString::fromLatin1(C.Nums)) << C.Column << " " << C.Order;
+        EXPECT_EQ(P.Column(0).join(u' '), QString::fromLatin1(C.Nums))
+            << C.Column << " " << C.Order;
     }
 
     // A click flips the direction whatever column was sorted before; the arrow follows.
@@ -460,7 +499,8 @@ TEST(URLList, SortOrdersAndHeaderClicks) {
     EXPECT_EQ(P.Column(0).first(), QStringLiteral("8"));
     P.Host.Parent.show();
     QHeaderView *H = P.View->horizontalHeader();
-    QTest::mouseClick(H->viewport(), Qt::LeftButton, {}, QPoint(H->sectionViewportPosition(3) + 10, H->height() / 2));
+    QTest::mouseClick(H->viewport(), Qt::LeftButton, {},
+                      QPoint(H->sectionViewportPosition(3) + 10, H->height() / 2));
     QCoreApplication::processEvents();
     EXPECT_EQ(P.View->ListModel()->SortColumn(), 3);
     EXPECT_EQ(P.View->ListModel()->SortOrder(), Qt::AscendingOrder);
@@ -527,9 +567,11 @@ TEST(URLMenu, ItemsShortcutsAndAvailability) {
         Keys << A->shortcut().toString();
         EXPECT_FALSE(A->icon().isNull()) << A->objectName().toStdString();
     }
-    EXPECT_EQ(Names, (QStringList{"miPaste4Clipboard", "miCheckSelected", "miCheckWErrors", "miDeleteURL", "-",
-                                  "miCompareText", "miSimil2Other", "-", "miOpenInBrowser", "miExtracted2Clipboard"}));
-    EXPECT_EQ(Keys, (QStringList{"Ctrl+V", "Ctrl+R", "", "Del", "Ctrl+D", "Enter", "Ctrl+B", "Ctrl+C"}));
+    EXPECT_EQ(Names, (QStringList{"miPaste4Clipboard", "miCheckSelected", "miCheckWErrors",
+                                  "miDeleteURL", "-", "miCompareText", "miSimil2Other", "-",
+                                  "miOpenInBrowser", "miExtracted2Clipboard"}));
+    EXPECT_EQ(Keys,
+              (QStringList{"Ctrl+V", "Ctrl+R", "", "Del", "Ctrl+D", "Enter", "Ctrl+B", "Ctrl+C"}));
     EXPECT_EQ(P.Item("miCompareText")->text(), QStringLiteral("Сравнить cодержимое двух URL..."));
 
     auto Enabled = [&] {
@@ -575,16 +617,14 @@ TEST(URLMenu, DeleteSelectsTheFollowingRowAndDropsAllResults) {
         const char *URLsAfter;
         int SelectedAfter; // row
     } const Cases[] = {
-        {"last", {2}, "a b", 1},
-        {"first", {0}, "b c", 0},
-        {"middle two", {0, 1}, "c", 0},
-        {"none", {}, "a b c", 2},
-        {"all", {0, 1, 2}, "", -1},
+        {"last", {2}, "a b", 1},  {"first", {0}, "b c", 0},   {"middle two", {0, 1}, "c", 0},
+        {"none", {}, "a b c", 2}, {"all", {0, 1, 2}, "", -1},
     };
     for (const Case &C : Cases) {
         TPage P;
         ui::TestDialogs Dialogs;
-        for (const char *U : {"a", "b", "c"}) P.Add(QString::fromLatin1(U), trOk, 0, 70, QStringLiteral("t"));
+        for (const char *U : {"a", "b", "c"})
+            P.Add(QString::fromLatin1(U), trOk, 0, 70, QStringLiteral("t"));
         P.Reload();
         P.Select(C.Selected);
         P.Commands.miDeleteURLClick();
@@ -646,18 +686,22 @@ TEST(URLMenu, CopyContentOpenInBrowserAndTheComparisonChecks) {
         Dialogs.calls.clear();
         P.Select(C.Rows);
         P.Commands.miExtracted2ClipboardClick();
-        EXPECT_EQ(Dialogs.messages(), *C.Message ? QStringList{QString::fromUtf8(C.Message)} : QStringList());
+        EXPECT_EQ(Dialogs.messages(),
+                  *C.Message ? QStringList{QString::fromUtf8(C.Message)} : QStringList());
         EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8(C.Clipboard));
         if (*C.Message) {
-            EXPECT_EQ(Dialogs.calls[0].icon, C.Rows.size() > 1 ? ui::MessageIcon::Warning : ui::MessageIcon::Error);
+            EXPECT_EQ(Dialogs.calls[0].icon,
+                      C.Rows.size() > 1 ? ui::MessageIcon::Warning : ui::MessageIcon::Error);
         }
     }
 
     TUrlCatcher Catcher;
-    for (const char *Scheme : {"http", "file"}) QDesktopServices::setUrlHandler(QLatin1String(Scheme), &Catcher, "Open");
+    for (const char *Scheme : {"http", "file"})
+        QDesktopServices::setUrlHandler(QLatin1String(Scheme), &Catcher, "Open");
     P.Select({0, 1, 2});
     P.Commands.miOpenInBrowserClick();
-    for (const char *Scheme : {"http", "file"}) QDesktopServices::unsetUrlHandler(QLatin1String(Scheme));
+    for (const char *Scheme : {"http", "file"})
+        QDesktopServices::unsetUrlHandler(QLatin1String(Scheme));
     ASSERT_EQ(Catcher.Opened.size(), 3);
     EXPECT_EQ(Catcher.Opened[0], QUrl(QStringLiteral("http://a.example/")));
     EXPECT_EQ(Catcher.Opened[1].fragment(), QStringLiteral("frag"));
@@ -671,9 +715,11 @@ TEST(URLMenu, CopyContentOpenInBrowserAndTheComparisonChecks) {
     P.Commands.miCompareTextClick();
     P.Select({1, 2});
     P.Commands.miCompareTextClick();
-    EXPECT_EQ(Dialogs.messages(), (QStringList{"Должно быть выбрано два URL",
-                                               "Один из выбранных URL не имеет содержимого для сравнения - выполните проверку",
-                                               "Один из выбранных URL вследствие ошибки не имеет текста для сравнения"}));
+    EXPECT_EQ(Dialogs.messages(),
+              (QStringList{
+                  "Должно быть выбрано два URL",
+                  "Один из выбранных URL не имеет содержимого для сравнения - выполните проверку",
+                  "Один из выбранных URL вследствие ошибки не имеет текста для сравнения"}));
 }
 
 #include "test_urllist.moc"

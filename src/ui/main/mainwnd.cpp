@@ -9,6 +9,8 @@
 #include "ui/main/inifile.h"
 #include "ui/main/linklabel.h"
 #include "ui/main/newsfetch.h"
+#include "ui/main/urlcommands.h"
+#include "ui/main/urllist.h"
 #include "ui/main/wndtranslate.h"
 
 #include <QApplication>
@@ -185,20 +187,7 @@ void TfmMain::BuildURLPage() {
     auto *TopBox = new QVBoxLayout(Top);
     TopBox->setContentsMargins(0, 0, 0, 0);
     TopBox->setSpacing(0);
-    vtURLs = new QTreeWidget;
-    vtURLs->setObjectName(QStringLiteral("vtURLs"));
-    vtURLs->setRootIsDecorated(false);
-    vtURLs->setUniformRowHeights(true);
-    vtURLs->setIconSize(QSize(16, 16));
-    vtURLs->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    vtURLs->setAlternatingRowColors(false);
-    vtURLs->setHeaderLabels({QString::fromUtf8(N_("№")), QStringLiteral("URL"),
-                             QString::fromUtf8(N_("Код ответа")),
-                             QString::fromUtf8(N_("Уникальность, %")), QStringLiteral("i")});
-    const int Widths[] = {45, 460, 85, 140, 24};
-    for (int i = 0; i < 5; ++i) vtURLs->setColumnWidth(i, Widths[i]);
-    vtURLs->header()->setDefaultAlignment(Qt::AlignCenter);
-    vtURLs->header()->setStretchLastSection(false);
+    vtURLs = new TURLListView;
     TopBox->addWidget(vtURLs, 1);
 
     pProgress = new QWidget;
@@ -287,6 +276,17 @@ void TfmMain::BuildURLPage() {
 
     connect(btRunRequests, &QPushButton::clicked, this, &TfmMain::btRunRequestsClick);
     connect(btAbortRequests, &QPushButton::clicked, this, &TfmMain::btAbortRequestsClick);
+
+    // The imports, the list's menu and the export.
+    FURLCommands = new TURLPageCommands(*this, vtURLs, this);
+    connect(btInsertURLs4Clip, &QPushButton::clicked, FURLCommands,
+            &TURLPageCommands::btInsertURLs4ClipClick);
+    connect(btImportURLs4TXT, &QPushButton::clicked, FURLCommands,
+            &TURLPageCommands::btImportURLs4TXTClick);
+    connect(btImportURLs4XML, &QPushButton::clicked, FURLCommands,
+            &TURLPageCommands::btImportURLs4XMLClick);
+    connect(btImportFiles, &QPushButton::clicked, FURLCommands, &TURLPageCommands::btImportFiles);
+    connect(btExport, &QPushButton::clicked, FURLCommands, &TURLPageCommands::btExportClick);
 }
 
 void TfmMain::BuildOptionsPage() {
@@ -484,6 +484,7 @@ void TfmMain::FormShow() {
     }
 
     TaskList = new TURLTaskInfoList;
+    vtURLs->ListModel()->SetTasks(TaskList);
     FRun = std::make_unique<TRunController>(*TaskList, this);
     FRun->SetSettingsSource([this] { return CurrentRunSettings(); });
     UpdateURLCount();
@@ -501,7 +502,7 @@ void TfmMain::closeEvent(QCloseEvent *E) {
 void TfmMain::FormClose() {
     FClosed = true;
     WriteSettings();
-    vtURLs->clear();
+    vtURLs->ListModel()->SetTasks(nullptr);
     // A running check is aborted first: the controller cancels the transfers
     // and waits until no worker can touch the pool or the window any more.
     FRun.reset();
@@ -669,6 +670,7 @@ QString TfmMain::LanguageCode() const {
 void TfmMain::ApplyLanguage() {
     SetCatalogLanguage(LanguageCode());
     TranslateWindow(this);
+    vtURLs->ListModel()->Retranslate();
     FormTranslated = true;
 }
 
@@ -706,47 +708,10 @@ void TfmMain::UpdateButtons() {
 }
 
 void TfmMain::TaskListChanged() {
-    RefreshTaskView();
+    vtURLs->ListModel()->Reload();
     UpdateURLCount();
     UpdateButtons();
     UpdateScoreChart();
-}
-
-void TfmMain::ShowTaskRow(QTreeWidgetItem *I, const TURLTaskInfo *T) {
-    I->setData(0, Qt::UserRole, T->Num);
-    I->setText(0, QString::number(T->Num));
-    I->setText(1, T->URL);
-    I->setToolTip(1, T->URL);
-    I->setText(2, T->TaskResults ? T->TaskResults->ErrorText() : QString());
-    I->setText(3, T->UniquenessText());
-    // The info column shows its icon; "i" is what the report writes there.
-    static const QIcon Info = QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation);
-    I->setIcon(4, Info);
-    I->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
-    I->setTextAlignment(2, Qt::AlignCenter);
-    I->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-    const bool Failed = T->TaskResults && T->TaskResults->TaskResult != trOk;
-    for (int c = 0; c < 5; ++c)
-        I->setBackground(c, Failed ? QBrush(QColor(245, 165, 165)) : QBrush());
-    const double U = T->TaskResults ? T->TaskResults->Uniqueness : -1;
-    if (!Failed && U >= 0 && U <= 100)
-        I->setBackground(3, U < 65    ? QColor(255, 78, 66)
-                            : U <= 85 ? QColor(255, 164, 0)
-                                      : QColor(12, 206, 107));
-}
-
-// A plain view of the tasks in list order (or the order given by a sort).
-void TfmMain::RefreshTaskView() {
-    vtURLs->clear();
-    if (!TaskList) return;
-    QList<QTreeWidgetItem *> Items;
-    for (const TURLTaskInfo *T : *TaskList) {
-        if (!T) continue;
-        auto *I = new QTreeWidgetItem;
-        ShowTaskRow(I, T);
-        Items << I;
-    }
-    vtURLs->addTopLevelItems(Items);
 }
 
 TRunSettings TfmMain::CurrentRunSettings() const {
@@ -785,8 +750,9 @@ void TfmMain::ProgressHidden() {
 }
 
 void TfmMain::RunStarted() {
-    vtURLs->viewport()->repaint();
-    RefreshTaskView();
+    // The check dropped the old results.
+    vtURLs->ListModel()->AllChanged();
+    vtURLs->ListModel()->FlushChanges();
     UpdateScoreChart();
     gbOptions->setEnabled(false);
     pcBottom->setCurrentWidget(tsLog);
@@ -796,16 +762,9 @@ void TfmMain::RunFinished(bool) {
     UpdateScoreChart();
     gbOptions->setEnabled(true);
     // The list shown by uniqueness, lowest first.
-    QList<TURLTaskInfo *> Rows(TaskList->begin(), TaskList->end());
-    TRunController::SortByUniqueness(Rows);
-    vtURLs->clear();
-    QList<QTreeWidgetItem *> Items;
-    for (const TURLTaskInfo *T : Rows) {
-        auto *I = new QTreeWidgetItem;
-        ShowTaskRow(I, T);
-        Items << I;
-    }
-    vtURLs->addTopLevelItems(Items);
+    vtURLs->ListModel()->AllChanged();
+    vtURLs->vtURLsSortBy(ucUniqueness, Qt::AscendingOrder);
+    vtURLs->ListModel()->FlushChanges();
 }
 
 void TfmMain::ButtonStatesChanged(const TButtonStates &S) {
@@ -817,13 +776,27 @@ void TfmMain::ButtonStatesChanged(const TButtonStates &S) {
 }
 
 void TfmMain::TaskUpdated(TURLTaskInfo *Task) {
-    for (int i = 0; i < vtURLs->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *I = vtURLs->topLevelItem(i);
-        if (I->data(0, Qt::UserRole).toInt() == Task->Num) {
-            ShowTaskRow(I, Task);
-            return;
-        }
-    }
+    vtURLs->ListModel()->TaskChanged(Task);
+}
+
+// ---- the URL page's commands ------------------------------------------------
+
+bool TfmMain::CheckRunning() const {
+    return FRun && FRun->Running();
+}
+
+void TfmMain::RefreshAfterListChange() {
+    UpdateButtons();
+    UpdateURLCount();
+    UpdateScoreChart();
+}
+
+void TfmMain::AddLogLine(const QString &Text) {
+    AddToLog(Text, QDateTime::currentDateTime());
+}
+
+void TfmMain::RunCheck(TRunVariant Variant, const QList<std::int32_t> &Nums) {
+    if (FRun) FRun->Run(Variant, Nums);
 }
 
 void TfmMain::ErrorMessage(const QString &Text) {

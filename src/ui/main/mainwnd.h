@@ -9,6 +9,7 @@
 
 #include "engine/runcontroller.h"
 #include "engine/typeslib.h"
+#include "ui/main/urlcommands.h"
 
 #include <memory>
 
@@ -33,6 +34,7 @@ namespace corvane {
 class TLinkLabel;
 class TNewsFetch;
 class TScoreChart;
+class TURLListView;
 
 struct TUserAgent {
     const char *Name;
@@ -58,7 +60,7 @@ QString MakerUrl();
 // 1049 when the system locale is Russian, the locale's own id otherwise.
 unsigned SystemLocaleId();
 
-class TfmMain : public QMainWindow, public TRunObserver {
+class TfmMain : public QMainWindow, public TRunObserver, public TURLPageHost {
     Q_OBJECT
 public:
     explicit TfmMain(QWidget *Parent = nullptr);
@@ -78,7 +80,7 @@ public:
     int RequestDelay() const;
     int ShingleLengthSetting() const;
     bool IgnoreStopWords() const;
-    bool ImportNoClear() const;
+    bool ImportNoClear() const override;
     int AlgorithmValue() const; // selected option + 1; 0 when none
     QString UserAgentText() const;
     QString PlainTextEndpoint(int Index) const; // 1 or 2; empty when not set
@@ -91,10 +93,21 @@ public:
     void SetNewsUrl(const QString &Url) { FNewsUrl = Url; } // instead of the product's news page
 
     // The task list (TaskList); nullptr before the first show and after the close.
-    TURLTaskInfoList *Tasks() const { return TaskList; }
+    TURLTaskInfoList *Tasks() const override { return TaskList; }
     // After the list itself changed: the view, the caption, the buttons, the chart.
     void TaskListChanged();
     TRunController *RunController() const { return FRun.get(); }
+    TURLPageCommands *URLCommands() const { return FURLCommands; }
+
+    // TURLPageHost: what the imports, the list's menu and the export need.
+    bool CheckRunning() const override;
+    void RefreshAfterListChange() override;
+    void AddLogLine(const QString &Text) override;
+    void ShowProgress(int Maximum) override { ProgressShown(Maximum); }
+    void SetProgress(int Position, int Maximum) override { ProgressChanged(Position, Maximum); }
+    void HideProgress() override { ProgressHidden(); }
+    void RunCheck(TRunVariant Variant, const QList<std::int32_t> &Nums) override;
+    QWidget *DialogParent() override { return this; }
     TScoreChart *Chart() const { return crtURLScore; }
 
     // TRunObserver: the run controller reports here.
@@ -125,8 +138,6 @@ private:
     void FillUserAgents();
     void ApplyUserAgentChoice();
     void SetChanged(const QString &Control) { FChanged.insert(Control); }
-    void RefreshTaskView();
-    void ShowTaskRow(QTreeWidgetItem *Item, const TURLTaskInfo *Task);
     TRunSettings CurrentRunSettings() const;
 
     void cbAppLangChange(int Index);
@@ -151,7 +162,8 @@ private:
     QPushButton *btExport = nullptr;
     TScoreChart *crtURLScore = nullptr;
     QWidget *pButtons = nullptr;
-    QTreeWidget *vtURLs = nullptr;
+    TURLListView *vtURLs = nullptr;
+    TURLPageCommands *FURLCommands = nullptr;
     QWidget *pProgress = nullptr;
     QProgressBar *ProgressBar = nullptr;
     QSplitter *spBottom = nullptr;

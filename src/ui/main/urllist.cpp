@@ -357,15 +357,18 @@ void TURLListView::SectionResized(int Section, int, int NewSize) {
 }
 
 void TURLListView::vtURLsMHeaderClick(int Column) {
-    const Qt::SortOrder Order =
-        FModel->SortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    FModel->SortBy(Column, Order);
-    horizontalHeader()->setSortIndicator(Column, Order);
-    // The header flips its arrow on its own after the click; ours wins.
+    vtURLsSortBy(Column, FModel->SortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder
+                                                                   : Qt::AscendingOrder);
+    // The header flips its arrow on its own after a click; ours wins.
     QMetaObject::invokeMethod(
         this,
         [this] { horizontalHeader()->setSortIndicator(FModel->SortColumn(), FModel->SortOrder()); },
         Qt::QueuedConnection);
+}
+
+void TURLListView::vtURLsSortBy(int Column, Qt::SortOrder Order) {
+    FModel->SortBy(Column, Order);
+    horizontalHeader()->setSortIndicator(Column, Order);
 }
 
 QList<std::int32_t> TURLListView::GetSelectedNums() const {

@@ -115,6 +115,8 @@ public:
     bool OverInfoColumn(const QPoint &ViewportPos) const;
     // A header click: that column, the direction flipped.
     void vtURLsMHeaderClick(int Column);
+    // Sorts by a column in a direction, the header's arrow included.
+    void vtURLsSortBy(int Column, Qt::SortOrder Order);
 
 signals:
     // A click on an info cell, at this global position.
