@@ -130,6 +130,13 @@ TEST(URLPage, ClipboardCheckAndReportInBothLanguages) {
             QStringLiteral("  %1/a  \n%1/style.css\n%1/b\r\n%1/missing\n%1/d\n").arg(Base));
         QTest::mouseClick(Find<QPushButton>(W.get(), "btInsertURLs4Clip"), Qt::LeftButton);
         ASSERT_EQ(W->Tasks()->size(), 4) << C.Lang;
+        // The list's header and menu speak the interface language.
+        TURLListView *View = W->URLCommands()->View();
+        EXPECT_EQ(View->model()->headerData(2, Qt::Horizontal).toString(),
+                  QString::fromUtf8(C.Lang == QByteArrayView("ru") ? "Код ответа" : "Status"));
+        EXPECT_EQ(
+            W->URLCommands()->Menu()->findChild<QAction *>(QStringLiteral("miDeleteURL"))->text(),
+            QString::fromUtf8(C.Lang == QByteArrayView("ru") ? "Удалить" : "Delete"));
         QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
         ASSERT_TRUE(WaitForEnd(W.get())) << C.Lang;
         auto *Export = Find<QPushButton>(W.get(), "btExport");
@@ -196,13 +203,25 @@ TEST(URLPage, ComparisonWindowsFromTheList) {
     Watch();
     emit View->RowDoubleClicked();
     EXPECT_EQ(Modal, QStringLiteral("Сходство с содержимым других URL"));
+    // Enter in the list: the similarity window, not the window's default button.
+    Modal.clear();
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    View->setFocus();
+    Watch();
+    QTest::keyClick(View, Qt::Key_Return);
+    EXPECT_EQ(Modal, QStringLiteral("Сходство с содержимым других URL"));
+    EXPECT_FALSE(W->RunController()->Running());
     // Two rows and Ctrl+D: the diff window.
     Modal.clear();
     View->selectAll();
     View->selectionModel()->select(View->model()->index(2, 0),
                                    QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     Watch();
-    W->URLCommands()->Menu()->findChild<QAction *>(QStringLiteral("miCompareText"))->trigger();
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    View->setFocus();
+    QTest::keyClick(View, Qt::Key_D, Qt::ControlModifier);
     EXPECT_TRUE(Modal.startsWith(QStringLiteral("Сравнение содержимого двух URL (подобие: ")))
         << Modal.toStdString();
     EXPECT_TRUE(Dialogs.messages().isEmpty());

@@ -1,5 +1,7 @@
 #include "urlcommands.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -215,13 +217,18 @@ void TURLPageCommands::btImportURLs4XMLClick() {
     if (Path.isEmpty()) return;
     ImportStarted();
     bool Shown = false;
+    int Reported = 0;
     const TImportOutcome O =
         ImportSitemap(*FHost.Tasks(), Path, FHost.ImportNoClear(), [&](int Pos, int Max) {
             if (!Shown) {
                 FHost.ShowProgress(Max);
                 Shown = true;
             }
-            FHost.SetProgress(Pos, Max);
+            // The strip moves in steps of at most 1/200, not once per address.
+            if (Pos == 0 || Pos == Max || Pos - Reported >= std::max(1, Max / 200)) {
+                FHost.SetProgress(Pos, Max);
+                Reported = Pos;
+            }
         });
     if (Shown) FHost.HideProgress();
     FinishImport(O.Message, true, O.LimitReached, O.LogLine);
