@@ -2,6 +2,7 @@
 // host in place of the window (the window's own wiring is tested in test_urlpage.cpp).
 #include <gtest/gtest.h>
 
+#include "core/i18n.h"
 #include "engine/urlimport.h"
 #include "ui/common/dialogs.h"
 #include "ui/main/appdir.h"
@@ -57,6 +58,8 @@ struct THost : TURLPageHost {
 // A list view with its commands over a host's task list.
 struct TPage {
     TPage() : View(new TURLListView(&Host.Parent)), Commands(Host, View) {
+        SetCatalogLanguage(QStringLiteral("ru")); // an earlier window may have left another
+
         View->ListModel()->SetTasks(&Host.List);
         View->resize(800, 400);
     }

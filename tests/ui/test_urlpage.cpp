@@ -3,6 +3,7 @@
 #include "uitest.h"
 
 #include "common/TestServer.h"
+#include "core/i18n.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/textdiff.h"
 #include "ui/compare/wndsimil2other.h"
@@ -96,7 +97,10 @@ QByteArray ReadFile(const QString &Path) {
 
 struct TLocaleScope {
     explicit TLocaleScope(const QLocale &L) { QLocale::setDefault(L); }
-    ~TLocaleScope() { QLocale::setDefault(QLocale::system()); }
+    ~TLocaleScope() {
+        QLocale::setDefault(QLocale::system());
+        SetCatalogLanguage(QStringLiteral("ru"));
+    }
 };
 
 } // namespace
