@@ -4,7 +4,7 @@
 #include "engine/worker.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/wndtextsimil.h"
-#include "ui/main/appdir.h"
+#include "core/appdir.h"
 #include "ui/main/chart.h"
 #include "ui/main/inifile.h"
 #include "ui/main/linklabel.h"
