@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 #include "engine/urlimport.h"
-#include "ui/main/appdir.h"
+#include "core/appdir.h"
 #include "ui/main/mainwnd.h"
 #include "ui/main/urlcommands.h"
 #include "ui/main/urllist.h"

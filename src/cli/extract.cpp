@@ -1,9 +1,16 @@
-// corvane-cli extract: the local significant-text extraction of a page.
+// corvane-cli extract: the text that a check takes from one page, by the
+// plain-text service or by the local significant-text extraction.
+#include <optional>
+
 #include <QFile>
 
 #include "cli.h"
 #include "core/htmltotext.h"
+#include "core/i18n.h"
+#include "core/plaintextclient.h"
 #include "core/shingles.h"
+#include "net/CurlEasy.h"
+#include "service/endpoints.h"
 
 namespace corvane::cli {
 
@@ -19,12 +26,90 @@ QByteArray readPage(const QString &path) {
     return bytes;
 }
 
+bool isWebAddress(const QString &source) {
+    return source.startsWith(QLatin1StringView("http://"), Qt::CaseInsensitive) ||
+           source.startsWith(QLatin1StringView("https://"), Qt::CaseInsensitive);
+}
+
+// The page as a worker downloads it; an empty result after printing the
+// worker's error line when there is no page.
+std::optional<QByteArray> downloadPage(const QString &url, const QString &userAgent) {
+    const ICurl curl = NewCurl();
+    curl->SetUserAgent(userAgent.isEmpty() ? QString::fromLatin1(DefaultUserAgent) : userAgent)
+        .SetUrl(url)
+        .SetOpt(CURLOPT_SSL_VERIFYPEER, 0L)
+        .SetOpt(CURLOPT_SSL_VERIFYHOST, 0L)
+        .SetOpt(CURLOPT_FOLLOWLOCATION, 1L)
+        .SetOpt(CURLOPT_AUTOREFERER, 1L)
+        .SwitchRecvToString();
+    try {
+        curl->Perform();
+    } catch (const ECurl &e) {
+        printErr(QString::asprintf(_("URL %d: ОШИБКА отправки запроса: %s").toUtf8().constData(), 1,
+                                   e.what()));
+        return std::nullopt;
+    }
+    const long code = curl->ResponseCode();
+    if (code != 200) {
+        printErr(QString::asprintf(
+            _("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d").toUtf8().constData(), 1,
+            int(code)));
+        return std::nullopt;
+    }
+    return curl->ResponseBody();
+}
+
 int runExtract(const QStringList &argv) {
     Args args(argv);
     const bool raw = args.flag(QStringLiteral("--raw"));
-    const QStringList files = args.positionals();
-    if (files.size() != 1) throw UsageError{QStringLiteral("extract needs one file")};
-    TExtractResult result = ExtractSignificantText(readPage(files.front()));
+    const int alg = args.intValue(QStringLiteral("--alg"), 1, 1, 2);
+    const QStringList givenEndpoints = args.values(QStringLiteral("--endpoint"));
+    const QString userAgent = args.value(QStringLiteral("--user-agent"));
+    const QStringList sources = args.positionals();
+    if (sources.size() != 1) throw UsageError{QStringLiteral("extract needs one file or URL")};
+    if (!givenEndpoints.isEmpty() && givenEndpoints.size() != 2)
+        throw UsageError{
+            QStringLiteral("--endpoint must be given twice (two service addresses) or not at all")};
+    if (!givenEndpoints.isEmpty() && alg == 2)
+        throw UsageError{
+            QStringLiteral("--endpoint is for the plain-text service algorithm (--alg 1)")};
+
+    const TCurlGlobal curlGlobal;
+    QString source = sources.front();
+    QByteArray page;
+    if (isWebAddress(source)) {
+        const std::optional<QByteArray> got = downloadPage(source, userAgent);
+        if (!got) return ExitHttp;
+        page = *got;
+    } else {
+        if (source.startsWith(QLatin1StringView("file://"), Qt::CaseInsensitive))
+            source = source.mid(7);
+        page = readPage(source);
+    }
+
+    TExtractResult result;
+    if (alg == 2) {
+        result = ExtractSignificantText(page);
+    } else {
+        TPlainTextEndpoints endpoints;
+        if (givenEndpoints.size() == 2) {
+            endpoints = {givenEndpoints[0], givenEndpoints[1]};
+        } else {
+            QString error;
+            endpoints = ResolvePlainTextEndpoints(&error);
+            if (endpoints.First.isEmpty()) {
+                printErr(QStringLiteral("corvane-cli: ") + error);
+                return ExitFailure;
+            }
+        }
+        result = GetPlainTextFromService(page, endpoints);
+        if (result.Code < 0) {
+            printErr(QString::asprintf(
+                _("URL %d: ОШИБКА анализа страницы: %d").toUtf8().constData(), 1, result.Code));
+            printErr(result.Text);
+            return ExitFailure;
+        }
+    }
     if (!raw) NormalizeText(result.Text);
     printOut(result.Text);
     return ExitOk;
@@ -34,15 +119,24 @@ int runExtract(const QStringList &argv) {
 
 const Command ExtractCommand = {
     "extract",
-    R"(extract [--raw] FILE
-    The significant text of the page FILE (its bytes as a download delivers
-    them), as the local extraction algorithm finds it: headings, and the lines
-    of paragraphs, list items and pre-formatted blocks that hold at least five
-    words. The charset comes from the page's <meta http-equiv> element (UTF-8
-    when there is none). Prints the text that a check would store for the page,
-    i.e. normalised; with --raw, the text before normalisation. Output is
-    UTF-8, lines separated by CR LF, with no line break added at the end.
-    Exit status 2 when the file cannot be read or for bad arguments.)",
+    R"(extract [--alg 1|2] [--raw] [--endpoint URL --endpoint URL]
+        [--user-agent TEXT] SOURCE
+    The text of one page as a check takes it. SOURCE is a local file (its
+    bytes are the page) or an http(s) URL, downloaded as a check downloads it:
+    the user agent TEXT or the default Firefox one, certificate checks off,
+    redirects followed with a Referer; only status 200 gives a page.
+    --alg 1 (the default) sends the page to the plain-text service: the two
+    --endpoint URLs, else plaintext-endpoint-1/2 of Corvane.ini beside the
+    program, else a service started inside corvane-cli. --alg 2 is the local
+    extraction of significant text: headings, and the lines of paragraphs,
+    list items and pre-formatted blocks that hold at least five words. Either
+    way the charset comes from the page's <meta http-equiv> element (UTF-8
+    when there is none). Prints the text that a check would store for the
+    page, i.e. normalised; with --raw, the text before normalisation. Output
+    is UTF-8, lines separated by CR LF, with no line break added at the end.
+    Exit status 3 when the page cannot be downloaded (the check's error line
+    goes to standard error), 1 when the plain-text service fails three times,
+    2 when the file cannot be read or for bad arguments.)",
     runExtract,
 };
 

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "codepages.h"
+#include "textscan.h"
 
 namespace corvane {
 
@@ -20,9 +21,7 @@ inline char16_t asciiLower(char16_t c) { return char16_t(c - 'A') < 26 ? char16_
 
 // First occurrence of C in [From, To), or To.
 inline const char16_t *find(const char16_t *From, const char16_t *To, char16_t C) {
-    if (From >= To) return To;
-    const qsizetype i = QStringView(From, To).indexOf(QChar(C));
-    return i < 0 ? To : From + i;
+    return From >= To ? To : textscan::findChar(From, To, C);
 }
 
 // Does [P, To) begin with the ASCII word Lower, in any case?
@@ -69,6 +68,12 @@ struct TagTable {
     }
 };
 const TagTable Tags;
+
+THtmlTag lookupTag(std::uint64_t Key) {
+    for (std::uint32_t s = tagSlot(Key); Tags.keys[s]; s = (s + 1) & 511)
+        if (Tags.keys[s] == Key) return Tags.tags[s];
+    return htUnknown;
+}
 
 // ---- character references ---------------------------------------------------
 
@@ -195,9 +200,7 @@ THtmlTag THtmlTokenizer::tagFromName(QStringView Name) {
         if (!d) return htUnknown;
         key = key * 37 + d;
     }
-    for (std::uint32_t s = tagSlot(key); Tags.keys[s]; s = (s + 1) & 511)
-        if (Tags.keys[s] == key) return Tags.tags[s];
-    return htUnknown;
+    return lookupTag(key);
 }
 
 QLatin1StringView THtmlTokenizer::nameOfTag(THtmlTag Tag) {
@@ -283,8 +286,16 @@ bool THtmlTokenizer::readMarkup() {
     // A start or end tag.
     const bool end = c == '/';
     const char16_t *name = p + (end ? 2 : 1);
+    // The name, and its key for the table of known names on the way.
+    std::uint64_t key = keyDigit(*name);
+    bool keyed = true; // letters and digits only
     const char16_t *q = name + 1;
-    while (q < fEnd && (isAlnum(*q) || *q == '-' || *q == '_' || *q == ':' || *q == '.' || *q >= 0x80)) ++q;
+    for (; q < fEnd; ++q) {
+        const char16_t ch = *q;
+        if (const std::uint64_t d = keyDigit(ch)) key = key * 37 + d;
+        else if (ch == '-' || ch == '_' || ch == ':' || ch == '.' || ch >= 0x80) keyed = false;
+        else break;
+    }
     const char16_t *nameEnd = q;
     bool selfClosing = false;
     for (;;) {
@@ -313,15 +324,15 @@ bool THtmlTokenizer::readMarkup() {
             if (q < fEnd && (*q == '"' || *q == '\'')) {
                 const char16_t *close = find(q + 1, fEnd, *q);
                 q = close == fEnd ? fEnd : close + 1;
-            } else {
-                while (q < fEnd && !isSpace(*q) && *q != '>') ++q;
+            } else { // unquoted; a final "/>" still makes the empty-element form
+                while (q < fEnd && !isSpace(*q) && *q != '>' && !(*q == '/' && q + 1 < fEnd && q[1] == '>')) ++q;
             }
         }
     }
     fPos = q;
     fPieceType = ptHtmlTag;
     fTagName = QStringView(name, nameEnd);
-    fTag = tagFromName(fTagName);
+    fTag = keyed && nameEnd - name <= MaxTagKeyLength ? lookupTag(key) : htUnknown;
     fTagType = end ? ttEndTag : selfClosing ? ttEmptyElementTag : ttStartTag;
     if (fTagType == ttStartTag) {
         if (fTag == htScript || fTag == htStyle || fTag == htTitle) fRawTextTag = fTag;
@@ -389,15 +400,16 @@ void THtmlTokenizer::decodeText(const char16_t *From, const char16_t *To) {
     char16_t *d = fText.data();
     const bool fold = fNormalize && !fPreformatted;
     const bool toIsInputEnd = To == fEnd;
-    bool afterSpace = false; // the last character written is a folded space
+    char16_t *const base = d;
+    // When folding, every space written stands for whitespace, and whitespace
+    // right after it adds nothing.
+    auto afterSpace = [&] { return d > base && d[-1] == ' '; };
     const char16_t *p = From;
     auto put = [&](char32_t c) {
         if (fold && c <= 0x20) {
-            if (!afterSpace) *d++ = ' ';
-            afterSpace = true;
+            if (!afterSpace()) *d++ = ' ';
             return;
         }
-        afterSpace = false;
         if (c > 0xFFFF) {
             *d++ = char16_t(0xD800 + ((c - 0x10000) >> 10));
             *d++ = char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
@@ -408,19 +420,19 @@ void THtmlTokenizer::decodeText(const char16_t *From, const char16_t *To) {
     while (p < To) {
         const char16_t *run = p;
         if (fold) {
-            while (p < To && *p > 0x20 && *p != '&') ++p;
+            // Copy in bulk up to "&" or whitespace that folding changes: a
+            // single space between two other characters stays as it is.
+            p = textscan::findFoldStop(p, To, afterSpace());
         } else {
             p = find(p, To, '&');
         }
         if (p > run) {
             std::memcpy(d, run, std::size_t(p - run) * sizeof(char16_t));
             d += p - run;
-            afterSpace = false;
         }
         if (p >= To) break;
         if (*p != '&') { // a run of whitespace to fold
-            if (!afterSpace) *d++ = ' ';
-            afterSpace = true;
+            if (!afterSpace()) *d++ = ' ';
             while (p < To && *p <= 0x20) ++p;
             continue;
         }

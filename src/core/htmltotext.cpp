@@ -1,9 +1,11 @@
 #include "htmltotext.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "codepages.h"
 #include "htmltokenizer.h"
+#include "textscan.h"
 
 namespace corvane {
 
@@ -75,57 +77,91 @@ QStringView trimControls(QStringView S) {
     return S.sliced(b, e - b);
 }
 
-bool isWordSeparator(char16_t C) {
-    switch (C) {
-    case ',': case ':': case ';': case '&': case '~': case '@': case '$': case '^': case '*': case '+':
-    case '|': case '/': case '\\': case '(': case ')': case '[': case ']': case '{': case '}': case '-':
-    case ' ':
-        return true;
-    default:
-        return false;
+// The 21 characters that separate words: ,:;&~@$^*+|/\()[]{}- and space.
+struct WordSeparators {
+    bool is[128] = {};
+    constexpr WordSeparators() {
+        for (char c : std::string_view(",:;&~@$^*+|/\\()[]{}- ")) is[int(c)] = true;
     }
-}
+};
+constexpr WordSeparators Separators;
 
-// Parts between separators, other than "..." (and "/", which cannot occur).
-int countWords(QStringView Line) {
+// Parts of [P, End) between separators, other than "..." (and "/", which
+// cannot occur), counted up to Enough. The line filter has turned U+00A0 into
+// a space, so it separates too.
+int countWords(const char16_t *P, const char16_t *End, int Enough) {
     int words = 0;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= Line.size(); ++i) {
-        if (i < Line.size() && !isWordSeparator(Line[i].unicode())) continue;
-        const QStringView part = Line.sliced(start, i - start);
-        if (!part.isEmpty() && part != u"..." && part != u"/") ++words;
-        start = i + 1;
+    const char16_t *part = P;
+    for (;; ++P) {
+        if (P < End && (*P >= 128 ? *P != 0xA0 : !Separators.is[*P])) continue;
+        const qsizetype n = P - part;
+        if (n > 0 && !(n == 3 && part[0] == '.' && part[1] == '.' && part[2] == '.') && ++words == Enough) break;
+        if (P == End) break;
+        part = P + 1;
     }
     return words;
 }
 
-void appendLine(QString &Output, QStringView Line) {
-    if (!Output.isEmpty()) Output += u"\r\n";
-    Output += Line;
+// Appends [B, E) to Output. Every space that would stand right before ".",
+// "!" or "?" is dropped, as the final replacements " ." -> ".", " !" -> "!"
+// and " ?" -> "?" of the whole text would do (each is one left-to-right
+// pass, and no pass makes or breaks a pair for another, so together they drop
+// exactly the spaces written right before a mark). With Clean, no-break
+// spaces become spaces and runs of spaces become one first.
+void appendText(QString &Output, const char16_t *B, const char16_t *E, bool Clean) {
+    const qsizetype old = Output.size();
+    Output.resize(old + (E - B));
+    char16_t *const begin = reinterpret_cast<char16_t *>(Output.data());
+    char16_t *d = begin + old;
+    for (const char16_t *const start = B; B < E; ++B) {
+        if (B > start) { // copy in bulk up to the next character to look at
+            const char16_t *stop = textscan::findCleanStop(B, E, Clean);
+            std::memcpy(d, B, std::size_t(stop - B) * sizeof(char16_t));
+            d += stop - B;
+            B = stop;
+            if (B == E) break;
+        }
+        char16_t c = *B;
+        if (Clean && (c == ' ' || c == 0xA0)) { // a run of blanks becomes one space
+            while (B + 1 < E && (B[1] == ' ' || B[1] == 0xA0)) ++B;
+            if (d > begin && d[-1] == ' ') continue;
+            c = ' ';
+        } else if ((c == '.' || c == '!' || c == '?') && d > begin && d[-1] == ' ') {
+            --d;
+        }
+        *d++ = c;
+    }
+    Output.truncate(d - begin);
 }
 
+// A heading or a kept line, after a line break unless it comes first.
+void appendLine(QString &Output, const char16_t *B, const char16_t *E, bool Clean) {
+    if (!Output.isEmpty()) Output += u"\r\n";
+    appendText(Output, B, E, Clean);
+}
+
+inline bool isLineBlank(char16_t C) { return C <= 0x20 || C == 0xA0; }
+
 // Keeps the lines of a finished paragraph-like element that hold at least
-// five words. A blank buffer is left as it is.
+// five words, with no-break spaces turned into spaces and runs of spaces into
+// one. A blank buffer is left as it is. (Runs of spaces never span a line
+// break, so the lines can be cut first and cleaned one by one.)
 void lineFilter(QString &Buffer, QString &Output) {
     const QStringView trimmed = trimControls(Buffer);
     if (trimmed.isEmpty()) return;
-    QString text;
-    text.reserve(trimmed.size());
-    for (QChar c : trimmed) {
-        if (c.unicode() == 0xA0) c = u' ';
-        if (c == u' ' && !text.isEmpty() && text.back() == u' ') continue;
-        text += c;
+    const char16_t *p = trimmed.utf16(), *const end = p + trimmed.size();
+    for (;;) {
+        const char16_t *b = p;
+        p = textscan::findEither(p, end, '\r', '\n');
+        const char16_t *e = p;
+        while (b < e && isLineBlank(*b)) ++b;
+        while (e > b && isLineBlank(e[-1])) --e;
+        if (b < e && countWords(b, e, 5) == 5) appendLine(Output, b, e, true);
+        if (p == end) break;
+        if (*p == '\r' && p + 1 < end && p[1] == '\n') ++p;
+        ++p;
     }
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i <= n; ++i) {
-        if (i < n && text[i] != u'\r' && text[i] != u'\n') continue;
-        const QStringView line = trimControls(QStringView(text).sliced(start, i - start));
-        if (countWords(line) >= 5) appendLine(Output, line);
-        if (i + 1 < n && text[i] == u'\r' && text[i + 1] == u'\n') ++i;
-        start = i + 1;
-    }
-    Buffer.clear();
+    Buffer.truncate(0);
 }
 
 bool isBlankPiece(QStringView Text) {
@@ -162,8 +198,9 @@ TExtractResult ExtractSignificantText(const QByteArray &Page) {
                 inside = start;
                 if (!start) {
                     const QStringView heading = trimControls(buffer);
-                    if (!heading.isEmpty()) appendLine(output, heading);
-                    buffer.clear();
+                    if (!heading.isEmpty())
+                        appendLine(output, heading.utf16(), heading.utf16() + heading.size(), false);
+                    buffer.truncate(0);
                 }
             } else { // p, li, pre, hr
                 if (sep == sepText || sep == sepBlank || sep == sepBreak) sep = sepParagraph;
@@ -178,21 +215,27 @@ TExtractResult ExtractSignificantText(const QByteArray &Page) {
             if (sep == sepText && inside) buffer += piece;
             continue;
         }
-        bool lineBreakDue = false;
-        if (sep == sepText || sep == sepBlank) buffer += u' ';
-        else if (sep != sepNone) lineBreakDue = true;
+        const bool spaceFirst = sep == sepText || sep == sepBlank; // even when nothing is collected
+        const bool lineBreakDue = sep >= sepBreak;
         const bool pre = tok.isPreformatted();
         const QStringView text = pre ? piece : tok.trimmedText();
         sep = pre || piece.back().unicode() > 0x20 ? sepText : sepBlank;
-        if (!text.isEmpty() && inside) {
-            buffer += lineBreakDue ? QStringView(u"\r\n") : QStringView(u" ");
-            buffer += text;
+        const bool collect = !text.isEmpty() && inside;
+        // One resize for the space, the line break or space, and the text.
+        const qsizetype old = buffer.size();
+        const qsizetype add = spaceFirst + (collect ? (lineBreakDue ? 2 : 1) + text.size() : 0);
+        if (add == 0) continue;
+        buffer.resize(old + add);
+        char16_t *d = reinterpret_cast<char16_t *>(buffer.data()) + old;
+        if (spaceFirst) *d++ = ' ';
+        if (collect) {
+            if (lineBreakDue) *d++ = '\r', *d++ = '\n';
+            else *d++ = ' ';
+            std::memcpy(d, text.utf16(), std::size_t(text.size()) * sizeof(char16_t));
         }
     }
-    output += buffer;
-    output.replace(QStringLiteral(" ."), QStringLiteral("."));
-    output.replace(QStringLiteral(" !"), QStringLiteral("!"));
-    output.replace(QStringLiteral(" ?"), QStringLiteral("?"));
+    const char16_t *rest = reinterpret_cast<const char16_t *>(buffer.constData());
+    appendText(output, rest, rest + buffer.size(), false);
     return result;
 }
 

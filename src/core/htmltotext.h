@@ -23,9 +23,12 @@ TCharsetInfo DetectCharset(const QByteArray &Page);
 // U+FFFD for every malformed sequence.
 QString DecodePage(const QByteArray &Page, const QString &Charset);
 
-// Code is always 0: every page, however malformed, yields a text (possibly
-// blank). Text holds the headings whole and the paragraph, list item and
-// pre-formatted lines of at least five words, lines separated by CR LF.
+// Code is always 0: every page, however malformed, yields a text. Text holds
+// the headings (h1..h6) whole and the lines of p, li and pre elements (and of
+// what follows <hr>) that hold at least five words, separated by CR LF; an
+// element still open at the end of the page is appended as collected, and a
+// page without such elements can give a few blanks, which NormalizeText
+// removes. Spaces before ".", "!" and "?" are dropped.
 struct TExtractResult {
     int Code = 0;
     QString Text;

@@ -16,7 +16,9 @@ std::atomic<unsigned> EndpointSelector{0};
 
 // 0 for the first endpoint, 1 for the second; the first call after start
 // gets 1.
-int NextEndpoint() { return int((EndpointSelector.fetch_add(1, std::memory_order_relaxed) + 1) % 2); }
+int NextEndpoint() {
+    return int((EndpointSelector.fetch_add(1, std::memory_order_relaxed) + 1) % 2);
+}
 
 bool Blank(QStringView Line) {
     for (QChar c : Line)
@@ -41,7 +43,8 @@ bool Pause(int Ms, const std::function<bool()> &AbortCheck) {
     }
     while (steady_clock::now() < until) {
         if (AbortCheck()) return false;
-        std::this_thread::sleep_for(std::min<steady_clock::duration>(milliseconds(20), until - steady_clock::now()));
+        std::this_thread::sleep_for(
+            std::min<steady_clock::duration>(milliseconds(20), until - steady_clock::now()));
     }
     return !AbortCheck();
 }
@@ -114,6 +117,8 @@ TExtractResult GetPlainTextFromService(const QByteArray &Page, const TPlainTextE
     return result;
 }
 
-void ResetPlainTextEndpointSelector() { EndpointSelector.store(0); }
+void ResetPlainTextEndpointSelector() {
+    EndpointSelector.store(0);
+}
 
 } // namespace corvane

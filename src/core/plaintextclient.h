@@ -17,7 +17,8 @@ struct TPlainTextEndpoints {
 
 inline constexpr int PlainTextAttempts = 3;
 inline constexpr int PlainTextRetryPauseMs = 1000;
-inline constexpr const char *PlainTextErrorPrefix = "ERROR: COULD NOT CALL PLAIN-TEXT WEB SERVICE: ";
+inline constexpr const char *PlainTextErrorPrefix =
+    "ERROR: COULD NOT CALL PLAIN-TEXT WEB SERVICE: ";
 
 // Decodes Page as the local extraction does and posts it to the service, up
 // to three attempts that alternate between the two endpoints (one selector

@@ -77,7 +77,8 @@ TEasyCurlImpl &TEasyCurlImpl::SetForm(const ICurlForm &Form) {
                 curl_mimepart *part = curl_mime_addpart(mime);
                 if (!part) throw ECurlInternal("Not enough memory");
                 Check(curl_mime_name(part, f->FieldName().constData()));
-                Check(curl_mime_data(part, f->FieldContent().constData(), size_t(f->FieldContent().size())));
+                Check(curl_mime_data(part, f->FieldContent().constData(),
+                                     size_t(f->FieldContent().size())));
             }
             Check(curl_easy_setopt(fHandle, CURLOPT_MIMEPOST, mime));
         } catch (...) {
@@ -148,9 +149,10 @@ void TEasyCurlImpl::Perform() {
     const CURLcode code = curl_easy_perform(fHandle);
     if (code == CURLE_OK) return;
     if (fBodyTooLarge || code == CURLE_FILESIZE_EXCEEDED)
-        throw ECurlError(CURLE_FILESIZE_EXCEEDED, std::string(curl_easy_strerror(CURLE_FILESIZE_EXCEEDED)) +
-                                                      ": the response body is larger than " +
-                                                      std::to_string(fLimits.MaxBodyBytes) + " bytes");
+        throw ECurlError(CURLE_FILESIZE_EXCEEDED,
+                         std::string(curl_easy_strerror(CURLE_FILESIZE_EXCEEDED)) +
+                             ": the response body is larger than " +
+                             std::to_string(fLimits.MaxBodyBytes) + " bytes");
     throw ECurlError(code);
 }
 

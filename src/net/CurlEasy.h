@@ -38,11 +38,13 @@ public:
     TEasyCurlImpl(const TEasyCurlImpl &) = delete;
     TEasyCurlImpl &operator=(const TEasyCurlImpl &) = delete;
 
-    TEasyCurlImpl &SetUrl(const QString &Url);  // UTF-8, not escaped
+    TEasyCurlImpl &SetUrl(const QString &Url); // UTF-8, not escaped
     TEasyCurlImpl &SetUserAgent(const QString &Agent);
     TEasyCurlImpl &SetOpt(CURLoption Option, long Value);
     TEasyCurlImpl &SetOpt(CURLoption Option, int Value) { return SetOpt(Option, long(Value)); }
-    TEasyCurlImpl &SetOpt(CURLoption Option, bool Value) { return SetOpt(Option, long(Value ? 1 : 0)); }
+    TEasyCurlImpl &SetOpt(CURLoption Option, bool Value) {
+        return SetOpt(Option, long(Value ? 1 : 0));
+    }
     TEasyCurlImpl &SwitchRecvToString();
     TEasyCurlImpl &SetForm(const ICurlForm &Form);
     TEasyCurlImpl &SetLimits(const TCurlLimits &Limits);
@@ -76,7 +78,9 @@ private:
 
 // Reference-counted transfer object: freed with its last reference.
 using ICurl = std::shared_ptr<TEasyCurlImpl>;
-inline ICurl NewCurl() { return std::make_shared<TEasyCurlImpl>(); }
+inline ICurl NewCurl() {
+    return std::make_shared<TEasyCurlImpl>();
+}
 
 // curl_global_init on the first live instance, curl_global_cleanup when the
 // last one goes. Program entries keep one for their whole run.

@@ -41,7 +41,11 @@ private:
 };
 using ICurlForm = std::shared_ptr<TCurlForm>;
 
-inline ICurlField NewCurlField() { return std::make_shared<TCurlField>(); }
-inline ICurlForm NewCurlForm() { return std::make_shared<TCurlForm>(); }
+inline ICurlField NewCurlField() {
+    return std::make_shared<TCurlField>();
+}
+inline ICurlForm NewCurlForm() {
+    return std::make_shared<TCurlForm>();
+}
 
 } // namespace corvane

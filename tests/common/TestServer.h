@@ -2,6 +2,8 @@
 // port, listening on its own thread, stopped and joined on destruction.
 #pragma once
 
+#include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -10,7 +12,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include <cctype>
 
 #include <httplib.h>
 #include <openssl/evp.h>
@@ -28,7 +29,8 @@ namespace corvane::test {
 
 class TTestServer {
 public:
-    explicit TTestServer(std::unique_ptr<httplib::Server> Server = std::make_unique<httplib::Server>())
+    explicit TTestServer(
+        std::unique_ptr<httplib::Server> Server = std::make_unique<httplib::Server>())
         : fServer(std::move(Server)) {}
     ~TTestServer() { Stop(); }
 
@@ -39,24 +41,31 @@ public:
     void Start() {
         fPort = fServer->bind_to_any_port("127.0.0.1");
         if (fPort <= 0) throw std::runtime_error("test server: cannot bind");
-        fThread = std::thread([this] { fServer->listen_after_bind(); });
+        fThread = std::thread([this] {
+            fServer->listen_after_bind();
+            fFinished = true;
+        });
     }
     void Stop() {
         if (!fThread.joinable()) return;
         // stop() only acts on a running server; the accept loop marks itself
         // running as its first step.
-        while (!fServer->is_running()) std::this_thread::yield();
+        while (!fServer->is_running() && !fFinished) std::this_thread::yield();
         fServer->stop();
         fThread.join();
     }
     int Port() const { return fPort; }
     QString Url(const char *Path = "/", const char *Scheme = "http") const {
-        return QStringLiteral("%1://127.0.0.1:%2%3").arg(QLatin1StringView(Scheme)).arg(fPort).arg(QLatin1StringView(Path));
+        return QStringLiteral("%1://127.0.0.1:%2%3")
+            .arg(QLatin1StringView(Scheme))
+            .arg(fPort)
+            .arg(QLatin1StringView(Path));
     }
 
 private:
     std::unique_ptr<httplib::Server> fServer;
     std::thread fThread;
+    std::atomic<bool> fFinished = false;
     int fPort = 0;
 };
 
@@ -71,7 +80,8 @@ public:
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof a;
-        if (::bind(fSocket, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(fSocket, 8) != 0)
+        if (::bind(fSocket, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
+            ::listen(fSocket, 8) != 0)
             throw std::runtime_error("raw server: cannot bind");
         ::getsockname(fSocket, reinterpret_cast<sockaddr *>(&a), &len);
         fPort = ntohs(a.sin_port);
@@ -99,12 +109,14 @@ private:
             char buf[65536];
             size_t headerEnd = std::string::npos, need = 0;
             for (;;) {
-                if (headerEnd == std::string::npos && (headerEnd = data.find("\r\n\r\n")) != std::string::npos) {
+                if (headerEnd == std::string::npos &&
+                    (headerEnd = data.find("\r\n\r\n")) != std::string::npos) {
                     headerEnd += 4;
                     std::string lower = data.substr(0, headerEnd);
                     for (char &ch : lower) ch = char(std::tolower(static_cast<unsigned char>(ch)));
                     const size_t at = lower.find("content-length:");
-                    need = headerEnd + (at == std::string::npos ? 0 : std::stoul(lower.substr(at + 15)));
+                    need = headerEnd +
+                           (at == std::string::npos ? 0 : std::stoul(lower.substr(at + 15)));
                     if (lower.find("expect: 100-continue") != std::string::npos)
                         ::send(c, "HTTP/1.1 100 Continue\r\n\r\n", 25, MSG_NOSIGNAL);
                 }
@@ -117,8 +129,9 @@ private:
                 std::lock_guard lock(fMutex);
                 fRequests.emplace_back(data.substr(0, headerEnd), data.substr(headerEnd));
             }
-            const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-                                       std::to_string(fAnswer.size()) + "\r\nConnection: close\r\n\r\n" + fAnswer;
+            const std::string answer =
+                "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+                std::to_string(fAnswer.size()) + "\r\nConnection: close\r\n\r\n" + fAnswer;
             ::send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
             ::close(c);
         }
@@ -185,10 +198,11 @@ struct TSelfSigned {
         X509_gmtime_adj(X509_getm_notAfter(Cert), 3600L * 24);
         X509_set_pubkey(Cert, Key);
         X509_NAME *name = X509_get_subject_name(Cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>("localhost"),
-                                   -1, -1, 0);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char *>("localhost"), -1, -1, 0);
         X509_set_issuer_name(Cert, name);
-        if (!Key || X509_sign(Cert, Key, EVP_sha256()) == 0) throw std::runtime_error("cannot make a certificate");
+        if (!Key || X509_sign(Cert, Key, EVP_sha256()) == 0)
+            throw std::runtime_error("cannot make a certificate");
     }
     ~TSelfSigned() {
         X509_free(Cert);

@@ -34,7 +34,7 @@ QJsonDocument readJson(const QString &Path) {
 QString unescape(const QString &S) {
     QString out;
     for (qsizetype i = 0; i < S.size(); ++i) {
-        if (S[i] == u'\\' && i + 5 < S.size() + 0 && S[i + 1] == u'u') {
+        if (S[i] == u'\\' && i + 5 < S.size() && S[i + 1] == u'u') {
             bool ok = false;
             const ushort c = S.mid(i + 2, 4).toUShort(&ok, 16);
             if (ok) {

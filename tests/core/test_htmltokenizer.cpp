@@ -58,6 +58,7 @@ TEST(HtmlTokenizer, Pieces) {
         {u"<br/><BR /><hr/><p/>", u"<br/><br/><hr/><p/>"},
         {u"</br/>", u"</br>"},
         {u"<my-widget a=1>x</my-widget>", u"<?my-widget>[x]</?my-widget>"},
+        {u"<p-b><o:p><h1.b><Br5><svg:p>", u"<?p-b><?o:p><?h1.b><?Br5><?svg:p>"},
         // "<" starts markup only before "!", "?", a letter or "/" and a letter.
         {u"x < y", u"[x < y]"},
         {u"x <y", u"[x ]<?y>"},
@@ -71,7 +72,8 @@ TEST(HtmlTokenizer, Pieces) {
         // Quoted attribute values may hold ">" and quotes of the other kind.
         {u"<a title=\"1 > 0\" alt='\"<p>'>t</a>", u"<a>[t]</a>"},
         {u"<a b=c>d>e</a>", u"<a>[d>e]</a>"},
-        {u"<img src=x/>t", u"<img>[t]"},
+        {u"<img src=x/>t", u"<img/>[t]"},
+        {u"<a href=/x/ title=\"a/>b\">t", u"<a>[t]"},
         {u"<img src=\"x\"/>t", u"<img/>[t]"},
         // script, style and title contents are one unreported piece each.
         {u"<script>if (a<b) x='</p>';</script>t", u"<script></script>[t]"},
@@ -127,6 +129,7 @@ TEST(HtmlTokenizer, WhitespaceAndPre) {
         {u"<pre/>a  b", u"<pre/>[a b]"},
         // References that stand for whitespace fold with it.
         {u"a&#32;&#10; &Tab;b&nbsp;c", u"[a b\u00a0c]"},
+        {u"a &#32;b a&#32; b a &#10; b", u"[a b a b a b]"},
         {u"<pre>a&#32;&#32;b</pre>", u"<pre>{a  b}</pre>"},
     };
     checkAll(cases);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
+#include "core/htmltokenizer.h"
 #include "core/htmltotext.h"
 #include "qstring_print.h"
 
@@ -208,14 +211,133 @@ TEST(ExtractSignificantText, LinearOnDegenerateInput) {
         QByteArray("</").repeated(mb / 2),
         QByteArray("<!").repeated(mb / 2),
         "<![CDATA[" + QByteArray(mb, ']'),
+        // One paragraph or heading of many pieces, never closed or closed.
+        "<p>" + QByteArray("a<b>b</b> ").repeated(mb / 10),
+        "<h1>" + QByteArray("a<b>b</b> ").repeated(mb / 10) + "</h1>",
+        "<pre>" + QByteArray("a b c d e f\n").repeated(mb / 12) + "</pre>",
     };
     for (const QByteArray &in : inputs) {
         const TExtractResult r = ExtractSignificantText(in);
         EXPECT_EQ(r.Code, 0);
-        EXPECT_LE(r.Text.size(), in.size());
+        EXPECT_LE(r.Text.size(), 2 * in.size());
     }
     // A page of 1 MB of paragraphs of five words each is taken whole.
     const QByteArray para = "<p>one two three four five</p>";
     const TExtractResult r = ExtractSignificantText(para.repeated(mb / para.size()));
     EXPECT_EQ(r.Text.count(u'\n'), mb / para.size() - 1);
+}
+
+namespace {
+
+// A literal transcription of the extraction rules with plain QString
+// operations, to check the bulk-copying implementation against.
+QString trimLow(const QString &S) {
+    qsizetype b = 0, e = S.size();
+    while (b < e && S[b].unicode() <= 0x20) ++b;
+    while (e > b && S[e - 1].unicode() <= 0x20) --e;
+    return S.mid(b, e - b);
+}
+
+int referenceWords(const QString &Line) {
+    QString s = Line;
+    for (QChar c : QStringLiteral(",:;&~@$^*+|/\\()[]{}-")) s.replace(c, u' ');
+    int n = 0;
+    for (const QString &part : s.split(u' '))
+        if (!part.isEmpty() && part != u"..." && part != u"/") ++n;
+    return n;
+}
+
+QString referenceExtract(const QByteArray &Page) {
+    THtmlTokenizer tok;
+    tok.setInput(QString::fromUtf8(Page));
+    tok.setReportedTags({htBr, htHr}, {htH1, htH2, htH3, htH4, htH5, htH6, htP, htPre, htLi});
+    QString output, buffer;
+    int sep = 0;
+    bool inside = false;
+    auto add = [&](const QString &line) {
+        if (!output.isEmpty()) output += QStringLiteral("\r\n");
+        output += line;
+    };
+    while (tok.ParseNextPiece()) {
+        if (tok.pieceType() == ptHtmlTag) {
+            const bool start = tok.tagType() == ttStartTag;
+            if (tok.tag() == htBr) {
+                if (sep == 1 || sep == 2) sep = 3;
+                continue;
+            }
+            const bool heading = tok.tag() >= htH1 && tok.tag() <= htH6;
+            if (sep >= 1 && sep <= 3) sep = heading ? 5 : 4;
+            inside = start;
+            if (start) continue;
+            if (heading) {
+                if (!trimLow(buffer).isEmpty()) add(trimLow(buffer));
+                buffer.clear();
+                continue;
+            }
+            QString text = trimLow(buffer);
+            if (text.isEmpty()) continue;
+            text.replace(QChar(0xA0), u' ');
+            while (text.contains(QStringLiteral("  "))) text.replace(QStringLiteral("  "), QStringLiteral(" "));
+            text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+            for (const QString &line : text.split(u'\n'))
+                if (referenceWords(trimLow(line)) >= 5) add(trimLow(line));
+            buffer.clear();
+            continue;
+        }
+        const QString piece = tok.text().toString();
+        bool blank = true;
+        for (QChar c : piece) blank = blank && (c.unicode() <= 0x20 || c.unicode() == 0xA0);
+        if (blank) {
+            if (sep == 1 && inside) buffer += piece;
+            continue;
+        }
+        bool due = false;
+        if (sep == 1 || sep == 2) buffer += u' ';
+        else if (sep >= 3) due = true;
+        const QString text = tok.isPreformatted() ? piece : trimLow(piece);
+        sep = tok.isPreformatted() || piece.back().unicode() > 0x20 ? 1 : 2;
+        if (!text.isEmpty() && inside) buffer += (due ? QStringLiteral("\r\n") : QStringLiteral(" ")) + text;
+    }
+    output += buffer;
+    return output.replace(QStringLiteral(" ."), QStringLiteral("."))
+        .replace(QStringLiteral(" !"), QStringLiteral("!"))
+        .replace(QStringLiteral(" ?"), QStringLiteral("?"));
+}
+
+} // namespace
+
+TEST(ExtractSignificantText, AgreesWithTheRulesOnRandomPages) {
+    static const char *const pieces[] = {
+        "<p>", "</p>", "<li>", "</li>", "<pre>", "</pre>", "<h1>", "</h1>", "<h3>", "</h3>", "<br>", "<br/>", "<hr>",
+        "<hr/>", "<b>", "</b>", "<div>", "</div>", "word", "abc", "x", "...", "-", "/", ".", "!", "?", " ", " ", " ",
+        "  ", "\t", "\n", "\r\n", "\r", "\xc2\xa0", "&nbsp;", "&#32;", "&#10;", "&amp;", " .", " !", " ?", "a,b",
+    };
+    std::uint32_t seed = 12345;
+    auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray page;
+        const int n = 1 + int(next() % 80);
+        for (int i = 0; i < n; ++i) page += pieces[next() % std::size(pieces)];
+        ASSERT_EQ(ExtractSignificantText(page).Text, referenceExtract(page)) << page.constData();
+    }
+}
+
+TEST(HtmlTokenizerFolding, AgreesWithPlainFoldingOnRandomText) {
+    static const char16_t alphabet[] = u"ab  \t\n\r\u00a0.!?\u0001\u0430";
+    std::uint32_t seed = 777;
+    auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    for (int round = 0; round < 5000; ++round) {
+        QString text;
+        const int n = 1 + int(next() % 40);
+        for (int i = 0; i < n; ++i) text += QChar(alphabet[next() % (std::size(alphabet) - 1)]);
+        QString folded;
+        for (QChar c : text) {
+            if (c.unicode() > 0x20) folded += c;
+            else if (!folded.endsWith(u' ')) folded += u' ';
+        }
+        THtmlTokenizer tok;
+        tok.setInput(text);
+        ASSERT_TRUE(tok.ParseNextPiece());
+        ASSERT_EQ(tok.text().toString(), folded) << text.toStdString();
+    }
 }

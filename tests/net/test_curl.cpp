@@ -95,7 +95,9 @@ TEST(CurlTransfer, HttpErrorStatusIsNotAnException) {
 TEST(CurlTransfer, SelfSignedHttpsIsDownloadedWithChecksOff) {
     TSelfSigned cert;
     TTestServer server(cert.MakeServer());
-    server->Get("/", [](const httplib::Request &, httplib::Response &res) { res.set_content("secure", "text/html"); });
+    server->Get("/", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content("secure", "text/html");
+    });
     server.Start();
     const QString url = server.Url("/", "https");
 
@@ -204,12 +206,13 @@ TEST(CurlLimits, BodyOverTheCapEndsTheTransfer) {
     });
     server->Get(R"(/chunked/(\d+))", [](const httplib::Request &req, httplib::Response &res) {
         const size_t total = std::stoul(req.matches[1]);
-        res.set_chunked_content_provider("text/plain", [total](size_t offset, httplib::DataSink &sink) {
-            const std::string piece(std::min<size_t>(16384, total - offset), 'x');
-            if (!piece.empty() && !sink.write(piece.data(), piece.size())) return false;
-            if (offset + piece.size() >= total) sink.done();
-            return true;
-        });
+        res.set_chunked_content_provider(
+            "text/plain", [total](size_t offset, httplib::DataSink &sink) {
+                const std::string piece(std::min<size_t>(16384, total - offset), 'x');
+                if (!piece.empty() && !sink.write(piece.data(), piece.size())) return false;
+                if (offset + piece.size() >= total) sink.done();
+                return true;
+            });
     });
     server.Start();
     TCurlLimits limits;
@@ -217,7 +220,8 @@ TEST(CurlLimits, BodyOverTheCapEndsTheTransfer) {
     for (const char *kind : {"fixed", "chunked"}) {
         for (const qint64 size : {Cap, Cap + 1, 10 * Cap}) {
             SCOPED_TRACE(std::string(kind) + " " + std::to_string(size));
-            ICurl c = PageTransfer(server.Url((std::string("/") + kind + "/" + std::to_string(size)).c_str()));
+            ICurl c = PageTransfer(
+                server.Url((std::string("/") + kind + "/" + std::to_string(size)).c_str()));
             c->SetLimits(limits);
             if (size <= Cap) {
                 c->Perform();
@@ -229,7 +233,8 @@ TEST(CurlLimits, BodyOverTheCapEndsTheTransfer) {
                 ADD_FAILURE() << "no error";
             } catch (const ECurlError &e) {
                 EXPECT_EQ(e.Code, CURLE_FILESIZE_EXCEEDED);
-                EXPECT_NE(std::string(e.what()).find("larger than 100000 bytes"), std::string::npos) << e.what();
+                EXPECT_NE(std::string(e.what()).find("larger than 100000 bytes"), std::string::npos)
+                    << e.what();
             }
         }
     }
@@ -237,7 +242,9 @@ TEST(CurlLimits, BodyOverTheCapEndsTheTransfer) {
 
 TEST(CurlLimits, RedirectLoopEnds) {
     TTestServer server;
-    server->Get("/loop", [](const httplib::Request &, httplib::Response &res) { res.set_redirect("/loop", 302); });
+    server->Get("/loop", [](const httplib::Request &, httplib::Response &res) {
+        res.set_redirect("/loop", 302);
+    });
     server.Start();
     TCurlLimits limits;
     limits.MaxRedirects = 5;
@@ -265,7 +272,8 @@ TEST(CurlForm, PostsOneFormDataPartPerField) {
     const std::string marker = "Content-Type: multipart/form-data; boundary=";
     const size_t at = head.find(marker);
     ASSERT_NE(at, std::string::npos) << head;
-    const std::string boundary = head.substr(at + marker.size(), head.find("\r\n", at) - at - marker.size());
+    const std::string boundary =
+        head.substr(at + marker.size(), head.find("\r\n", at) - at - marker.size());
     EXPECT_EQ(body, "--" + boundary + "\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\n" +
                         text.toUtf8().toStdString() + "\r\n--" + boundary + "--\r\n");
 }

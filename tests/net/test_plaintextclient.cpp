@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "common/TestServer.h"
-#include "core/qstring_print.h"
 #include "core/plaintextclient.h"
+#include "core/qstring_print.h"
 #include "net/CurlEasy.h"
 
 using namespace corvane;
@@ -78,8 +78,9 @@ TEST_F(NetPlainTextClient, SendsTheDecodedPageAsOneUtf8FieldAndAlternatesEndpoin
     TFakeService first({{200, "first\n"}}), second({{200, "second\n"}});
     const TPlainTextEndpoints endpoints{first.Url(), second.Url()};
     // Windows-1251 bytes of "Привет" behind a meta element naming the code page.
-    const QByteArray page = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">"
-                            "</head><body><p>\xCF\xF0\xE8\xE2\xE5\xF2</p></body></html>";
+    const QByteArray page =
+        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">"
+        "</head><body><p>\xCF\xF0\xE8\xE2\xE5\xF2</p></body></html>";
 
     const TExtractResult a = GetPlainTextFromService(page, endpoints);
     const TExtractResult b = GetPlainTextFromService(page, endpoints);
@@ -97,8 +98,9 @@ TEST_F(NetPlainTextClient, SendsTheDecodedPageAsOneUtf8FieldAndAlternatesEndpoin
     EXPECT_EQ(got.Text.name, "text");
     EXPECT_EQ(got.Text.filename, "");
     EXPECT_EQ(got.Text.content_type, "");
-    EXPECT_EQ(QString::fromUtf8(got.Text.content), QString::fromLatin1(page.left(page.indexOf("\xCF"))) +
-                                                       QStringLiteral("Привет</p></body></html>"));
+    EXPECT_EQ(QString::fromUtf8(got.Text.content),
+              QString::fromLatin1(page.left(page.indexOf("\xCF"))) +
+                  QStringLiteral("Привет</p></body></html>"));
     EXPECT_EQ(got.UserAgent, DefaultUserAgent);
 }
 
@@ -107,7 +109,8 @@ TEST_F(NetPlainTextClient, CleansTheAnswer) {
         const char *answer;
         const char16_t *text;
     } const cases[] = {
-        {"\xEF\xBB\xBF\r\nHello world\r\n\r\n", u"Hello world\r\n"}, // byte-order mark on a line of its own
+        {"\xEF\xBB\xBF\r\nHello world\r\n\r\n",
+         u"Hello world\r\n"}, // byte-order mark on a line of its own
         {"\xEF\xBB\xBF \t\nHello\n", u"Hello\r\n"},
         {"1\r\n\r\n", u""}, // "1": the page has no text
         {"1", u""},
@@ -123,7 +126,8 @@ TEST_F(NetPlainTextClient, CleansTheAnswer) {
     }
     // And through a real call.
     TFakeService service({{200, "\xEF\xBB\xBF\r\nHello world\r\n\r\n"}});
-    const TExtractResult r = GetPlainTextFromService("<p>Hello world</p>", {service.Url(), service.Url()});
+    const TExtractResult r =
+        GetPlainTextFromService("<p>Hello world</p>", {service.Url(), service.Url()});
     EXPECT_EQ(r.Code, 0);
     EXPECT_EQ(r.Text, u"Hello world\r\n");
 }
@@ -163,7 +167,9 @@ TEST_F(NetPlainTextClient, ThreeFailuresGiveMinusOneAndTheLastError) {
     ResetPlainTextEndpointSelector();
     r = GetPlainTextFromService("<p>x</p>", {closed, failing.Url()});
     EXPECT_EQ(r.Code, -1);
-    EXPECT_EQ(r.Text, u"ERROR: COULD NOT CALL PLAIN-TEXT WEB SERVICE: the service answered with HTTP status 503");
+    EXPECT_EQ(
+        r.Text,
+        u"ERROR: COULD NOT CALL PLAIN-TEXT WEB SERVICE: the service answered with HTTP status 503");
     EXPECT_EQ(failing.Hits(), 3u);
 }
 
@@ -174,8 +180,8 @@ TEST_F(NetPlainTextClient, AbortStopsTheRetries) {
         while (failing.Hits() == 0) std::this_thread::yield();
         abort = true;
     });
-    const TExtractResult r =
-        GetPlainTextFromService("<p>x</p>", {failing.Url(), failing.Url()}, [&] { return abort.load(); });
+    const TExtractResult r = GetPlainTextFromService("<p>x</p>", {failing.Url(), failing.Url()},
+                                                     [&] { return abort.load(); });
     aborter.join();
     EXPECT_EQ(r.Code, -1);
     EXPECT_EQ(failing.Hits(), 1u);
@@ -189,7 +195,8 @@ TEST_F(NetPlainTextClient, ThreadsShareOneSelector) {
     for (int t = 0; t < Threads; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < Calls; ++i)
-                if (GetPlainTextFromService("<p>x</p>", {first.Url(), second.Url()}).Code != 0) ++failures;
+                if (GetPlainTextFromService("<p>x</p>", {first.Url(), second.Url()}).Code != 0)
+                    ++failures;
         });
     for (auto &t : threads) t.join();
     EXPECT_EQ(failures, 0);

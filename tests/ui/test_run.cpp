@@ -176,11 +176,16 @@ TEST(WindowRun, AbortDisablesCancelAtOnceAndLeavesExportOff) {
     TSite Site;
     TAppFolder Folder;
     auto W = WindowWithTasks(Folder, Site, {"/slow", "/a", "/b"});
-    QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+    // Enter presses "Проверить URL", Escape "Отмена".
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    Find<QWidget>(W.get(), "vtURLs")->setFocus();
+    QTest::keyClick(Find<QWidget>(W.get(), "vtURLs"), Qt::Key_Return);
+    ASSERT_TRUE(W->RunController()->Running());
     QDeadlineTimer Deadline(20000);
     while (Site.SlowStarted == 0 && !Deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QTest::mouseClick(Find<QPushButton>(W.get(), "btAbortRequests"), Qt::LeftButton);
+    QTest::keyClick(Find<QWidget>(W.get(), "vtURLs"), Qt::Key_Escape);
     EXPECT_FALSE(Buttons(W.get()).Abort);
     EXPECT_EQ(LogLines(W.get()).value(0), QStringLiteral("Отмена проверки..."));
     ASSERT_TRUE(WaitForEnd(W.get()));

@@ -5,7 +5,7 @@
 #include "core/i18n.h"
 #include "engine/urlimport.h"
 #include "ui/common/dialogs.h"
-#include "ui/main/appdir.h"
+#include "core/appdir.h"
 #include "ui/main/urlcommands.h"
 #include "ui/main/urllist.h"
 

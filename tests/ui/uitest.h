@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/main/appdir.h"
+#include "core/appdir.h"
 #include "ui/main/mainwnd.h"
 
 #include <QApplication>

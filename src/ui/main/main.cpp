@@ -1,5 +1,5 @@
 // Program entry: one copy at a time, then the main window.
-#include "ui/main/appdir.h"
+#include "core/appdir.h"
 #include "ui/main/instance.h"
 #include "ui/main/mainwnd.h"
 

@@ -4,7 +4,7 @@
 #include "engine/worker.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/wndtextsimil.h"
-#include "ui/main/appdir.h"
+#include "core/appdir.h"
 #include "ui/main/chart.h"
 #include "ui/main/inifile.h"
 #include "ui/main/linklabel.h"
@@ -258,7 +258,11 @@ void TfmMain::BuildURLPage() {
     btRunRequests->setDefault(true);
     btRunRequests->setEnabled(false);
     btAbortRequests->setEnabled(false);
-    btAbortRequests->setShortcut(QKeySequence(Qt::Key_Escape));
+    // Escape presses "Отмена" (the window's cancel button) wherever the focus is.
+    auto *Escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(Escape, &QShortcut::activated, this, [this] {
+        if (btAbortRequests->isEnabled()) btAbortRequests->click();
+    });
     // Enter presses "Проверить URL" (the window's default button) on the URL page.
     for (int Key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
         auto *Enter = new QShortcut(QKeySequence(Key), tsURLs, nullptr, nullptr,

@@ -2,7 +2,7 @@
 // (scripts/screenshot, offscreen platform), each after a small check of a
 // site served on 127.0.0.1, so that the list, the chart and the log have content.
 #include "core/i18n.h"
-#include "ui/main/appdir.h"
+#include "core/appdir.h"
 #include "ui/main/mainwnd.h"
 
 #include <QApplication>

@@ -13,13 +13,13 @@
 #include <QStyle>
 #include <QUrl>
 
+#include "core/appdir.h"
 #include "core/i18n.h"
 #include "engine/report.h"
 #include "engine/urlimport.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/textdiff.h"
 #include "ui/compare/wndsimil2other.h"
-#include "ui/main/appdir.h"
 #include "ui/main/urllist.h"
 
 namespace corvane {
@@ -90,6 +90,7 @@ TURLPageCommands::TURLPageCommands(TURLPageHost &Host, TURLListView *View, QObje
             [this](const QPoint &P) { pmURLsPopup(vtURLs->viewport()->mapToGlobal(P)); });
     connect(vtURLs, &TURLListView::InfoClicked, this, &TURLPageCommands::pmURLsPopup);
     connect(vtURLs, &TURLListView::RowDoubleClicked, this, &TURLPageCommands::miSimil2OtherClick);
+    vtURLs->SetEnterWanted([this] { return Availability().Simil; });
     connect(vtURLs, &TURLListView::EnterPressed, this,
             [this] { Guarded(Availability().Simil, &TURLPageCommands::miSimil2OtherClick); });
 }

@@ -424,12 +424,13 @@ bool TURLListView::viewportEvent(QEvent *E) {
 }
 
 bool TURLListView::event(QEvent *E) {
-    // Enter belongs to the list while it has the focus (the similarity
-    // window), not to the window's default button.
+    // Enter belongs to the list while the similarity command is available
+    // (the menu's shortcut); otherwise it presses the window's default button.
     if (E->type() == QEvent::ShortcutOverride) {
-        const int Key = static_cast<QKeyEvent *>(E)->key();
-        if ((Key == Qt::Key_Return || Key == Qt::Key_Enter) &&
-            (static_cast<QKeyEvent *>(E)->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        const auto *K = static_cast<QKeyEvent *>(E);
+        if ((K->key() == Qt::Key_Return || K->key() == Qt::Key_Enter) &&
+            (K->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && FEnterWanted &&
+            FEnterWanted()) {
             E->accept();
             return true;
         }
@@ -439,7 +440,8 @@ bool TURLListView::event(QEvent *E) {
 
 void TURLListView::keyPressEvent(QKeyEvent *E) {
     if ((E->key() == Qt::Key_Return || E->key() == Qt::Key_Enter) &&
-        (E->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        (E->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && FEnterWanted &&
+        FEnterWanted()) {
         emit EnterPressed();
         E->accept();
         return;

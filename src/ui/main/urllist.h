@@ -2,6 +2,8 @@
 // vtURLs with its header, colours, info column and sort rules.
 #pragma once
 
+#include <functional>
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QHash>
@@ -113,6 +115,9 @@ public:
     static QPoint InfoIconPos(const QRect &Cell);
     // Whether a point of the viewport lies over the info column.
     bool OverInfoColumn(const QPoint &ViewportPos) const;
+    // Whether Enter belongs to the list now (else it goes on to the window's
+    // default button).
+    void SetEnterWanted(std::function<bool()> Wanted) { FEnterWanted = std::move(Wanted); }
     // A header click: that column, the direction flipped.
     void vtURLsMHeaderClick(int Column);
     // Sorts by a column in a direction, the header's arrow included.
@@ -135,6 +140,7 @@ private:
     void SectionResized(int Section, int OldSize, int NewSize);
 
     TURLListModel *FModel;
+    std::function<bool()> FEnterWanted;
 };
 
 } // namespace corvane

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace corvane {
 
@@ -14,7 +16,12 @@ QString &Stored() {
 
 QString AppDir() {
     QString &Dir = Stored();
-    if (Dir.isEmpty()) SetAppDir(QCoreApplication::applicationDirPath());
+    if (Dir.isEmpty()) {
+        // Command-line programs may run without an application object.
+        SetAppDir(QCoreApplication::instance()
+                      ? QCoreApplication::applicationDirPath()
+                      : QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath());
+    }
     return Dir;
 }
 
