@@ -2,10 +2,10 @@
 // host in place of the window (the window's own wiring is tested in test_urlpage.cpp).
 #include <gtest/gtest.h>
 
+#include "core/appdir.h"
 #include "core/i18n.h"
 #include "engine/urlimport.h"
 #include "ui/common/dialogs.h"
-#include "core/appdir.h"
 #include "ui/main/urlcommands.h"
 #include "ui/main/urllist.h"
 
@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 using namespace corvane;
@@ -726,3 +727,29 @@ TEST(URLMenu, CopyContentOpenInBrowserAndTheComparisonChecks) {
 }
 
 #include "test_urllist.moc"
+
+TEST(URLMenu, EnterInTheOpenMenuActivatesTheHighlightedItem) {
+    TPage P;
+    P.Add(QStringLiteral("http://a.example/"), trOk, 0, 50, QStringLiteral("a"));
+    P.Add(QStringLiteral("http://b.example/"), trOk, 0, 50, QStringLiteral("b"));
+    P.Reload();
+    P.Select({0});
+    P.Host.Parent.show();
+    // Should the similarity window open instead, it is closed and noted.
+    bool ModalSeen = false;
+    QTimer Guard;
+    QObject::connect(&Guard, &QTimer::timeout, [&] {
+        if (QWidget *M = QApplication::activeModalWidget()) {
+            ModalSeen = true;
+            M->close();
+        }
+    });
+    Guard.start(20);
+    P.Commands.pmURLsPopup(P.View->mapToGlobal(QPoint(10, 10)));
+    QMenu *Menu = P.Commands.Menu();
+    Menu->setActiveAction(P.Item("miDeleteURL"));
+    QTest::keyClick(Menu, Qt::Key_Enter);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(P.URLs(), QStringList{"http://b.example/"});
+    EXPECT_FALSE(ModalSeen);
+}

@@ -64,8 +64,9 @@ TURLPageCommands::TURLPageCommands(TURLPageHost &Host, TURLListView *View, QObje
     miCompareText = AddItem(
         "miCompareText", N_("Сравнить cодержимое двух URL..."), QKeySequence(Qt::CTRL | Qt::Key_D),
         ThemeIcon("document-compare", QStyle::SP_FileDialogDetailedView), &C::miCompareTextClick);
-    // Enter reaches the list as a key press (TURLListView::EnterPressed): as a
-    // shortcut it would collide with the window's default button.
+    // Enter is shown as the item's key; it reaches the list as a key press
+    // while the command is available (TURLListView::SetEnterWanted) and goes
+    // on to the window's default button otherwise.
     miSimil2Other = AddItem("miSimil2Other", N_("Показать сходство содержимого с другими URL..."),
                             QKeySequence(), ThemeIcon("edit-find", QStyle::SP_FileDialogInfoView),
                             &C::miSimil2OtherClick);
