@@ -280,3 +280,36 @@ TEST(URLPage, MenuDuringACheckAndTheSitemapIndex) {
     EXPECT_FALSE(Find<QPushButton>(W.get(), "btExport")->isEnabled());
     W->close();
 }
+
+// "Проверить выбранные URL" (Ctrl+R) on one row: the report shows the other
+// rows without code and uniqueness.
+TEST(URLPage, CheckSelectedAndTheReportOfUncheckedRows) {
+    TSite Site;
+    TAppFolder Folder;
+    Folder.WriteIni("[PARAMS]\nalg-version=2\nlang=ru\n");
+    ui::TestDialogs Dialogs;
+    auto W = OpenWindow(1049);
+    NoDelay(W.get());
+    const QString Base = Site.Server.Url("/").chopped(1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("%1/a\n%1/c\n").arg(Base));
+    W->URLCommands()->btInsertURLs4ClipClick();
+    TURLListView *View = W->URLCommands()->View();
+    View->SelectTask(W->Tasks()->at(1));
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    View->setFocus();
+    QTest::keyClick(View, Qt::Key_R, Qt::ControlModifier);
+    ASSERT_TRUE(W->RunController()->Running());
+    ASSERT_TRUE(WaitForEnd(W.get()));
+    Dialogs.nextSaveFiles << Folder.Dir.filePath(QStringLiteral("r.csv"));
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btExport"), Qt::LeftButton);
+    const QList<QByteArray> Lines =
+        ReadFile(Folder.Dir.filePath(QStringLiteral("r.csv"))).split('\n');
+    ASSERT_GE(Lines.size(), 3);
+    // Sorted by uniqueness: the unchecked row counts as 100 and stays first (task order).
+    EXPECT_EQ(Lines[1], "1;" + Base.toUtf8() + "/a;;;i\r");
+    EXPECT_EQ(Lines[2], "2;" + Base.toUtf8() + "/c;200;" +
+                            QByteArray("100,00").replace(',', QLocale().decimalPoint().toUtf8()) +
+                            ";i\r");
+    W->close();
+}
