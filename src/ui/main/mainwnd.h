@@ -182,6 +182,7 @@ private:
     QString FStoredLang;
     int FStoredUserAgent = 0;
     QString FEndpoints[2];
+    mutable TPlainTextEndpoints FResolvedEndpoints;
     unsigned SystemLCID = 0;
     bool FormTranslated = false;
     bool ChartRefreshPending = false;
