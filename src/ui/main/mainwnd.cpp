@@ -507,6 +507,7 @@ void TfmMain::FormClose() {
     FClosed = true;
     WriteSettings();
     vtURLs->clear();
+    FRows.clear();
     // A running check is aborted first: the controller cancels the transfers
     // and waits until no worker can touch the pool or the window any more.
     FRun.reset();
@@ -740,15 +741,17 @@ void TfmMain::ShowTaskRow(QTreeWidgetItem *I, const TURLTaskInfo *T) {
                                       : QColor(12, 206, 107));
 }
 
-// A plain view of the tasks in list order (or the order given by a sort).
-void TfmMain::RefreshTaskView() {
+// A plain view of the tasks in the given order (list order by default).
+void TfmMain::RefreshTaskView(const QList<TURLTaskInfo *> *Order) {
     vtURLs->clear();
+    FRows.clear();
     if (!TaskList) return;
     QList<QTreeWidgetItem *> Items;
-    for (const TURLTaskInfo *T : *TaskList) {
+    for (const TURLTaskInfo *T : Order ? *Order : *TaskList) {
         if (!T) continue;
         auto *I = new QTreeWidgetItem;
         ShowTaskRow(I, T);
+        FRows.insert(T->Num, I);
         Items << I;
     }
     vtURLs->addTopLevelItems(Items);
@@ -809,14 +812,7 @@ void TfmMain::RunFinished(bool) {
     // The list shown by uniqueness, lowest first.
     QList<TURLTaskInfo *> Rows(TaskList->begin(), TaskList->end());
     TRunController::SortByUniqueness(Rows);
-    vtURLs->clear();
-    QList<QTreeWidgetItem *> Items;
-    for (const TURLTaskInfo *T : Rows) {
-        auto *I = new QTreeWidgetItem;
-        ShowTaskRow(I, T);
-        Items << I;
-    }
-    vtURLs->addTopLevelItems(Items);
+    RefreshTaskView(&Rows);
 }
 
 void TfmMain::ButtonStatesChanged(const TButtonStates &S) {
@@ -828,13 +824,7 @@ void TfmMain::ButtonStatesChanged(const TButtonStates &S) {
 }
 
 void TfmMain::TaskUpdated(TURLTaskInfo *Task) {
-    for (int i = 0; i < vtURLs->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *I = vtURLs->topLevelItem(i);
-        if (I->data(0, Qt::UserRole).toInt() == Task->Num) {
-            ShowTaskRow(I, Task);
-            return;
-        }
-    }
+    if (QTreeWidgetItem *I = FRows.value(Task->Num)) ShowTaskRow(I, Task);
 }
 
 void TfmMain::ErrorMessage(const QString &Text) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QMainWindow>
 #include <QSet>
 #include <QString>
@@ -125,7 +126,7 @@ private:
     void FillUserAgents();
     void ApplyUserAgentChoice();
     void SetChanged(const QString &Control) { FChanged.insert(Control); }
-    void RefreshTaskView();
+    void RefreshTaskView(const QList<TURLTaskInfo *> *Order = nullptr);
     void ShowTaskRow(QTreeWidgetItem *Item, const TURLTaskInfo *Task);
     TRunSettings CurrentRunSettings() const;
 
@@ -192,6 +193,7 @@ private:
     QString FNewsUrl;
     TNewsFetch *FNews = nullptr;
     std::unique_ptr<TRunController> FRun;
+    QHash<std::int32_t, QTreeWidgetItem *> FRows; // the view's row of each task number
 };
 
 } // namespace corvane
