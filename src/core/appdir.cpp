@@ -18,9 +18,10 @@ QString AppDir() {
     QString &Dir = Stored();
     if (Dir.isEmpty()) {
         // Command-line programs may run without an application object.
-        SetAppDir(QCoreApplication::instance()
-                      ? QCoreApplication::applicationDirPath()
-                      : QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath());
+        SetAppDir(
+            QCoreApplication::instance()
+                ? QCoreApplication::applicationDirPath()
+                : QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath());
     }
     return Dir;
 }

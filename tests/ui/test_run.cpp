@@ -279,3 +279,26 @@ TEST(WindowNews, FilledInTheBackgroundAndSilentWhenOffline) {
     }
     EXPECT_TRUE(Dialogs.calls.isEmpty());
 }
+
+TEST(WindowRun, DefaultAlgorithmUsesTheServiceStartedInsideTheProgram) {
+    TSite Site;
+    TAppFolder Folder;
+    Folder.WriteIni("[PARAMS]\nreq-predelay=1500\n"); // first algorithm, no endpoints
+    auto W = OpenWindow(1049);
+    ASSERT_EQ(W->AlgorithmValue(), 1);
+    for (const char *P : {"/a", "/c"})
+        W->Tasks()->append(
+            new TURLTaskInfo(Site.Server.Url(P), std::int32_t(W->Tasks()->size() + 1)));
+    W->TaskListChanged();
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+    ASSERT_TRUE(WaitForEnd(W.get()));
+    for (const TURLTaskInfo *T : *W->Tasks()) {
+        ASSERT_TRUE(T->TaskResults);
+        EXPECT_EQ(T->TaskResults->TaskResult, trOk) << T->URL.toStdString();
+        EXPECT_EQ(T->TaskResults->Uniqueness, 100) << T->URL.toStdString();
+        EXPECT_TRUE(T->TaskResults->ExtractedText.contains(QStringLiteral("apple orchard")) ||
+                    T->TaskResults->ExtractedText.contains(QStringLiteral("striped herds")));
+    }
+    EXPECT_TRUE(Buttons(W.get()).Export);
+    W->close();
+}

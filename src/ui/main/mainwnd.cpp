@@ -1,10 +1,11 @@
 #include "mainwnd.h"
 
+#include "core/appdir.h"
 #include "core/i18n.h"
 #include "engine/worker.h"
+#include "service/endpoints.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/wndtextsimil.h"
-#include "core/appdir.h"
 #include "ui/main/chart.h"
 #include "ui/main/inifile.h"
 #include "ui/main/linklabel.h"
@@ -38,7 +39,6 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
-#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -726,7 +726,13 @@ TRunSettings TfmMain::CurrentRunSettings() const {
     S.UserAgent = edUserAgentText->text();
     S.AlgVer = AlgorithmValue();
     S.IgnoreStopWords = cbIgnoreStopWords->isChecked();
-    S.Endpoints = {FEndpoints[0], FEndpoints[1]};
+    if (S.AlgVer != 2) {
+        // The endpoints of the settings file, or the service started inside
+        // the program on loopback ports when the file names none.
+        if (FResolvedEndpoints.First.isEmpty() && FResolvedEndpoints.Second.isEmpty())
+            FResolvedEndpoints = ResolvePlainTextEndpoints(IniFileName());
+        S.Endpoints = FResolvedEndpoints;
+    }
     return S;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QMainWindow>
 #include <QSet>
 #include <QString>
@@ -26,8 +27,6 @@ class QSplitter;
 class QTabWidget;
 class QTableWidget;
 class QTextBrowser;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace corvane {
 
@@ -194,6 +193,7 @@ private:
     QString FStoredLang;
     int FStoredUserAgent = 0;
     QString FEndpoints[2];
+    mutable TPlainTextEndpoints FResolvedEndpoints;
     unsigned SystemLCID = 0;
     bool FormTranslated = false;
     bool ChartRefreshPending = false;

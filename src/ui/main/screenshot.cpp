@@ -1,8 +1,9 @@
 // Renders the main window's two pages in Russian and English to PNG files
 // (scripts/screenshot, offscreen platform), each after a small check of a
-// site served on 127.0.0.1, so that the list, the chart and the log have content.
-#include "core/i18n.h"
+// site served on 127.0.0.1, so that the list, the chart and the log have content
+// (default settings: the pages go through the plain-text service started inside).
 #include "core/appdir.h"
+#include "core/i18n.h"
 #include "ui/main/mainwnd.h"
 
 #include <QApplication>
@@ -115,11 +116,6 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
     QFile::link(QCoreApplication::applicationDirPath() + QStringLiteral("/locale"),
                 Folder.filePath(QStringLiteral("locale")));
     SetAppDir(Folder.path());
-    {
-        // The local extraction needs no plain-text service.
-        QFile Ini(Folder.filePath(QStringLiteral("Corvane.ini")));
-        if (Ini.open(QIODevice::WriteOnly)) Ini.write("[PARAMS]\r\nalg-version=2\r\n");
-    }
     TfmMain W;
     W.SetNewsEnabled(false);
     W.SetSystemLCID(Lcid);
