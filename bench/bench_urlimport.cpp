@@ -2,8 +2,8 @@
 // to a list that already holds 9 000 (the duplicate test against kept tasks).
 #include <benchmark/benchmark.h>
 
-#include <QTemporaryDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include "engine/urlimport.h"
 
@@ -16,7 +16,10 @@ QString writeUrls(QTemporaryDir &dir, int count) {
     QFile f(path);
     f.open(QIODevice::WriteOnly);
     for (int i = 0; i < count; ++i)
-        f.write(QStringLiteral("https://www.example.com/catalog/section-%1/item-%2.html\r\n").arg(i % 37).arg(i).toUtf8());
+        f.write(QStringLiteral("https://www.example.com/catalog/section-%1/item-%2.html\r\n")
+                    .arg(i % 37)
+                    .arg(i)
+                    .toUtf8());
     return path;
 }
 

@@ -12,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
-#include <QSettings>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -22,6 +21,7 @@
 #include "engine/runcontroller.h"
 #include "engine/urlimport.h"
 #include "net/CurlEasy.h"
+#include "service/endpoints.h"
 
 namespace corvane::cli {
 
@@ -52,7 +52,8 @@ public:
     void LogLine(const QString &Text, TDateTime Time) override {
         if (FBar) return;
         const std::int64_t ms = DateTimeToMs(Time) % 86400000;
-        const QString stamp = QTime::fromMSecsSinceStartOfDay(int(ms)).toString(QStringLiteral("hh:mm:ss"));
+        const QString stamp =
+            QTime::fromMSecsSinceStartOfDay(int(ms)).toString(QStringLiteral("hh:mm:ss"));
         printErr(stamp + u' ' + Text);
     }
     void TaskHandedBack(const TURLTaskInfo &Copy, TURLTaskInfo *) override {
@@ -69,7 +70,8 @@ public:
             std::fputs("\n", stderr);
         }
         // Queued behind the log lines the end of the run has just posted.
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
     }
     void ErrorMessage(const QString &Text) override { printErr(Text); }
     bool Aborted() const { return FAborted; }
@@ -107,7 +109,8 @@ bool writeOut(const QString &Path, const QByteArray &Bytes) {
         return true;
     }
     QFile f(Path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(Bytes) == Bytes.size() && f.flush();
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(Bytes) == Bytes.size() &&
+           f.flush();
 }
 
 QByteArray jsonString(const QString &S) {
@@ -115,7 +118,9 @@ QByteArray jsonString(const QString &S) {
     return a.mid(1, a.size() - 2);
 }
 
-QByteArray jsonNumber(double D) { return QByteArray::number(D, 'g', QLocale::FloatingPointShortest); }
+QByteArray jsonNumber(double D) {
+    return QByteArray::number(D, 'g', QLocale::FloatingPointShortest);
+}
 
 QByteArray tasksJson(const TURLTaskInfoList &List) {
     QByteArray out = "{\"tasks\": [";
@@ -124,7 +129,8 @@ QByteArray tasksJson(const TURLTaskInfoList &List) {
         const TURLTaskResults *r = t.TaskResults.get();
         out += i ? ",\n  " : "\n  ";
         out += "{\"num\": " + QByteArray::number(t.Num) + ", \"url\": " + jsonString(t.URL);
-        out += ", \"result\": \"" + QByteArray(TaskResultName(r ? r->TaskResult : trUndefined)) + '"';
+        out +=
+            ", \"result\": \"" + QByteArray(TaskResultName(r ? r->TaskResult : trUndefined)) + '"';
         out += ", \"errorCode\": " + QByteArray::number(r ? r->ErrorCode : 0);
         out += ", \"uniqueness\": " + jsonNumber(r && r->Uniqueness >= 0 ? r->Uniqueness : -1.0);
         out += ", \"similar\": [";
@@ -134,7 +140,8 @@ QByteArray tasksJson(const TURLTaskInfoList &List) {
                 if (s.Num == 0) continue;
                 out += first ? "" : ", ";
                 first = false;
-                out += "{\"num\": " + QByteArray::number(s.Num) + ", \"similarity\": " + jsonNumber(s.Similarity) + '}';
+                out += "{\"num\": " + QByteArray::number(s.Num) +
+                       ", \"similarity\": " + jsonNumber(s.Similarity) + '}';
             }
         out += "]}";
     }
@@ -142,17 +149,15 @@ QByteArray tasksJson(const TURLTaskInfoList &List) {
     return out;
 }
 
-// The two plain-text service addresses: the options, else the settings file.
+// The two plain-text service addresses: the options, else the settings file,
+// else services started inside this command.
 TPlainTextEndpoints endpoints(const QStringList &Given) {
     if (Given.size() == 2) return {Given[0], Given[1]};
-    if (!Given.isEmpty()) throw UsageError{QStringLiteral("--endpoint must be given twice (two service addresses)")};
-    QSettings ini(QCoreApplication::applicationDirPath() + QStringLiteral("/Corvane.ini"), QSettings::IniFormat);
-    const QString first = ini.value(QStringLiteral("PARAMS/plaintext-endpoint-1")).toString();
-    const QString second = ini.value(QStringLiteral("PARAMS/plaintext-endpoint-2")).toString();
-    if (first.isEmpty() || second.isEmpty())
-        throw UsageError{QStringLiteral("the plain-text service algorithm (--alg 1) needs two --endpoint addresses "
-                                        "(or plaintext-endpoint-1/2 in Corvane.ini); --alg 2 needs none")};
-    return {first, second};
+    QString error;
+    const TPlainTextEndpoints found = ResolvePlainTextEndpoints(&error);
+    if (found.First.isEmpty() || found.Second.isEmpty())
+        throw UsageError{QStringLiteral("no plain-text service: %1").arg(error)};
+    return found;
 }
 
 int runCheck(const QStringList &argv) {
@@ -166,18 +171,27 @@ int runCheck(const QStringList &argv) {
     settings.ShingleLength = args.intValue(QStringLiteral("--shingle-length"), 6, 3, 10);
     settings.IgnoreStopWords = args.onOff(QStringLiteral("--stop-words"), true);
     settings.AlgVer = args.intValue(QStringLiteral("--alg"), 1, 1, 2);
-    settings.UserAgent = args.value(QStringLiteral("--user-agent"), QString::fromLatin1(CorvaneUserAgent));
+    settings.UserAgent =
+        args.value(QStringLiteral("--user-agent"), QString::fromLatin1(CorvaneUserAgent));
     const QStringList givenEndpoints = args.values(QStringLiteral("--endpoint"));
+    if (!givenEndpoints.isEmpty() && givenEndpoints.size() != 2)
+        throw UsageError{
+            QStringLiteral("--endpoint must be given twice (two service addresses) or not at all")};
     const QString report = args.value(QStringLiteral("--report"));
     const QString json = args.value(QStringLiteral("--json"));
     QString lang = args.value(QStringLiteral("--lang"));
     const bool verbose = args.flag(QStringLiteral("--verbose"));
     const QStringList rest = args.positionals();
-    if (!files.isEmpty()) files += rest;
-    else if (!rest.isEmpty()) throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(rest.front())};
+    if (!files.isEmpty())
+        files += rest;
+    else if (!rest.isEmpty())
+        throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(rest.front())};
     if (int(!urls.isNull()) + int(!sitemap.isNull()) + int(!files.isEmpty()) != 1)
-        throw UsageError{QStringLiteral("check needs exactly one of --urls FILE, --sitemap FILE, --files FILE...")};
-    if (lang.isNull()) lang = QLocale::system().language() == QLocale::Russian ? QStringLiteral("ru") : QStringLiteral("en");
+        throw UsageError{QStringLiteral(
+            "check needs exactly one of --urls FILE, --sitemap FILE, --files FILE...")};
+    if (lang.isNull())
+        lang = QLocale::system().language() == QLocale::Russian ? QStringLiteral("ru")
+                                                                : QStringLiteral("en");
     if (lang != u"ru" && lang != u"en") throw UsageError{QStringLiteral("--lang must be ru or en")};
 
     static int qtArgc = 1;
@@ -192,9 +206,12 @@ int runCheck(const QStringList &argv) {
         ~Guard() { FreeObjects(&l); }
     } guard{list};
     TImportOutcome imported;
-    if (!urls.isNull()) imported = ImportTextFile(list, urls, false);
-    else if (!sitemap.isNull()) imported = ImportSitemap(list, sitemap, false);
-    else imported = ImportLocalFiles(list, files, false);
+    if (!urls.isNull())
+        imported = ImportTextFile(list, urls, false);
+    else if (!sitemap.isNull())
+        imported = ImportSitemap(list, sitemap, false);
+    else
+        imported = ImportLocalFiles(list, files, false);
     if (imported.Status != isOk) {
         printErr(imported.Message);
         return ExitUsage;
@@ -211,7 +228,8 @@ int runCheck(const QStringList &argv) {
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
     }
-    QSocketNotifier notifier(SignalPipe[0] >= 0 ? SignalPipe[0] : STDIN_FILENO, QSocketNotifier::Read);
+    QSocketNotifier notifier(SignalPipe[0] >= 0 ? SignalPipe[0] : STDIN_FILENO,
+                             QSocketNotifier::Read);
     notifier.setEnabled(SignalPipe[0] >= 0);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char b;
@@ -250,8 +268,8 @@ const Command CheckCommand = {
     of URLs (one a line), a sitemap, or local HTML/text files. Defaults: 5
     threads, 1500 ms between requests (0..100000 here), shingles of 6 words,
     stop words ignored, algorithm 1 (the plain-text service at the two
-    --endpoint addresses, or those of Corvane.ini; 2 is the local extraction),
-    the "Corvane" user agent. Progress goes to stderr: a bar on a terminal,
+    --endpoint addresses, else those of Corvane.ini, else a service started
+    inside the command; 2 is the local extraction), the "Corvane" user agent. Progress goes to stderr: a bar on a terminal,
     log lines otherwise or with --verbose. --report FILE (- for stdout) writes
     the CSV report in the end-of-check order, captions in --lang (default: by
     the system locale); --json FILE writes every task with its result, code,

@@ -249,36 +249,30 @@ void TInt64List::Sort(const TInt64ListSortCompare &Compare) {
 
 namespace {
 
-// LSD radix sort by signed value, ascending or descending; passes in which
-// every key has the same digit are skipped.
-void radixSort(std::int64_t *a, std::int32_t n, bool descending) {
+// Sorts by signed value, ascending or descending: one pass spreads the items
+// over 2048 buckets by their top bits, then each bucket is sorted on its own.
+void bucketSort(std::int64_t *a, std::int32_t n, bool descending) {
+    constexpr int Bits = 11;
     const std::uint64_t flip = descending ? ~0ULL >> 1 : 1ULL << 63;
-    std::vector<std::uint64_t> keys(std::size_t(n) * 2);
-    std::uint64_t *src = keys.data(), *dst = keys.data() + n;
-    std::uint32_t hist[8][256] = {};
+    thread_local std::vector<std::uint64_t> scratch;
+    if (scratch.size() < std::size_t(n)) scratch.resize(std::size_t(n));
+    std::uint64_t *out = scratch.data();
+    std::uint32_t start[(1 << Bits) + 1] = {};
+    for (std::int32_t i = 0; i < n; ++i) ++start[((std::uint64_t(a[i]) ^ flip) >> (64 - Bits)) + 1];
+    for (int b = 0; b < (1 << Bits); ++b) start[b + 1] += start[b];
+    std::uint32_t next[1 << Bits];
+    std::copy(start, start + (1 << Bits), next);
     for (std::int32_t i = 0; i < n; ++i) {
         const std::uint64_t k = std::uint64_t(a[i]) ^ flip;
-        src[i] = k;
-        for (int d = 0; d < 8; ++d) ++hist[d][(k >> (8 * d)) & 0xFF];
+        out[next[k >> (64 - Bits)]++] = k;
     }
-    for (int d = 0; d < 8; ++d) {
-        std::uint32_t *h = hist[d];
-        if (h[(src[0] >> (8 * d)) & 0xFF] == std::uint32_t(n)) continue;
-        std::uint32_t sum = 0;
-        for (int b = 0; b < 256; ++b) {
-            const std::uint32_t c = h[b];
-            h[b] = sum;
-            sum += c;
-        }
-        for (std::int32_t i = 0; i < n; ++i) dst[h[(src[i] >> (8 * d)) & 0xFF]++] = src[i];
-        std::swap(src, dst);
-    }
-    for (std::int32_t i = 0; i < n; ++i) a[i] = std::int64_t(src[i] ^ flip);
+    for (int b = 0; b < (1 << Bits); ++b) std::sort(out + start[b], out + start[b + 1]);
+    for (std::int32_t i = 0; i < n; ++i) a[i] = std::int64_t(out[i] ^ flip);
+    if (scratch.size() > (1u << 21)) scratch = {}; // don't keep a huge list's scratch
 }
 
 // Integers have no identity beyond their value, so any correct sort gives the
-// very result of the quicksort above; these are linear in time and cannot
-// recurse deeply.
+// very result of the quicksort above; these cannot recurse deeply either.
 void sortValues(std::int64_t *a, std::int32_t n, bool descending) {
     if (n < 256) {
         if (descending)
@@ -286,7 +280,7 @@ void sortValues(std::int64_t *a, std::int32_t n, bool descending) {
         else
             std::sort(a, a + n);
     } else {
-        radixSort(a, n, descending);
+        bucketSort(a, n, descending);
     }
 }
 

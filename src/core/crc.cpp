@@ -25,8 +25,8 @@ constexpr std::array<std::uint32_t, 256> makeCrc32Table() {
 
 constexpr std::array<std::uint32_t, 256> Crc32Table = makeCrc32Table();
 
-static_assert(Crc64Tab.t1[1] == Crc64Poly);
-static_assert(Crc64Tab.t1[255] == 0x9AFCE626CE85B507ULL);
+static_assert(Crc64Tab.t[0][1] == Crc64Poly);
+static_assert(Crc64Tab.t[0][255] == 0x9AFCE626CE85B507ULL);
 static_assert(Crc32Table[1] == 0x77073096u && Crc32Table[128] == 0xEDB88320u);
 
 // x^(8n) mod P for n below ShiftTableSize: the multiplier that moves a register
@@ -38,7 +38,7 @@ constexpr std::array<std::uint64_t, ShiftTableSize> makeShiftTable() {
     std::uint64_t r = 1;
     for (std::size_t n = 0; n < ShiftTableSize; ++n) {
         t[n] = r;
-        r = (r << 8) ^ Crc64Tab.t1[r >> 56];
+        r = (r << 8) ^ Crc64Tab.t[0][r >> 56];
     }
     return t;
 }
@@ -46,8 +46,8 @@ constexpr std::array<std::uint64_t, ShiftTableSize> makeShiftTable() {
 constexpr std::array<std::uint64_t, ShiftTableSize> ShiftTable = makeShiftTable();
 
 std::uint64_t shiftByZeros(std::uint64_t reg, std::size_t n) {
-    for (; n >= 2; n -= 2) reg = (reg << 16) ^ Crc64Tab.t2[reg >> 56] ^ Crc64Tab.t1[(reg >> 48) & 0xFF];
-    if (n) reg = (reg << 8) ^ Crc64Tab.t1[reg >> 56];
+    for (; n >= 2; n -= 2) reg = (reg << 16) ^ Crc64Tab.t[1][reg >> 56] ^ Crc64Tab.t[0][(reg >> 48) & 0xFF];
+    if (n) reg = (reg << 8) ^ Crc64Tab.t[0][reg >> 56];
     return reg;
 }
 
@@ -112,8 +112,7 @@ void Crc64Update(TCrc64 &State, const void *Bytes, std::size_t Length) {
 void Crc64Final(TCrc64 &State) { State.Register ^= Crc64Ones; }
 
 std::int64_t ShingleHash(const QChar *Text, std::size_t Length) {
-    std::uint64_t reg = Crc64Ones;
-    for (std::size_t i = 0; i < Length; ++i) reg = crc64Unit(reg, Text[i].unicode());
+    const std::uint64_t reg = crc64Units(Crc64Ones, reinterpret_cast<const char16_t *>(Text), Length);
     return std::int64_t(reg ^ Crc64Ones);
 }
 

@@ -1,6 +1,7 @@
 #include "shingles.h"
 
 #include <array>
+#include <cstring>
 #include <functional>
 #include <type_traits>
 #include <vector>
@@ -9,6 +10,9 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+#endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace corvane {
@@ -53,56 +57,64 @@ static_assert(std::size(EnglishStopWords) == 127);
 constexpr unsigned InRussian = 1, InEnglish = 2;
 
 // Open-addressing set of both lists; a word maps to the lists that hold it.
+// A word of up to eight UTF-16 units is packed into two 64-bit keys.
 class StopWordSet {
 public:
+    static constexpr qsizetype MaxLen = 8;
+
     StopWordSet() {
         for (const char16_t *w : RussianStopWords) insert(w, InRussian);
         for (const char16_t *w : EnglishStopWords) insert(w, InEnglish);
     }
 
-    unsigned lists(const QChar *w, qsizetype len) const {
+    // w must have room for MaxLen units (what lies past len is ignored).
+    unsigned lists(const char16_t *w, qsizetype len) const {
         if (len <= 0 || len > MaxLen) return 0;
-        for (std::size_t i = hash(w, len) & (Slots - 1);; i = (i + 1) & (Slots - 1)) {
+        const Key k = key(w, len);
+        for (std::size_t i = slot(k);; i = (i + 1) & (Slots - 1)) {
             const Entry &e = table[i];
+            if (e.k.a == k.a && e.k.b == k.b && e.len == len) return e.mask;
             if (e.len == 0) return 0;
-            if (e.len == len && std::equal(w, w + len, e.chars,
-                                           [](QChar a, char16_t b) { return a.unicode() == b; }))
-                return e.mask;
         }
     }
 
-    static constexpr qsizetype MaxLen = 8;
-
 private:
     static constexpr std::size_t Slots = 512;
+    struct Key {
+        std::uint64_t a = 0, b = 0;
+    };
     struct Entry {
-        char16_t chars[MaxLen] = {};
+        Key k;
         std::uint8_t len = 0;
         std::uint8_t mask = 0;
     };
 
-    static char16_t unit(QChar c) { return c.unicode(); }
-    static char16_t unit(char16_t c) { return c; }
+    static Key key(const char16_t *w, qsizetype len) {
+        std::uint64_t u[2];
+        std::memcpy(u, w, sizeof u);
+        const auto keep = [](qsizetype units) {
+            return units >= 4 ? ~0ULL : units <= 0 ? 0 : (1ULL << (16 * units)) - 1;
+        };
+        return {u[0] & keep(len), u[1] & keep(len - 4)};
+    }
 
-    template <typename Ch>
-    static std::size_t hash(const Ch *w, qsizetype len) {
-        std::uint32_t h = 2166136261u;
-        for (qsizetype i = 0; i < len; ++i) h = (h ^ std::uint32_t(unit(w[i]))) * 16777619u;
-        return h;
+    static std::size_t slot(const Key &k) {
+        return std::size_t((k.a * 0x9E3779B97F4A7C15ULL ^ k.b * 0xC2B2AE3D27D4EB4FULL) >> 55) & (Slots - 1);
     }
 
     void insert(const char16_t *w, unsigned mask) {
+        char16_t padded[MaxLen] = {};
         const qsizetype len = qsizetype(std::char_traits<char16_t>::length(w));
         Q_ASSERT(len <= MaxLen);
-        for (std::size_t i = hash(w, len) & (Slots - 1);; i = (i + 1) & (Slots - 1)) {
+        std::copy(w, w + len, padded);
+        const Key k = key(padded, len);
+        for (std::size_t i = slot(k);; i = (i + 1) & (Slots - 1)) {
             Entry &e = table[i];
             if (e.len == 0) {
-                std::copy(w, w + len, e.chars);
-                e.len = std::uint8_t(len);
-                e.mask = std::uint8_t(mask);
+                e = {k, std::uint8_t(len), std::uint8_t(mask)};
                 return;
             }
-            if (e.len == len && std::equal(w, w + len, e.chars)) {
+            if (e.k.a == k.a && e.k.b == k.b && e.len == len) {
                 e.mask |= std::uint8_t(mask);
                 return;
             }
@@ -125,7 +137,7 @@ unsigned listsOf(QStringView lang) {
     return 0;
 }
 
-inline bool isStop(const QChar *w, qsizetype len, unsigned langMask) {
+inline bool isStop(const char16_t *w, qsizetype len, unsigned langMask) {
     return len == 0 || (stopWords().lists(w, len) & langMask) != 0;
 }
 
@@ -142,11 +154,6 @@ constexpr std::array<bool, 256> LatinToSpace = makeLatinToSpace();
 
 inline bool toSpace(char16_t c) {
     return c < 256 ? LatinToSpace[c] : (c == u'\u2015' || c == u'\u2014');
-}
-
-inline char16_t lower(char16_t c) {
-    if (c < 128) return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-    return char16_t(QChar::toLower(c));
 }
 
 // Items of a found in b, both sorted by before; b may hold repeats.
@@ -203,38 +210,88 @@ const bool HaveAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("
 } // namespace
 
 bool IsStopWord(QStringView Word, QStringView Lang) {
-    return isStop(Word.data(), Word.size(), listsOf(Lang));
+    char16_t padded[StopWordSet::MaxLen] = {};
+    if (Word.size() > StopWordSet::MaxLen) return false;
+    std::copy(Word.utf16(), Word.utf16() + Word.size(), padded);
+    return isStop(padded, Word.size(), listsOf(Lang));
 }
+
+namespace {
+
+// One step of the normalisation at src[i]; returns the index after it.
+inline qsizetype normalizeStep(const char16_t *src, qsizetype i, qsizetype n, char16_t *out,
+                               qsizetype &o) {
+    char16_t c = src[i];
+    // Two line breaks in a row become one, in a single pass.
+    if (c == u'\r' && i + 3 < n && src[i + 1] == u'\n' && src[i + 2] == u'\r' && src[i + 3] == u'\n') {
+        out[o++] = u'\r';
+        out[o++] = u'\n';
+        return i + 4;
+    }
+    if (toSpace(c)) c = u' ';
+    if (!(c == u' ' && o > 0 && out[o - 1] == u' ')) out[o++] = c;
+    return i + 1;
+}
+
+} // namespace
 
 void NormalizeText(QString &Text) {
     const qsizetype n = Text.size();
     if (n == 0) return;
-    QChar *d = Text.data();
-    qsizetype out = 0;
-    for (qsizetype i = 0; i < n;) {
-        char16_t c = d[i].unicode();
-        // Two line breaks in a row become one, in a single pass.
-        if (c == u'\r' && i + 3 < n && d[i + 1] == u'\n' && d[i + 2] == u'\r' && d[i + 3] == u'\n') {
-            d[out++] = u'\r';
-            d[out++] = u'\n';
-            i += 4;
+    const char16_t *src = reinterpret_cast<const char16_t *>(Text.constData());
+    // Eight units of room past the end for whole-block stores.
+    QString result(n + 8, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(result.data());
+    qsizetype o = 0, i = 0;
+#if defined(__SSE2__)
+    // Blocks of eight units that need no change are copied whole; a block is
+    // copied up to its first unit that needs a change (a mark that becomes a
+    // space, a CR, or a space after a space), which then takes the slow step.
+    const __m128i space = _mm_set1_epi16(0x20);
+    const auto eq = [](__m128i v, int c) { return _mm_cmpeq_epi16(v, _mm_set1_epi16(short(c))); };
+    while (i + 8 <= n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+        __m128i prev = i > 0 ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i - 1))
+                             : _mm_slli_si128(v, 2);
+        prev = _mm_insert_epi16(prev, o > 0 ? out[o - 1] : 0, 0);
+        const __m128i sp = _mm_cmpeq_epi16(v, space);
+        const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x2E)), _mm_setzero_si128());
+        __m128i special = _mm_andnot_si128(sp, low); // up to '.' but the space: marks, CR, tab
+        special = _mm_or_si128(special, _mm_or_si128(eq(v, ':'), eq(v, '?')));
+        special = _mm_or_si128(special, _mm_or_si128(eq(v, '_'), eq(v, '|')));
+        special = _mm_or_si128(special, _mm_or_si128(eq(v, 0xA0), eq(v, 0xAB)));
+        special = _mm_or_si128(special, _mm_or_si128(eq(v, 0xBB), eq(v, 0x2014)));
+        special = _mm_or_si128(special, eq(v, 0x2015));
+        special = _mm_or_si128(special, _mm_and_si128(sp, _mm_cmpeq_epi16(prev, space)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + o), v);
+        const unsigned mask = unsigned(_mm_movemask_epi8(special));
+        if (mask == 0) {
+            o += 8;
+            i += 8;
             continue;
         }
-        ++i;
-        if (toSpace(c)) c = u' ';
-        if (c == u' ' && out > 0 && d[out - 1] == u' ') continue;
-        d[out++] = c;
+        const int first = __builtin_ctz(mask) / 2;
+        o += first;
+        i = normalizeStep(src, i + first, n, out, o);
     }
-    qsizetype b = 0, e = out;
-    while (b < e && d[b].unicode() <= 0x20) ++b;
-    while (e > b && d[e - 1].unicode() <= 0x20) --e;
-    if (b > 0 || e < n) Text = Text.mid(b, e - b);
+#endif
+    while (i < n) i = normalizeStep(src, i, n, out, o);
+    qsizetype b = 0, e = o;
+    while (b < e && out[b] <= 0x20) ++b;
+    while (e > b && out[e - 1] <= 0x20) --e;
+    if (b == 0) {
+        result.truncate(e);
+        Text = std::move(result);
+    } else {
+        Text = QString(reinterpret_cast<const QChar *>(out + b), e - b);
+    }
 }
 
 // The shingle starting at kept word k is the text of words k..k+N-1 joined
 // by single spaces, which is one stretch of the stream "w0 w1 w2 ..." of the
-// words that take part (all of them, or those that are not stop words). With P(x) the zero-initialised CRC register after the
-// stream's first x bytes, the CRC of the stretch [s, e) with the all-ones start
+// words that take part (all of them, or those that are not stop words). With
+// P(x) the zero-initialised CRC register after the stream's first x bytes, the
+// CRC of the stretch [s, e) with the all-ones start
 // is shift(ones ^ P(s), e - s) ^ P(e), shift being a multiplication by
 // x^(8 * length) modulo the polynomial; so one pass over the stream and one
 // multiplication per shingle give exactly the hashes of the shingle texts.
@@ -248,68 +305,85 @@ std::unique_ptr<TShingleHashTable> BuildShingles(const QString &Text, QStringVie
     }
     const StopWordSet &stops = stopWords();
     const unsigned langMask = listsOf(Lang);
+    const std::uint64_t ones = crcdetail::Crc64Ones;
 
-    // One pass: lower-case, CR LF to space, runs of spaces to one, and at each
-    // full stop, comma or space the word before it is ended. The word after
-    // the last separator is the last element of the word array: never used.
-    // Each word that takes part is fed to the stream's CRC as it ends.
-    std::unique_ptr<char16_t[]> buf(new char16_t[std::size_t(n)]);
-    const char16_t *src = reinterpret_cast<const char16_t *>(Text.constData());
-    struct Kept {
-        std::uint64_t before, after; // stream register before / after the word
-        std::size_t begin, end;      // stream byte offsets of the word
+    // The last N words that take part, in a ring: register before each word
+    // and its first byte's offset in the stream.
+    struct Start {
+        std::uint64_t before;
+        std::size_t begin;
     };
-    std::vector<Kept> kept;
-    kept.reserve(std::size_t(n / 6 + 1));
-    std::uint64_t reg = 0;
-    std::size_t pos = 0;
-    qsizetype len = 0, wordStart = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        char16_t c = src[i];
-        if (c == u'\r' && i + 1 < n && src[i + 1] == u'\n') {
-            c = u' ';
-            ++i;
-        } else if (c < 128) {
-            c = char16_t(c + (unsigned(c - u'A') < 26u ? 32 : 0));
-        } else {
-            c = char16_t(QChar::toLower(c));
-        }
-        if (c == u' ' && len > 0 && buf[len - 1] == u' ') continue;
-        buf[len++] = c;
-        if (c != u' ' && c != u',' && c != u'.') continue;
-        const char16_t *w = buf.get() + wordStart;
-        const qsizetype wlen = len - 1 - wordStart;
-        wordStart = len;
-        if (SkipStopWords &&
-            (wlen == 0 || (stops.lists(reinterpret_cast<const QChar *>(w), wlen) & langMask)))
-            continue;
-        if (!kept.empty()) {
+    std::vector<Start> ring(static_cast<std::size_t>(N));
+    std::size_t kept = 0;
+    std::uint64_t reg = 0; // the stream's register, zero-initialised
+    std::size_t pos = 0;   // the stream's length in bytes
+    thread_local std::vector<std::int64_t> hashes;
+    hashes.clear();
+
+    // The word being read; room for the stop-word key's eight units at least.
+    thread_local std::vector<char16_t> word;
+    if (word.size() < 256) word.resize(256);
+    char16_t *w = word.data();
+    std::size_t wlen = 0;
+    const auto endWord = [&] {
+        if (SkipStopWords && (wlen == 0 || (stops.lists(w, qsizetype(wlen)) & langMask))) return;
+        if (kept > 0) {
             reg = crcdetail::crc64Unit(reg, u' ');
             pos += 2;
         }
-        Kept k{reg, 0, pos, 0};
-        for (qsizetype j = 0; j < wlen; ++j) reg = crcdetail::crc64Unit(reg, w[j]);
-        pos += 2 * std::size_t(wlen);
-        k.after = reg;
-        k.end = pos;
-        kept.push_back(k);
-    }
-
-    std::vector<std::int64_t> hashes;
-    const std::size_t count = kept.size();
-    if (count >= std::size_t(N)) {
-        hashes.resize(count - std::size_t(N) + 1);
-        const std::uint64_t ones = crcdetail::Crc64Ones;
-        for (std::size_t k = 0; k < hashes.size(); ++k) {
-            const Kept &first = kept[k], &last = kept[k + std::size_t(N) - 1];
-            hashes[k] = std::int64_t(crcdetail::crc64ShiftBytes(ones ^ first.before, last.end - first.begin) ^
-                                     last.after ^ ones);
+        ring[kept % std::size_t(N)] = {reg, pos};
+        reg = crcdetail::crc64Units(reg, w, wlen);
+        pos += 2 * wlen;
+        ++kept;
+        if (kept >= std::size_t(N)) {
+            const Start &first = ring[kept % std::size_t(N)]; // kept - N, the oldest
+            hashes.push_back(std::int64_t(crcdetail::crc64ShiftBytes(ones ^ first.before, pos - first.begin) ^
+                                          reg ^ ones));
         }
+    };
+
+    // One pass: lower-case, CR LF to space, runs of spaces to one, and at each
+    // full stop, comma or space the word before it ends. The word after the
+    // last separator is the last element of the word array: never used.
+    const char16_t *src = reinterpret_cast<const char16_t *>(Text.constData());
+    bool afterSpace = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t c = src[i];
+        if (c < 128) {
+            if (c == u'\r' && i + 1 < n && src[i + 1] == u'\n') {
+                c = u' ';
+                ++i;
+            } else {
+                c = char16_t(c + (unsigned(c - u'A') < 26u ? 32 : 0));
+            }
+            if (c == u' ' || c == u',' || c == u'.') {
+                if (c == u' ') {
+                    if (afterSpace) continue;
+                    afterSpace = true;
+                } else {
+                    afterSpace = false;
+                }
+                endWord();
+                wlen = 0;
+                continue;
+            }
+        } else {
+            c = char16_t(QChar::toLower(c));
+        }
+        afterSpace = false;
+        if (wlen == word.size()) {
+            word.resize(word.size() * 2);
+            w = word.data();
+        }
+        w[wlen++] = c;
     }
 
     table->SetCapacity(std::int32_t(hashes.size()));
     for (std::int64_t h : hashes) table->Add(h);
     table->SetSortType(Int64SortDownNoDup);
+    // Don't keep a huge page's buffers.
+    if (hashes.capacity() > (1u << 20)) hashes = {};
+    if (word.size() > 4096) word = {};
     return table;
 }
 

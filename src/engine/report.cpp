@@ -12,14 +12,18 @@ QStringList ReportCaptions() {
 }
 
 QStringList ReportFields(const TURLTaskInfo &Task) {
-    return {QString::number(Task.Num), Task.URL, Task.TaskResults ? Task.TaskResults->ErrorText() : QString(),
-            Task.UniquenessText(), QStringLiteral("i")};
+    return {QString::number(Task.Num), Task.URL,
+            Task.TaskResults ? Task.TaskResults->ErrorText() : QString(), Task.UniquenessText(),
+            QStringLiteral("i")};
 }
 
-QString ReportFooter() { return _("Отчет сгенерирован при помощи Corvane ( https://corvane.example/ )"); }
+QString ReportFooter() {
+    return _("Отчет сгенерирован при помощи Corvane ( https://corvane.example/ )");
+}
 
 QString QuoteReportField(const QString &Field) {
-    if (!Field.contains(u';') && !Field.contains(u'"') && !Field.contains(u'\r') && !Field.contains(u'\n'))
+    if (!Field.contains(u';') && !Field.contains(u'"') && !Field.contains(u'\r') &&
+        !Field.contains(u'\n'))
         return Field;
     QString quoted = Field;
     quoted.replace(u'"', QStringLiteral("\"\""));
@@ -57,7 +61,8 @@ QByteArray ReportBytes(const QList<const TURLTaskInfo *> &Rows) {
 bool WriteReport(const QString &Path, const QList<const TURLTaskInfo *> &Rows, QString &Error) {
     const QByteArray bytes = ReportBytes(Rows);
     QFile f(Path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() || !f.flush()) {
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() ||
+        !f.flush()) {
         Error = _("Невозможно создать файл экспорта!");
         return false;
     }

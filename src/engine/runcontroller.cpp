@@ -30,7 +30,9 @@ TRunController::~TRunController() {
     QCoreApplication::removePostedEvents(this);
 }
 
-void TRunController::SetObserver(TRunObserver *Observer) { FObserver = Observer ? Observer : &FNoObserver; }
+void TRunController::SetObserver(TRunObserver *Observer) {
+    FObserver = Observer ? Observer : &FNoObserver;
+}
 
 QList<std::int32_t> TRunController::ErrorNums(const TURLTaskInfoList &List) {
     QList<std::int32_t> nums;
@@ -54,7 +56,8 @@ bool TRunController::Run(TRunVariant Variant, const QList<std::int32_t> &Selecte
     if (Variant != rvErrors) FList.FreeResults();
 
     QSet<std::int32_t> selection;
-    if (Variant == rvSelected) selection = QSet<std::int32_t>(Selected.begin(), Selected.end());
+    if (Variant == rvSelected)
+        selection = QSet<std::int32_t>(Selected.begin(), Selected.end());
     else if (Variant == rvErrors) {
         const QList<std::int32_t> nums = ErrorNums(FList);
         selection = QSet<std::int32_t>(nums.begin(), nums.end());
@@ -107,13 +110,15 @@ void TRunController::StartWorker(TURLTaskInfo *Copy) {
     const TRunSettings settings = Settings();
     ++FStarted;
     TWorkerContext context{this, FPool.get(), settings.Endpoints, FGone};
-    new TActiveTaskThread(Copy, settings.UserAgent, settings.AlgVer, settings.IgnoreStopWords, context);
+    new TActiveTaskThread(Copy, settings.UserAgent, settings.AlgVer, settings.IgnoreStopWords,
+                          context);
 }
 
 bool TRunController::event(QEvent *Event) {
     switch (int(Event->type())) {
     case WM_TASK_DONE:
-        if (TURLTaskInfo *copy = static_cast<TTaskDoneEvent *>(Event)->Take()) TakeTaskResults(copy);
+        if (TURLTaskInfo *copy = static_cast<TTaskDoneEvent *>(Event)->Take())
+            TakeTaskResults(copy);
         return true;
     case WM_LOG_MSG: {
         const TMsgForLog &m = static_cast<TLogMsgEvent *>(Event)->Msg();
@@ -138,7 +143,8 @@ void TRunController::TakeTaskResults(TURLTaskInfo *Copy) {
     ++FHandedBack;
     Progress(1);
     TURLTaskInfo *target = nullptr;
-    if (copy->TaskResults && copy->TaskResults->TaskResult != trAborted) target = FList.GetByNum(copy->Num);
+    if (copy->TaskResults && copy->TaskResults->TaskResult != trAborted)
+        target = FList.GetByNum(copy->Num);
     FObserver->TaskHandedBack(*copy, target);
     if (target) {
         target->TaskResults = std::move(copy->TaskResults);

@@ -21,13 +21,13 @@ namespace corvane {
 
 // The settings a run reads, each at the moment it is used.
 struct TRunSettings {
-    std::int32_t MaxThreads = 5;     // 1..10
-    std::int32_t Delay = 1500;       // ms between request starts
-    std::int32_t ShingleLength = 6;  // 3..10
-    QString UserAgent;               // empty: the default browser string
-    std::int32_t AlgVer = 1;         // 1: plain-text service, 2: local extraction
+    std::int32_t MaxThreads = 5;    // 1..10
+    std::int32_t Delay = 1500;      // ms between request starts
+    std::int32_t ShingleLength = 6; // 3..10
+    QString UserAgent;              // empty: the default browser string
+    std::int32_t AlgVer = 1;        // 1: plain-text service, 2: local extraction
     bool IgnoreStopWords = true;
-    TPlainTextEndpoints Endpoints;   // for AlgVer 1
+    TPlainTextEndpoints Endpoints; // for AlgVer 1
 };
 
 struct TButtonStates {
@@ -69,14 +69,17 @@ enum TRunVariant {
 
 class TRunController : public QObject {
 public:
-    TRunController(TURLTaskInfoList &List, TRunObserver *Observer = nullptr, QObject *Parent = nullptr);
+    TRunController(TURLTaskInfoList &List, TRunObserver *Observer = nullptr,
+                   QObject *Parent = nullptr);
     // During a run: aborts and waits until every worker has handed its task back.
     ~TRunController() override;
 
     void SetObserver(TRunObserver *Observer);
     void SetSettings(const TRunSettings &Settings) { FSettings = Settings; }
     // When set, the settings are read from here every time they are used.
-    void SetSettingsSource(std::function<TRunSettings()> Source) { FSettingsSource = std::move(Source); }
+    void SetSettingsSource(std::function<TRunSettings()> Source) {
+        FSettingsSource = std::move(Source);
+    }
 
     // Starts a run; false when nothing was started (empty selection of a menu
     // variant, or no first task). Selected: the numbers for rvSelected.
@@ -116,7 +119,8 @@ private:
     TDateTime FRunStartTime = 0;
     std::int32_t FStarted = 0;
     std::int32_t FHandedBack = 0;
-    std::shared_ptr<std::atomic<std::int32_t>> FGone = std::make_shared<std::atomic<std::int32_t>>(0);
+    std::shared_ptr<std::atomic<std::int32_t>> FGone =
+        std::make_shared<std::atomic<std::int32_t>>(0);
     std::int32_t FProgress = 0;
     std::int32_t FProgressMax = 0;
     TButtonStates FButtons;

@@ -22,9 +22,9 @@ struct TSiteCorpusShape {
     std::int32_t Sections = 20;
     std::int32_t BlocksPerSection = 6;
     std::int32_t HashesPerBlock = 30;
-    double BlockShown = 0.85;       // chance that a page shows one block of its section
+    double BlockShown = 0.85;        // chance that a page shows one block of its section
     double NearDuplicateShare = 0.2; // share of pages in near-duplicate pairs
-    double PairOverlap = 0.8;       // share of own text a pair has in common
+    double PairOverlap = 0.8;        // share of own text a pair has in common
     std::uint32_t Seed = 12345;
 };
 
@@ -52,12 +52,14 @@ inline void MakeSiteCorpus(TURLTaskInfoList &List, const TSiteCorpusShape &Shape
             for (const auto &b : blocks[std::size_t(rng() % std::uint64_t(Shape.Sections))])
                 if (coin(rng) < Shape.BlockShown) h.insert(h.end(), b.begin(), b.end());
         }
-        const std::int32_t own = std::max<std::int32_t>(0, Shape.HashesPerPage - std::int32_t(h.size()));
+        const std::int32_t own =
+            std::max<std::int32_t>(0, Shape.HashesPerPage - std::int32_t(h.size()));
         // Pages in pairs: the second of a pair takes most of the first's own text.
         const bool paired = coin(rng) < Shape.NearDuplicateShare;
         if (paired && !partnerText.empty()) {
             const std::int32_t shared = std::int32_t(own * Shape.PairOverlap);
-            h.insert(h.end(), partnerText.begin(), partnerText.begin() + std::min<std::size_t>(shared, partnerText.size()));
+            h.insert(h.end(), partnerText.begin(),
+                     partnerText.begin() + std::min<std::size_t>(shared, partnerText.size()));
             fresh(h, own - shared);
             partnerText.clear();
         } else {
@@ -69,7 +71,8 @@ inline void MakeSiteCorpus(TURLTaskInfoList &List, const TSiteCorpusShape &Shape
         table->SetCapacity(std::int32_t(h.size()));
         for (const std::int64_t x : h) table->Add(x);
         table->SetSortType(Int64SortDownNoDup);
-        auto *task = new TURLTaskInfo(QStringLiteral("https://site.example/page/%1").arg(p + 1), p + 1);
+        auto *task =
+            new TURLTaskInfo(QStringLiteral("https://site.example/page/%1").arg(p + 1), p + 1);
         task->InitResults();
         task->TaskResults->TaskResult = trOk;
         task->TaskResults->ExtractedText = QStringLiteral("text");

@@ -34,7 +34,9 @@ TDateTime NowDateTime() {
     return MsToDateTime(days * MsPerDay + ms);
 }
 
-std::int64_t DateTimeToMs(TDateTime DT) { return std::llround(DT * double(MsPerDay)); }
+std::int64_t DateTimeToMs(TDateTime DT) {
+    return std::llround(DT * double(MsPerDay));
+}
 
 TDateTime MsToDateTime(std::int64_t Ms) {
     // Whole days plus the fraction, as a day number and a time of day.
@@ -49,14 +51,22 @@ TDateTime IncMilliSecond(TDateTime DT, std::int64_t Ms) {
 
 const char *TaskResultName(TURLTaskResult R) {
     switch (R) {
-    case trUndefined: return "trUndefined";
-    case trOk: return "trOk";
-    case trAborted: return "trAborted";
-    case trSendError: return "trSendError";
-    case trParseError: return "trParseError";
-    case trUnknownResponse: return "trUnknownResponse";
-    case trNotHTML: return "trNotHTML";
-    case trHTTPError: return "trHTTPError";
+    case trUndefined:
+        return "trUndefined";
+    case trOk:
+        return "trOk";
+    case trAborted:
+        return "trAborted";
+    case trSendError:
+        return "trSendError";
+    case trParseError:
+        return "trParseError";
+    case trUnknownResponse:
+        return "trUnknownResponse";
+    case trNotHTML:
+        return "trNotHTML";
+    case trHTTPError:
+        return "trHTTPError";
     }
     return "trUndefined";
 }
@@ -66,7 +76,9 @@ const char *TaskResultName(TURLTaskResult R) {
 TURLSimilArray::TURLSimilArray(std::shared_ptr<const TSimilarityMatrix> Matrix, std::int32_t Row)
     : FMatrix(std::move(Matrix)), FRow(Row) {}
 
-std::int32_t TURLSimilArray::Count() const { return FMatrix ? FMatrix->Size() : 0; }
+std::int32_t TURLSimilArray::Count() const {
+    return FMatrix ? FMatrix->Size() : 0;
+}
 
 TURLSimilRec TURLSimilArray::Item(std::int32_t Index) const {
     if (!FMatrix || Index < 0 || Index >= FMatrix->Size()) return {};
@@ -96,10 +108,14 @@ double TURLTaskResults::GetSimilarity(std::int32_t aNum) const {
 
 QString TURLTaskResults::ErrorText() const {
     switch (TaskResult) {
-    case trSendError: return QStringLiteral("SEND ERROR");
-    case trUnknownResponse: return QStringLiteral("UNKNOWN RESPONSE");
-    case trNotHTML: return QStringLiteral("NOT HTML");
-    default: break;
+    case trSendError:
+        return QStringLiteral("SEND ERROR");
+    case trUnknownResponse:
+        return QStringLiteral("UNKNOWN RESPONSE");
+    case trNotHTML:
+        return QStringLiteral("NOT HTML");
+    default:
+        break;
     }
     if (ErrorCode == 0) return QStringLiteral("200");
     if (ErrorCode < 0) return QStringLiteral("0");
@@ -181,14 +197,18 @@ void FreeListWithObjects(TURLTaskInfoList *&List) {
     List = nullptr;
 }
 
-bool StrInArray(const QString &S, const QStringList &Array) { return Array.contains(S); }
+bool StrInArray(const QString &S, const QStringList &Array) {
+    return Array.contains(S);
+}
 
 // ---- the pool ----
 
 TURLTaskInfoPool::TURLTaskInfoPool(std::int32_t aDelay)
     : FNextRequestCanRunAt(NowDateTime()), FRequestDelay(aDelay) {}
 
-TURLTaskInfoPool::~TURLTaskInfoPool() { ClearTasks(); }
+TURLTaskInfoPool::~TURLTaskInfoPool() {
+    ClearTasks();
+}
 
 void TURLTaskInfoPool::Add(TURLTaskInfo *Task) {
     const std::lock_guard lock(FLock);

@@ -10,7 +10,9 @@ namespace corvane {
 namespace {
 
 // Sign bit flipped: unsigned order of the keys is the signed order of the hashes.
-inline std::uint64_t keyOf(std::int64_t h) { return std::uint64_t(h) ^ (std::uint64_t(1) << 63); }
+inline std::uint64_t keyOf(std::int64_t h) {
+    return std::uint64_t(h) ^ (std::uint64_t(1) << 63);
+}
 
 inline std::uint64_t mix(std::uint64_t x) {
     x ^= x >> 33;
@@ -41,8 +43,9 @@ struct PageView {
 // Open addressing from a posting list's fingerprint to the groups that have it.
 class GroupTable {
 public:
-    std::int32_t findOrAdd(const std::int32_t *list, std::int32_t len, std::vector<std::int64_t> &start,
-                           std::vector<std::int32_t> &members, std::vector<std::int32_t> &weight) {
+    std::int32_t findOrAdd(const std::int32_t *list, std::int32_t len,
+                           std::vector<std::int64_t> &start, std::vector<std::int32_t> &members,
+                           std::vector<std::int32_t> &weight) {
         std::uint64_t fp = mix(std::uint64_t(len) + 0x9e3779b97f4a7c15ULL);
         for (std::int32_t i = 0; i < len; ++i) fp = mix(fp ^ std::uint64_t(list[i]));
         if ((used + 1) * 2 > table.size()) grow();
@@ -88,12 +91,13 @@ private:
 
 class TUniquenessBuilder {
 public:
-    static std::shared_ptr<TSimilarityMatrix> Build(const std::vector<const TShingleHashTable *> &tables,
-                                                    std::vector<std::int32_t> nums);
+    static std::shared_ptr<TSimilarityMatrix>
+    Build(const std::vector<const TShingleHashTable *> &tables, std::vector<std::int32_t> nums);
 };
 
 std::shared_ptr<TSimilarityMatrix>
-TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables, std::vector<std::int32_t> nums) {
+TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables,
+                          std::vector<std::int32_t> nums) {
     auto m = std::make_shared<TSimilarityMatrix>();
     const std::int32_t n = std::int32_t(tables.size());
     m->FNums = std::move(nums);
@@ -121,11 +125,14 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables, 
     // A partition's distinct hashes get dense ids through a small hash table
     // that stays in cache.
     constexpr std::int64_t PartitionTarget = 32768;
+    constexpr std::int32_t PrefetchAhead = 16;
     int bits = 0;
     while (bits < 20 && (total >> bits) > PartitionTarget) ++bits;
     const int shift = 64 - bits;
     const std::size_t parts = std::size_t(1) << bits;
-    auto partOf = [&](std::int64_t h) -> std::size_t { return bits ? std::size_t(keyOf(h) >> shift) : 0; };
+    auto partOf = [&](std::int64_t h) -> std::size_t {
+        return bits ? std::size_t(keyOf(h) >> shift) : 0;
+    };
 
     std::vector<std::int32_t> hist(parts, 0);
     for (std::int32_t i = 0; i < n; ++i) {
@@ -161,6 +168,15 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables, 
         int capShift = 64 - std::countr_zero(cap);
         std::int32_t e = 0;
         for (std::int32_t i = 0; i < n; ++i) {
+            // Ten thousand pages are ten thousand streams, too many for the
+            // hardware prefetcher: fetch a page's next hashes a little ahead.
+            if (i + PrefetchAhead < n) {
+                const PageView &ahead = pages[i + PrefetchAhead];
+                if (cursor[i + PrefetchAhead] < ahead.count)
+                    __builtin_prefetch(
+                        &ahead.items[ahead.up ? ahead.count - 1 - cursor[i + PrefetchAhead]
+                                              : cursor[i + PrefetchAhead]]);
+            }
             const PageView &pv = pages[i];
             std::int32_t r = cursor[i];
             runStart[i] = r;
@@ -237,7 +253,8 @@ TUniquenessBuilder::Build(const std::vector<const TShingleHashTable *> &tables, 
     for (const std::int32_t a : irregular)
         for (std::int32_t b = 0; b < n; ++b) {
             if (b == a || !tables[b]) continue;
-            m->FDirect[(std::uint64_t(a) << 32) | std::uint32_t(b)] = ShingleSimilarity(*tables[a], *tables[b]);
+            m->FDirect[(std::uint64_t(a) << 32) | std::uint32_t(b)] =
+                ShingleSimilarity(*tables[a], *tables[b]);
             if (!m->FIrregular[b])
                 m->FDirect[(std::uint64_t(b) << 32) | std::uint32_t(a)] =
                     ShingleSimilarity(*tables[b], *tables[a]);
@@ -251,8 +268,10 @@ std::int64_t TSimilarityMatrix::CommonCount(std::int32_t A, std::int32_t B) cons
     std::int64_t common = 0;
     while (a < ae && b < be) {
         const std::int32_t ga = FPageGroups[a], gb = FPageGroups[b];
-        if (ga < gb) ++a;
-        else if (gb < ga) ++b;
+        if (ga < gb)
+            ++a;
+        else if (gb < ga)
+            ++b;
         else {
             common += FGroupWeight[ga];
             ++a;
@@ -295,8 +314,9 @@ std::vector<TURLSimilRec> TSimilarityMatrix::Row(std::int32_t Row) const {
         if (c == Row || FNums[c] == 0) continue;
         out[c].Num = FNums[c];
         if (FSizes[Row] < 0 || FSizes[c] < 0) continue;
-        out[c].Similarity = (direct || FIrregular[c]) ? Similarity(Row, c)
-                                                      : DiceFromCounts(counts[c], FSizes[Row], FSizes[c]);
+        out[c].Similarity = (direct || FIrregular[c])
+                                ? Similarity(Row, c)
+                                : DiceFromCounts(counts[c], FSizes[Row], FSizes[c]);
     }
     return out;
 }
@@ -304,8 +324,8 @@ std::vector<TURLSimilRec> TSimilarityMatrix::Row(std::int32_t Row) const {
 namespace {
 
 // acc[j] += w for every page j of a large group, from its byte mask.
-[[gnu::always_inline]] inline void addMaskedBody(std::uint32_t *acc, const std::uint8_t *mask, std::uint32_t w,
-                                                 std::int32_t n) {
+[[gnu::always_inline]] inline void addMaskedBody(std::uint32_t *acc, const std::uint8_t *mask,
+                                                 std::uint32_t w, std::int32_t n) {
     for (std::int32_t j = 0; j < n; ++j) acc[j] += w * mask[j];
 }
 
@@ -313,8 +333,9 @@ namespace {
 // non-negative floats the bit patterns order as the values do; the caller
 // keeps every count and sum below 2^24, where floats are exact, so the
 // rounded quotients order as the exact ones (rounding is monotone).
-[[gnu::always_inline]] inline std::int32_t ratioBitsBody(const std::uint32_t *acc, const float *nb, float na,
-                                                         std::int32_t *bits, std::int32_t n) {
+[[gnu::always_inline]] inline std::int32_t ratioBitsBody(const std::uint32_t *acc, const float *nb,
+                                                         float na, std::int32_t *bits,
+                                                         std::int32_t n) {
     std::int32_t best = 0;
     for (std::int32_t j = 0; j < n; ++j) {
         const float r = float(acc[j]) / (na + nb[j]);
@@ -329,11 +350,12 @@ namespace {
 // Plain and AVX2 builds of the two loops, chosen at run time (no ifunc: its
 // resolvers run before a sanitizer's runtime is ready).
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) void addMaskedAvx2(std::uint32_t *acc, const std::uint8_t *mask, std::uint32_t w,
-                                                   std::int32_t n) {
+__attribute__((target("avx2"))) void addMaskedAvx2(std::uint32_t *acc, const std::uint8_t *mask,
+                                                   std::uint32_t w, std::int32_t n) {
     addMaskedBody(acc, mask, w, n);
 }
-__attribute__((target("avx2"))) std::int32_t ratioBitsAvx2(const std::uint32_t *acc, const float *nb, float na,
+__attribute__((target("avx2"))) std::int32_t ratioBitsAvx2(const std::uint32_t *acc,
+                                                           const float *nb, float na,
                                                            std::int32_t *bits, std::int32_t n) {
     return ratioBitsBody(acc, nb, na, bits, n);
 }
@@ -347,7 +369,8 @@ void addMasked(std::uint32_t *acc, const std::uint8_t *mask, std::uint32_t w, st
     addMaskedBody(acc, mask, w, n);
 }
 
-std::int32_t ratioBits(const std::uint32_t *acc, const float *nb, float na, std::int32_t *bits, std::int32_t n) {
+std::int32_t ratioBits(const std::uint32_t *acc, const float *nb, float na, std::int32_t *bits,
+                       std::int32_t n) {
 #if defined(__x86_64__)
     if (UseAvx2) return ratioBitsAvx2(acc, nb, na, bits, n);
 #endif
@@ -378,8 +401,10 @@ void ComputeUniqueness(TURLTaskInfoList &List, const TUniquenessCallbacks &Callb
         if (!tables[i]) continue;
         emptyTables += (tables[i]->Count() == 0);
         maxSize = std::max<std::int64_t>(maxSize, tables[i]->Count());
-        if (m->FIrregular[i]) irregular.push_back(i);
-        else nbf[i] = float(tables[i]->Count());
+        if (m->FIrregular[i])
+            irregular.push_back(i);
+        else
+            nbf[i] = float(tables[i]->Count());
     }
     const bool floatsExact = 2 * maxSize < (std::int64_t(1) << 24);
 
@@ -394,7 +419,8 @@ void ComputeUniqueness(TURLTaskInfoList &List, const TUniquenessCallbacks &Callb
         maskOf[g] = std::int32_t(masks.size() / std::size_t(n));
         masks.resize(masks.size() + std::size_t(n), 0);
         std::uint8_t *mask = &masks[masks.size() - std::size_t(n)];
-        for (std::int64_t y = m->FGroupStart[g]; y < m->FGroupStart[g + 1]; ++y) mask[m->FGroupMembers[y]] = 1;
+        for (std::int64_t y = m->FGroupStart[g]; y < m->FGroupStart[g + 1]; ++y)
+            mask[m->FGroupMembers[y]] = 1;
     }
 
     std::vector<std::uint32_t> acc(n, 0);
@@ -421,7 +447,8 @@ void ComputeUniqueness(TURLTaskInfoList &List, const TUniquenessCallbacks &Callb
                     const std::int32_t g = m->FPageGroups[x];
                     const std::uint32_t w = std::uint32_t(m->FGroupWeight[g]);
                     if (maskOf[g] >= 0) {
-                        addMasked(acc.data(), &masks[std::size_t(maskOf[g]) * std::size_t(n)], w, n);
+                        addMasked(acc.data(), &masks[std::size_t(maskOf[g]) * std::size_t(n)], w,
+                                  n);
                         continue;
                     }
                     for (std::int64_t y = m->FGroupStart[g]; y < m->FGroupStart[g + 1]; ++y)
@@ -442,7 +469,8 @@ void ComputeUniqueness(TURLTaskInfoList &List, const TUniquenessCallbacks &Callb
                     }
                 };
                 if (floatsExact) {
-                    const std::int32_t top = ratioBits(acc.data(), nbf.data(), float(na), bits.data(), n);
+                    const std::int32_t top =
+                        ratioBits(acc.data(), nbf.data(), float(na), bits.data(), n);
                     if (top > 0)
                         for (std::int32_t j = 0; j < n; ++j)
                             if (bits[j] == top) consider(j);
@@ -459,7 +487,8 @@ void ComputeUniqueness(TURLTaskInfoList &List, const TUniquenessCallbacks &Callb
     }
 }
 
-void ComputeUniquenessPairwise(TURLTaskInfoList &List, std::vector<std::vector<TURLSimilRec>> &Arrays) {
+void ComputeUniquenessPairwise(TURLTaskInfoList &List,
+                               std::vector<std::vector<TURLSimilRec>> &Arrays) {
     const std::int32_t n = std::int32_t(List.size());
     Arrays.assign(n, {});
     for (std::int32_t i = 0; i < n; ++i) {

@@ -63,6 +63,7 @@ void ComputeUniqueness(TURLTaskInfoList &List, const TUniquenessCallbacks &Callb
 // The plain procedure: ShingleSimilarity for every ordered pair, arrays of
 // records. Kept for comparison in tests and benchmarks; ComputeUniqueness
 // gives the same values.
-void ComputeUniquenessPairwise(TURLTaskInfoList &List, std::vector<std::vector<TURLSimilRec>> &Arrays);
+void ComputeUniquenessPairwise(TURLTaskInfoList &List,
+                               std::vector<std::vector<TURLSimilRec>> &Arrays);
 
 } // namespace corvane

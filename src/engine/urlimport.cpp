@@ -35,15 +35,18 @@ bool IsIgnoredURL(const QString &s) {
     while (i >= 0 && s[i] != u'.' && s[i] != u'\\' && s[i] != u':') --i;
     QString ending;
     if (i >= 0 && s[i] == u'.') ending = upperLatin(s.mid(i));
-    static const QStringList ignored = {QStringLiteral(".PNG"),  QStringLiteral(".JPG"), QStringLiteral(".GIF"),
-                                        QStringLiteral(".JPEG"), QStringLiteral(".ICO"), QStringLiteral(".JS"),
+    static const QStringList ignored = {QStringLiteral(".PNG"), QStringLiteral(".JPG"),
+                                        QStringLiteral(".GIF"), QStringLiteral(".JPEG"),
+                                        QStringLiteral(".ICO"), QStringLiteral(".JS"),
                                         QStringLiteral(".CSS")};
     return StrInArray(ending, ignored);
 }
 
 TURLImport::TURLImport(TURLTaskInfoList &List, bool KeepOld) : FList(List) {
-    if (KeepOld) FList.FreeResults();
-    else FreeObjects(&FList);
+    if (KeepOld)
+        FList.FreeResults();
+    else
+        FreeObjects(&FList);
     FCounter = std::int32_t(FList.size());
     FKeys.reserve(FList.size() + 1024);
     for (const TURLTaskInfo *t : FList)
@@ -66,7 +69,9 @@ TURLImport::TAddOutcome TURLImport::Add(const QString &Candidate, bool Filter) {
     return aoAdded;
 }
 
-QString URLLimitMessage() { return _("Ограничение: не более 10 000 URL"); }
+QString URLLimitMessage() {
+    return _("Ограничение: не более 10 000 URL");
+}
 
 QStringList ClipboardCandidates(const QString &Text) {
     QStringList out;
@@ -175,8 +180,9 @@ TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool 
     return o;
 }
 
-TImportStatus ReadSitemap(const QByteArray &Xml, const std::function<bool(const QString &)> &Candidate,
-                          QString &ErrorText, int *ChildCount) {
+TImportStatus ReadSitemap(const QByteArray &Xml,
+                          const std::function<bool(const QString &)> &Candidate, QString &ErrorText,
+                          int *ChildCount) {
     if (Xml.size() > MaxSitemapBytes) {
         ErrorText = _("Размер файла превышает допустимый предел");
         return isParseError;
@@ -199,7 +205,8 @@ TImportStatus ReadSitemap(const QByteArray &Xml, const std::function<bool(const 
                 ++children;
                 inUrl = r.qualifiedName() == u"url";
                 locDone = false;
-            } else if (depth == 3 && inUrl && !locDone && (r.qualifiedName() == u"loc" || r.name() == u"loc")) {
+            } else if (depth == 3 && inUrl && !locDone &&
+                       (r.qualifiedName() == u"loc" || r.name() == u"loc")) {
                 inLoc = true;
                 locValid = true;
                 loc.clear();
@@ -225,7 +232,8 @@ TImportStatus ReadSitemap(const QByteArray &Xml, const std::function<bool(const 
             if (inLoc && depth == 3) {
                 inLoc = false;
                 locDone = true;
-                if (Candidate && !stopped) stopped = !Candidate(locValid && !loc.isEmpty() ? loc : QString());
+                if (Candidate && !stopped)
+                    stopped = !Candidate(locValid && !loc.isEmpty() ? loc : QString());
             } else if (depth == 2) {
                 inUrl = false;
             }

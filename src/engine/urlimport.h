@@ -85,7 +85,8 @@ TImportOutcome ImportLocalFiles(TURLTaskInfoList &List, const QStringList &Paths
 // entry's candidate (empty when its "loc" has no single text) to Candidate,
 // which returns false to stop. Returns isOk, isParseError (ErrorText set to
 // the parser's message) or isNoUrlset. ChildCount: the "urlset" children.
-TImportStatus ReadSitemap(const QByteArray &Xml, const std::function<bool(const QString &)> &Candidate,
-                          QString &ErrorText, int *ChildCount = nullptr);
+TImportStatus ReadSitemap(const QByteArray &Xml,
+                          const std::function<bool(const QString &)> &Candidate, QString &ErrorText,
+                          int *ChildCount = nullptr);
 
 } // namespace corvane

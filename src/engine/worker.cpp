@@ -27,7 +27,9 @@ void PostLogMsg(QObject *Receiver, const QString &Text) {
     QCoreApplication::postEvent(Receiver, e);
 }
 
-void PostRunNext(QObject *Receiver) { QCoreApplication::postEvent(Receiver, new QEvent(WM_RUN_NEXT)); }
+void PostRunNext(QObject *Receiver) {
+    QCoreApplication::postEvent(Receiver, new QEvent(WM_RUN_NEXT));
+}
 
 QString FormatMsg(const char *MsgId, const QStringList &Args) {
     const QString format = _(MsgId);
@@ -54,15 +56,21 @@ QString FormatMsg(const char *MsgId, const QStringList &Args) {
     return out;
 }
 
-QString DefaultWorkerUserAgent() { return QString::fromLatin1(DefaultUserAgent); }
+QString DefaultWorkerUserAgent() {
+    return QString::fromLatin1(DefaultUserAgent);
+}
 
 QByteArray LocalFilePage(const QByteArray &Bytes) {
     QString text;
     bool unicode = true;
-    if (Bytes.startsWith("\xEF\xBB\xBF")) text = QString::fromUtf8(Bytes.sliced(3));
-    else if (Bytes.startsWith("\xFF\xFE")) text = QStringDecoder(QStringConverter::Utf16LE).decode(Bytes.sliced(2));
-    else if (Bytes.startsWith("\xFE\xFF")) text = QStringDecoder(QStringConverter::Utf16BE).decode(Bytes.sliced(2));
-    else unicode = false;
+    if (Bytes.startsWith("\xEF\xBB\xBF"))
+        text = QString::fromUtf8(Bytes.sliced(3));
+    else if (Bytes.startsWith("\xFF\xFE"))
+        text = QStringDecoder(QStringConverter::Utf16LE).decode(Bytes.sliced(2));
+    else if (Bytes.startsWith("\xFE\xFF"))
+        text = QStringDecoder(QStringConverter::Utf16BE).decode(Bytes.sliced(2));
+    else
+        unicode = false;
 
     // Lines at CR LF, CR or LF, each followed by CR LF.
     QByteArray out;
@@ -84,10 +92,11 @@ QByteArray LocalFilePage(const QByteArray &Bytes) {
     return out;
 }
 
-TActiveTaskThread::TActiveTaskThread(TURLTaskInfo *aURLTaskInfo, const QString &sUserAgent, std::int32_t aAlgVer,
-                                     bool aUseStopWords, const TWorkerContext &Context)
-    : FURLTaskInfo(aURLTaskInfo), FUserAgent(sUserAgent), FAlgVer(aAlgVer), FIgnoreStopWords(aUseStopWords),
-      FContext(Context) {
+TActiveTaskThread::TActiveTaskThread(TURLTaskInfo *aURLTaskInfo, const QString &sUserAgent,
+                                     std::int32_t aAlgVer, bool aUseStopWords,
+                                     const TWorkerContext &Context)
+    : FURLTaskInfo(aURLTaskInfo), FUserAgent(sUserAgent), FAlgVer(aAlgVer),
+      FIgnoreStopWords(aUseStopWords), FContext(Context) {
     FURLTaskInfo->InitResults();
     connect(this, &QThread::finished, this, &QObject::deleteLater);
     // Counted before it starts, so the count never dips below the truth.
@@ -95,14 +104,17 @@ TActiveTaskThread::TActiveTaskThread(TURLTaskInfo *aURLTaskInfo, const QString &
     start();
 }
 
-TActiveTaskThread::~TActiveTaskThread() { (void)FFinished.load(std::memory_order_acquire); }
+TActiveTaskThread::~TActiveTaskThread() {
+    (void)FFinished.load(std::memory_order_acquire);
+}
 
 bool TActiveTaskThread::Aborting() const {
     return isInterruptionRequested() || AbortRequested.load(std::memory_order_relaxed);
 }
 
 void TActiveTaskThread::Log(const char *MsgId, const QStringList &Args) {
-    PostLogMsg(FContext.Receiver, FormatMsg(MsgId, QStringList{QString::number(FURLTaskInfo->Num)} + Args));
+    PostLogMsg(FContext.Receiver,
+               FormatMsg(MsgId, QStringList{QString::number(FURLTaskInfo->Num)} + Args));
 }
 
 void TActiveTaskThread::run() {
@@ -226,7 +238,8 @@ TActiveTaskThread::TStep TActiveTaskThread::Extract(const QByteArray &Page) {
     TExtractResult res;
     try {
         res = FAlgVer == 2 ? ExtractSignificantText(Page)
-                           : GetPlainTextFromService(Page, FContext.Endpoints, [this] { return Aborting(); });
+                           : GetPlainTextFromService(Page, FContext.Endpoints,
+                                                     [this] { return Aborting(); });
     } catch (...) {
         res.Code = -1;
     }
@@ -240,7 +253,8 @@ TActiveTaskThread::TStep TActiveTaskThread::Extract(const QByteArray &Page) {
     }
     QString text = res.Text;
     NormalizeText(text);
-    r.HashTable = BuildShingles(text, {}, ShingleLength.load(std::memory_order_relaxed), FIgnoreStopWords);
+    r.HashTable =
+        BuildShingles(text, {}, ShingleLength.load(std::memory_order_relaxed), FIgnoreStopWords);
     r.ExtractedText = text;
     r.ErrorCode = 0;
     r.TaskResult = trOk;

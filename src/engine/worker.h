@@ -76,9 +76,9 @@ QString DefaultWorkerUserAgent();
 
 // Everything a worker needs besides its task.
 struct TWorkerContext {
-    QObject *Receiver = nullptr;       // the run controller
-    TURLTaskInfoPool *Pool = nullptr;  // the run's pool (pacing clock)
-    TPlainTextEndpoints Endpoints;     // for the plain-text service algorithm
+    QObject *Receiver = nullptr;      // the run controller
+    TURLTaskInfoPool *Pool = nullptr; // the run's pool (pacing clock)
+    TPlainTextEndpoints Endpoints;    // for the plain-text service algorithm
     // Raised by the worker after its last notification is posted; shared so
     // that the controller can wait for it.
     std::shared_ptr<std::atomic<std::int32_t>> Gone;

@@ -17,7 +17,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string Shared = "<p>Our company builds wooden boats for lakes and rivers since the year nineteen ninety.</p>";
+const std::string Shared =
+    "<p>Our company builds wooden boats for lakes and rivers since the year nineteen ninety.</p>";
 
 struct CliRun {
     int code;
@@ -32,14 +33,16 @@ protected:
                 res.set_content("<html><body>" + body + "</body></html>", "text/html");
             });
         };
-        html("/a", Shared + "<p>The first page talks about sails, masts and ropes of every kind.</p>");
+        html("/a",
+             Shared + "<p>The first page talks about sails, masts and ropes of every kind.</p>");
         html("/b", Shared + "<p>The second page is about engines, fuel tanks and the service.</p>");
         html("/c", "<p>Something else entirely, with a paragraph of its own words here.</p>");
         site->Get("/moved", [](const httplib::Request &, httplib::Response &res) {
             res.status = 301;
             res.set_header("Location", "/a");
         });
-        site->Get("/missing", [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
+        site->Get("/missing",
+                  [](const httplib::Request &, httplib::Response &res) { res.status = 404; });
         site->Get("/stall", [this](const httplib::Request &, httplib::Response &res) {
             stalled.Add();
             gate.Wait(20s);
@@ -70,7 +73,8 @@ protected:
         }
         p.start(QStringLiteral(CORVANE_CLI), args);
         EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
 
     TTestServer site;
@@ -80,21 +84,28 @@ protected:
 };
 
 TEST_F(CliCheck, SiteReportAndJson) {
-    const QString local = file("local.html", "<p>A local page with a paragraph of at least five words.</p>");
-    const QString list = file("urls.txt", url("/a") + "\r\n" + url("/b") + "\r\n" + url("/moved") + "\n" + url("/missing") +
-                                              "\nftp://x.example/\n" + url("/c") + "\n" + url("/pic.png") + "\n");
-    const QString report = dir.filePath(QStringLiteral("r.csv")), json = dir.filePath(QStringLiteral("r.json"));
-    const CliRun r = cli({QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"), QStringLiteral("2"),
-                          QStringLiteral("--delay"), QStringLiteral("0"), QStringLiteral("--shingle-length"), QStringLiteral("3"),
-                          QStringLiteral("--report"), report, QStringLiteral("--json"), json},
-                         {QStringLiteral("LC_ALL=de_DE.UTF-8")});
+    const QString local =
+        file("local.html", "<p>A local page with a paragraph of at least five words.</p>");
+    const QString list = file("urls.txt", url("/a") + "\r\n" + url("/b") + "\r\n" + url("/moved") +
+                                              "\n" + url("/missing") + "\nftp://x.example/\n" +
+                                              url("/c") + "\n" + url("/pic.png") + "\n");
+    const QString report = dir.filePath(QStringLiteral("r.csv")),
+                  json = dir.filePath(QStringLiteral("r.json"));
+    const CliRun r =
+        cli({QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
+             QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("0"),
+             QStringLiteral("--shingle-length"), QStringLiteral("3"), QStringLiteral("--report"),
+             report, QStringLiteral("--json"), json},
+            {QStringLiteral("LC_ALL=de_DE.UTF-8")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     // Not a terminal: plain log lines.
     EXPECT_TRUE(r.err.contains(QStringLiteral("Проверка запущена")));
-    EXPECT_TRUE(r.err.contains(QStringLiteral("URL 4: ОШИБКА получения страницы, код ошибки HTML: 404")));
+    EXPECT_TRUE(
+        r.err.contains(QStringLiteral("URL 4: ОШИБКА получения страницы, код ошибки HTML: 404")));
     EXPECT_TRUE(r.err.contains(QStringLiteral("Проверка завершена за ")));
 
-    const QJsonArray tasks = QJsonDocument::fromJson(read(json)).object().value(QStringLiteral("tasks")).toArray();
+    const QJsonArray tasks =
+        QJsonDocument::fromJson(read(json)).object().value(QStringLiteral("tasks")).toArray();
     ASSERT_EQ(tasks.size(), 5);
     const char *results[] = {"trOk", "trOk", "trOk", "trHTTPError", "trOk"};
     for (int i = 0; i < 5; ++i) {
@@ -105,8 +116,13 @@ TEST_F(CliCheck, SiteReportAndJson) {
         EXPECT_EQ(t[QStringLiteral("similar")].toArray().size(), i == 3 ? 0 : 4);
     }
     EXPECT_EQ(tasks[3].toObject()[QStringLiteral("errorCode")].toInt(), 404);
-    EXPECT_EQ(tasks[0].toObject()[QStringLiteral("uniqueness")].toDouble(), 0); // /moved is a copy of /a
-    const double ab = tasks[0].toObject()[QStringLiteral("similar")].toArray()[0].toObject()[QStringLiteral("similarity")].toDouble();
+    EXPECT_EQ(tasks[0].toObject()[QStringLiteral("uniqueness")].toDouble(),
+              0); // /moved is a copy of /a
+    const double ab = tasks[0]
+                          .toObject()[QStringLiteral("similar")]
+                          .toArray()[0]
+                          .toObject()[QStringLiteral("similarity")]
+                          .toDouble();
     EXPECT_GT(ab, 0);
     EXPECT_LT(ab, 100);
     EXPECT_EQ(tasks[1].toObject()[QStringLiteral("uniqueness")].toDouble(), 100 - ab);
@@ -130,20 +146,41 @@ TEST_F(CliCheck, SiteReportAndJson) {
 TEST_F(CliCheck, PlainTextServiceEndpoints) {
     TTestServer service;
     service->Post("/", [](const httplib::Request &req, httplib::Response &res) {
-        res.set_content(req.has_file("text") ? "Text from the service with several words in it\r\n" : "", "text/plain");
+        res.set_content(req.has_file("text") ? "Text from the service with several words in it\r\n"
+                                             : "",
+                        "text/plain");
     });
     service.Start();
     const QString list = file("urls.txt", url("/a") + "\n" + url("/b") + "\n");
-    const CliRun r = cli({QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--delay"), QStringLiteral("0"),
-                          QStringLiteral("--endpoint"), service.Url("/"), QStringLiteral("--endpoint"), service.Url("/"),
-                          QStringLiteral("--json"), QStringLiteral("-")});
+    const CliRun r =
+        cli({QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--delay"),
+             QStringLiteral("0"), QStringLiteral("--endpoint"), service.Url("/"),
+             QStringLiteral("--endpoint"), service.Url("/"), QStringLiteral("--json"),
+             QStringLiteral("-")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    const QJsonArray tasks = QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("tasks")).toArray();
+    const QJsonArray tasks =
+        QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("tasks")).toArray();
     ASSERT_EQ(tasks.size(), 2);
     for (const auto &t : tasks) {
         EXPECT_EQ(t.toObject()[QStringLiteral("result")].toString(), QStringLiteral("trOk"));
         EXPECT_EQ(t.toObject()[QStringLiteral("uniqueness")].toDouble(), 0); // same text twice
     }
+}
+
+TEST_F(CliCheck, EmbeddedServiceByDefault) {
+    const QString list =
+        file("urls.txt", url("/a") + "\n" + url("/c") + "\n" + url("/missing") + "\n");
+    const CliRun r =
+        cli({QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--delay"),
+             QStringLiteral("0"), QStringLiteral("--json"), QStringLiteral("-")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray tasks =
+        QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("tasks")).toArray();
+    ASSERT_EQ(tasks.size(), 3);
+    EXPECT_EQ(tasks[0].toObject()[QStringLiteral("result")].toString(), QStringLiteral("trOk"));
+    EXPECT_EQ(tasks[1].toObject()[QStringLiteral("result")].toString(), QStringLiteral("trOk"));
+    EXPECT_EQ(tasks[1].toObject()[QStringLiteral("uniqueness")].toDouble(), 100);
+    EXPECT_EQ(tasks[2].toObject()[QStringLiteral("errorCode")].toInt(), 404);
 }
 
 TEST_F(CliCheck, BadArgumentsAndUnreadableLists) {
@@ -154,17 +191,33 @@ TEST_F(CliCheck, BadArgumentsAndUnreadableLists) {
     };
     const Case cases[] = {
         {{QStringLiteral("check")}, "exactly one of"},
-        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--sitemap"), ok}, "exactly one of"},
-        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--threads"), QStringLiteral("0")}, "--threads"},
-        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--delay"), QStringLiteral("100001")}, "--delay"},
-        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--shingle-length"), QStringLiteral("2")}, "--shingle-length"},
-        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--alg"), QStringLiteral("3")}, "--alg"},
-        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--lang"), QStringLiteral("de")}, "--lang"},
-        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--endpoint"), QStringLiteral("http://x/")}, "--endpoint"},
-        {{QStringLiteral("check"), QStringLiteral("--urls"), dir.filePath(QStringLiteral("none.txt"))},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--sitemap"), ok},
+         "exactly one of"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--threads"),
+          QStringLiteral("0")},
+         "--threads"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--delay"),
+          QStringLiteral("100001")},
+         "--delay"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--shingle-length"),
+          QStringLiteral("2")},
+         "--shingle-length"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--alg"),
+          QStringLiteral("3")},
+         "--alg"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--lang"),
+          QStringLiteral("de")},
+         "--lang"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"), ok, QStringLiteral("--endpoint"),
+          QStringLiteral("http://x/")},
+         "--endpoint"},
+        {{QStringLiteral("check"), QStringLiteral("--urls"),
+          dir.filePath(QStringLiteral("none.txt"))},
          "Файл с данными для импорта не найден!"},
-        {{QStringLiteral("check"), QStringLiteral("--sitemap"), file("bad.xml", "<urlset><url>")}, "Ошибка при разборе файла: "},
-        {{QStringLiteral("check"), QStringLiteral("--sitemap"), file("index.xml", "<sitemapindex/>")},
+        {{QStringLiteral("check"), QStringLiteral("--sitemap"), file("bad.xml", "<urlset><url>")},
+         "Ошибка при разборе файла: "},
+        {{QStringLiteral("check"), QStringLiteral("--sitemap"),
+          file("index.xml", "<sitemapindex/>")},
          "Файл данных имеет неприемлимый формат (нет тега \"urlset\")"},
     };
     for (const Case &c : cases) {
@@ -175,12 +228,14 @@ TEST_F(CliCheck, BadArgumentsAndUnreadableLists) {
 }
 
 TEST_F(CliCheck, InterruptAbortsAndWritesWhatFinished) {
-    const QString list = file("urls.txt", url("/a") + "\n" + url("/stall") + "\n" + url("/c") + "\n");
+    const QString list =
+        file("urls.txt", url("/a") + "\n" + url("/stall") + "\n" + url("/c") + "\n");
     const QString report = dir.filePath(QStringLiteral("r.csv"));
     QProcess p;
-    p.start(QStringLiteral(CORVANE_CLI), {QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
-                                          QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("0"),
-                                          QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--report"), report});
+    p.start(QStringLiteral(CORVANE_CLI),
+            {QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
+             QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("0"),
+             QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--report"), report});
     ASSERT_TRUE(p.waitForStarted());
     ASSERT_TRUE(stalled.WaitFor(1, 20s));
     ::kill(pid_t(p.processId()), SIGINT);

@@ -10,7 +10,8 @@ using namespace corvane;
 namespace {
 
 TEST(EngineReport, LayoutQuotingAndRowOrder) {
-    TURLTaskInfo ok(QStringLiteral("https://a.example/"), 1), failed(QStringLiteral("https://a.example/404"), 2),
+    TURLTaskInfo ok(QStringLiteral("https://a.example/"), 1),
+        failed(QStringLiteral("https://a.example/404"), 2),
         unchecked(QStringLiteral("https://a.example/x;y\"z"), 3);
     ok.InitResults();
     ok.TaskResults->TaskResult = trOk;
@@ -21,11 +22,13 @@ TEST(EngineReport, LayoutQuotingAndRowOrder) {
     failed.TaskResults->Uniqueness = 0;
     const QString text = ReportText({&failed, &unchecked, &ok});
     const QStringList lines = text.split(QStringLiteral("\r\n"));
-    ASSERT_EQ(lines.size(), 7); // header, three rows, empty line, footer, nothing after the last CR LF
+    ASSERT_EQ(lines.size(),
+              7); // header, three rows, empty line, footer, nothing after the last CR LF
     EXPECT_EQ(lines[0], QStringLiteral("№;URL;Код ответа;Уникальность, %;i"));
     EXPECT_EQ(lines[1], QStringLiteral("2;https://a.example/404;404;;i"));
     EXPECT_EQ(lines[2], QStringLiteral("3;\"https://a.example/x;y\"\"z\";;;i"));
-    EXPECT_EQ(lines[3], QStringLiteral("1;https://a.example/;200;") + PercentText(87.25) + QStringLiteral(";i"));
+    EXPECT_EQ(lines[3], QStringLiteral("1;https://a.example/;200;") + PercentText(87.25) +
+                            QStringLiteral(";i"));
     EXPECT_EQ(lines[4], QString());
     EXPECT_TRUE(lines[5].startsWith(QStringLiteral("Отчет сгенерирован при помощи Corvane ( ")));
     EXPECT_TRUE(lines[5].endsWith(QStringLiteral(" )")));

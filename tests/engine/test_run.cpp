@@ -32,22 +32,32 @@ const std::string SharedPara =
     "<p>Our company builds wooden boats for lakes and rivers since the year nineteen ninety.</p>"
     "<p>Every boat is made by hand from oak and pine in the small workshop near the harbour.</p>";
 
-std::string page(const std::string &body) { return "<html><head><title>t</title></head><body>" + body + "</body></html>"; }
+std::string page(const std::string &body) {
+    return "<html><head><title>t</title></head><body>" + body + "</body></html>";
+}
 
 // The site: two pages sharing a paragraph, a redirect to a copy of the first,
 // a 404, a Windows-1251 page, a slow page, a page failing once.
 class TSite {
 public:
     TSite() {
-        auto ok = [this](const char *path, std::string body, const char *type = "text/html; charset=utf-8") {
-            fServer->Get(path, [this, body, type](const httplib::Request &req, httplib::Response &res) {
-                Record(req);
-                res.set_content(body, type);
-            });
+        auto ok = [this](const char *path, std::string body,
+                         const char *type = "text/html; charset=utf-8") {
+            fServer->Get(path,
+                         [this, body, type](const httplib::Request &req, httplib::Response &res) {
+                             Record(req);
+                             res.set_content(body, type);
+                         });
         };
-        ok("/a", page(SharedPara + "<p>The first page talks about sails, masts and ropes of every kind we sell.</p>"));
-        ok("/b", page(SharedPara + "<p>The second page is about engines, fuel tanks and the service we offer.</p>"));
-        ok("/copy", page(SharedPara + "<p>The first page talks about sails, masts and ropes of every kind we sell.</p>"));
+        ok("/a",
+           page(SharedPara +
+                "<p>The first page talks about sails, masts and ropes of every kind we sell.</p>"));
+        ok("/b",
+           page(SharedPara +
+                "<p>The second page is about engines, fuel tanks and the service we offer.</p>"));
+        ok("/copy",
+           page(SharedPara +
+                "<p>The first page talks about sails, masts and ropes of every kind we sell.</p>"));
         fServer->Get("/moved", [this](const httplib::Request &req, httplib::Response &res) {
             Record(req);
             res.status = 301;
@@ -59,11 +69,12 @@ public:
             res.set_content("not here", "text/plain");
         });
         // "Наша компания строит лодки..." in Windows-1251.
-        const std::string cp1251 = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
-                                   "charset=windows-1251\"></head><body><p>"
-                                   "\xcd\xe0\xf8\xe0 \xea\xee\xec\xef\xe0\xed\xe8\xff \xf1\xf2\xf0\xee\xe8\xf2 "
-                                   "\xeb\xee\xe4\xea\xe8 \xe4\xeb\xff \xee\xe7\xe5\xf0 \xe8 \xf0\xe5\xea "
-                                   "\xea\xe0\xe6\xe4\xfb\xe9 \xe3\xee\xe4</p></body></html>";
+        const std::string cp1251 =
+            "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+            "charset=windows-1251\"></head><body><p>"
+            "\xcd\xe0\xf8\xe0 \xea\xee\xec\xef\xe0\xed\xe8\xff \xf1\xf2\xf0\xee\xe8\xf2 "
+            "\xeb\xee\xe4\xea\xe8 \xe4\xeb\xff \xee\xe7\xe5\xf0 \xe8 \xf0\xe5\xea "
+            "\xea\xe0\xe6\xe4\xfb\xe9 \xe3\xee\xe4</p></body></html>";
         ok("/cp1251", cp1251, "text/html");
         fServer->Get("/flaky", [this](const httplib::Request &req, httplib::Response &res) {
             Record(req);
@@ -71,24 +82,29 @@ public:
                 res.status = 500;
                 return;
             }
-            res.set_content(page("<p>The flaky page works now and shows a proper paragraph of text.</p>"), "text/html");
+            res.set_content(
+                page("<p>The flaky page works now and shows a proper paragraph of text.</p>"),
+                "text/html");
         });
         fServer->Get(R"(/slow/(\d+))", [this](const httplib::Request &req, httplib::Response &res) {
             Record(req);
             const int now = ++fInFlight;
-            for (int seen = fMaxInFlight.load(); now > seen && !fMaxInFlight.compare_exchange_weak(seen, now);) {}
+            for (int seen = fMaxInFlight.load();
+                 now > seen && !fMaxInFlight.compare_exchange_weak(seen, now);) {
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(fSlowMs.load()));
             --fInFlight;
             res.set_content(page("<p>Slow page number " + req.matches[1].str() +
                                  " has five words or more.</p>"),
                             "text/html");
         });
-        fServer->Get(R"(/stall/(\d+))", [this](const httplib::Request &req, httplib::Response &res) {
-            Record(req);
-            fStalled.Add();
-            fGate.Wait(20s);
-            res.set_content(page("<p>late</p>"), "text/html");
-        });
+        fServer->Get(R"(/stall/(\d+))",
+                     [this](const httplib::Request &req, httplib::Response &res) {
+                         Record(req);
+                         fStalled.Add();
+                         fGate.Wait(20s);
+                         res.set_content(page("<p>late</p>"), "text/html");
+                     });
         fServer.Start();
     }
     ~TSite() {
@@ -176,7 +192,9 @@ protected:
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    void add(const QString &url) { list.append(new TURLTaskInfo(url, std::int32_t(list.size() + 1))); }
+    void add(const QString &url) {
+        list.append(new TURLTaskInfo(url, std::int32_t(list.size() + 1)));
+    }
     TURLTaskInfo &task(int num) { return *list.GetByNum(num); }
     // Runs the event loop until the end-of-run log line has arrived.
     bool runToEnd(int timeoutMs = 30000) {
@@ -209,16 +227,18 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
     {
         QFile f(localPath);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("\xEF\xBB\xBF<html><body><p>A local page with a paragraph of at least five words.</p></body></html>");
+        f.write("\xEF\xBB\xBF<html><body><p>A local page with a paragraph of at least five "
+                "words.</p></body></html>");
     }
-    add(site.Url("/a"));        // 1
-    add(site.Url("/b"));        // 2
-    add(site.Url("/moved"));    // 3: 301 to a copy of /a
-    add(site.Url("/missing"));  // 4
-    add(site.Url("/cp1251"));   // 5
-    add(QStringLiteral("FILE://") + localPath);                                  // 6
+    add(site.Url("/a"));                        // 1
+    add(site.Url("/b"));                        // 2
+    add(site.Url("/moved"));                    // 3: 301 to a copy of /a
+    add(site.Url("/missing"));                  // 4
+    add(site.Url("/cp1251"));                   // 5
+    add(QStringLiteral("FILE://") + localPath); // 6
     add(QStringLiteral("file://") + dir.filePath(QStringLiteral("nope.html"))); // 7
     add(QStringLiteral("http://127.0.0.1:1/refused"));                          // 8
+    add(QStringLiteral("file://") + dir.path()); // 9: exists, cannot be read
     TRunController c(list, &rec);
     c.SetSettings(settings(3));
     ASSERT_TRUE(c.Run(rvAll));
@@ -236,14 +256,19 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
         int code;
         QStringList lines;
     };
-    const QString started = QStringLiteral("задача начата"), getting = QStringLiteral("получение страницы"),
+    const QString started = QStringLiteral("задача начата"),
+                  getting = QStringLiteral("получение страницы"),
                   loaded = QStringLiteral("страница загружена, идет анализ"),
-                  analysed = QStringLiteral("анализ завершен"), comparing = QStringLiteral("сравнение содержимого");
+                  analysed = QStringLiteral("анализ завершен"),
+                  comparing = QStringLiteral("сравнение содержимого");
     const Expect expect[] = {
         {trOk, 0, {started, getting, loaded, analysed, comparing}},
         {trOk, 0, {started, getting, loaded, analysed, comparing}},
         {trOk, 0, {started, getting, loaded, analysed, comparing}},
-        {trHTTPError, 404, {started, getting, QStringLiteral("ОШИБКА получения страницы, код ошибки HTML: 404"), comparing}},
+        {trHTTPError,
+         404,
+         {started, getting, QStringLiteral("ОШИБКА получения страницы, код ошибки HTML: 404"),
+          comparing}},
         {trOk, 0, {started, getting, loaded, analysed, comparing}},
         {trOk, 0, {started, analysed, comparing}},
         {trHTTPError, 404, {started, comparing}},
@@ -257,23 +282,31 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
     }
     const QStringList refused = rec.LinesOf(8);
     ASSERT_EQ(refused.size(), 4);
-    EXPECT_TRUE(refused[2].startsWith(QStringLiteral("ОШИБКА отправки запроса: "))) << refused[2].toStdString();
+    EXPECT_TRUE(refused[2].startsWith(QStringLiteral("ОШИБКА отправки запроса: ")))
+        << refused[2].toStdString();
     EXPECT_EQ(task(8).TaskResults->TaskResult, trSendError);
     EXPECT_EQ(task(8).TaskResults->ErrorCode, 0);
+    const QStringList unreadable = rec.LinesOf(9);
+    ASSERT_EQ(unreadable.size(), 3);
+    EXPECT_TRUE(unreadable[1].startsWith(QStringLiteral("ОШИБКА отправки запроса: ")))
+        << unreadable[1].toStdString();
+    EXPECT_EQ(task(9).TaskResults->TaskResult, trSendError);
 
     // Uniqueness: /a and its redirected copy are identical; /b shares a paragraph.
     EXPECT_EQ(task(1).TaskResults->Uniqueness, 0);
     EXPECT_EQ(task(3).TaskResults->Uniqueness, 0);
     EXPECT_EQ(task(1).TaskResults->GetSimilarity(3), 100);
-    const double ab = ShingleSimilarity(*task(1).TaskResults->HashTable, *task(2).TaskResults->HashTable);
+    const double ab =
+        ShingleSimilarity(*task(1).TaskResults->HashTable, *task(2).TaskResults->HashTable);
     EXPECT_GT(ab, 20);
     EXPECT_LT(ab, 100);
     EXPECT_EQ(task(2).TaskResults->Uniqueness, 100 - ab);
     EXPECT_EQ(task(5).TaskResults->Uniqueness, 100);
-    EXPECT_TRUE(task(5).TaskResults->ExtractedText.contains(QStringLiteral("Наша компания строит лодки")))
+    EXPECT_TRUE(
+        task(5).TaskResults->ExtractedText.contains(QStringLiteral("Наша компания строит лодки")))
         << task(5).TaskResults->ExtractedText.toStdString();
     EXPECT_TRUE(task(6).TaskResults->ExtractedText.startsWith(QStringLiteral("A local page")));
-    for (int failed : {4, 7, 8}) EXPECT_EQ(task(failed).TaskResults->Uniqueness, 0);
+    for (int failed : {4, 7, 8, 9}) EXPECT_EQ(task(failed).TaskResults->Uniqueness, 0);
     EXPECT_EQ(task(4).UniquenessText(), QString());
     EXPECT_EQ(task(8).UniquenessText(), PercentText(0));
 
@@ -292,7 +325,8 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
 }
 
 TEST_F(ControllerRun, ThreadLimitAndSpacing) {
-    for (int i = 0; i < 12; ++i) add(site.Url(QStringLiteral("/slow/%1").arg(i).toUtf8().constData()));
+    for (int i = 0; i < 12; ++i)
+        add(site.Url(QStringLiteral("/slow/%1").arg(i).toUtf8().constData()));
     TRunController c(list, &rec);
     TRunSettings s = settings(3);
     s.UserAgent = QStringLiteral("CorvaneTest/1.0");
@@ -306,7 +340,8 @@ TEST_F(ControllerRun, ThreadLimitAndSpacing) {
 
     // The delay spaces request starts, also while several workers wait.
     FreeObjects(&list);
-    for (int i = 0; i < 5; ++i) add(site.Url(QStringLiteral("/slow/%1").arg(i).toUtf8().constData()));
+    for (int i = 0; i < 5; ++i)
+        add(site.Url(QStringLiteral("/slow/%1").arg(i).toUtf8().constData()));
     site.fSlowMs = 10;
     rec = TRecorder();
     const size_t before = site.Arrivals().size();
@@ -322,7 +357,8 @@ TEST_F(ControllerRun, ThreadLimitAndSpacing) {
 }
 
 TEST_F(ControllerRun, ThreadLimitIsReadEachTime) {
-    for (int i = 0; i < 8; ++i) add(site.Url(QStringLiteral("/slow/%1").arg(i).toUtf8().constData()));
+    for (int i = 0; i < 8; ++i)
+        add(site.Url(QStringLiteral("/slow/%1").arg(i).toUtf8().constData()));
     TRunController c(list, &rec);
     int limit = 1;
     c.SetSettingsSource([&] {
@@ -337,14 +373,16 @@ TEST_F(ControllerRun, ThreadLimitIsReadEachTime) {
 }
 
 TEST_F(ControllerRun, AbortCancelsTransfersAndKeepsNothing) {
-    for (int i = 0; i < 6; ++i) add(site.Url(QStringLiteral("/stall/%1").arg(i).toUtf8().constData()));
+    for (int i = 0; i < 6; ++i)
+        add(site.Url(QStringLiteral("/stall/%1").arg(i).toUtf8().constData()));
     TRunController c(list, &rec);
     c.SetSettings(settings(2));
     ASSERT_TRUE(c.Run(rvAll));
     // Wait until both workers hang in their transfers.
     QElapsedTimer t;
     t.start();
-    while (site.fStalled.Value() < 2 && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    while (site.fStalled.Value() < 2 && t.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     ASSERT_EQ(site.fStalled.Value(), 2);
     c.Abort();
     EXPECT_FALSE(c.ButtonStates().Abort);
@@ -355,7 +393,8 @@ TEST_F(ControllerRun, AbortCancelsTransfersAndKeepsNothing) {
     EXPECT_TRUE(rec.Aborted);
     EXPECT_FALSE(c.ButtonStates().Export);
     EXPECT_FALSE(AbortRequested.load());
-    for (const TURLTaskInfo *task : list) EXPECT_EQ(task->TaskResults, nullptr); // aborted or never started
+    for (const TURLTaskInfo *task : list)
+        EXPECT_EQ(task->TaskResults, nullptr); // aborted or never started
     EXPECT_EQ(rec.LinesOf(1).mid(0, 3),
               (QStringList{QStringLiteral("задача начата"), QStringLiteral("получение страницы"),
                            QStringLiteral("задача прервана")}));
@@ -387,7 +426,8 @@ TEST_F(ControllerRun, ErrorVariantRechecksOnlyFailedTasks) {
     EXPECT_EQ(rec.LinesOf(2).front(), QStringLiteral("задача начата"));
     EXPECT_TRUE(rec.LinesOf(1) == QStringList{QStringLiteral("сравнение содержимого")});
     // Everyone's uniqueness was recomputed against the new page.
-    const double s12 = ShingleSimilarity(*task(1).TaskResults->HashTable, *task(2).TaskResults->HashTable);
+    const double s12 =
+        ShingleSimilarity(*task(1).TaskResults->HashTable, *task(2).TaskResults->HashTable);
     EXPECT_EQ(task(1).TaskResults->GetSimilarity(2), s12);
     EXPECT_EQ(task(2).TaskResults->Uniqueness, 100 - s12);
     EXPECT_FALSE(c.Run(rvErrors)); // all fine now
@@ -407,7 +447,8 @@ TEST_F(ControllerRun, PlainTextServiceAlgorithm) {
     service->Post("/", [&](const httplib::Request &req, httplib::Response &res) {
         ++posts;
         const bool hasText = req.has_file("text");
-        res.set_content(hasText ? "Plain text of the page with enough words for shingles\r\n" : "", "text/plain");
+        res.set_content(hasText ? "Plain text of the page with enough words for shingles\r\n" : "",
+                        "text/plain");
     });
     service.Start();
     add(site.Url("/a"));
@@ -421,7 +462,8 @@ TEST_F(ControllerRun, PlainTextServiceAlgorithm) {
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(posts.load(), 1);
     EXPECT_EQ(task(1).TaskResults->TaskResult, trOk);
-    EXPECT_EQ(task(1).TaskResults->ExtractedText, QStringLiteral("Plain text of the page with enough words for shingles"));
+    EXPECT_EQ(task(1).TaskResults->ExtractedText,
+              QStringLiteral("Plain text of the page with enough words for shingles"));
 
     // A service that never answers well: a parse error with the client's code.
     FreeObjects(&list);
@@ -437,14 +479,16 @@ TEST_F(ControllerRun, PlainTextServiceAlgorithm) {
 }
 
 TEST_F(ControllerRun, ControllerGoneDuringARunLeavesNoWorkerBehind) {
-    for (int i = 0; i < 4; ++i) add(site.Url(QStringLiteral("/stall/%1").arg(i).toUtf8().constData()));
+    for (int i = 0; i < 4; ++i)
+        add(site.Url(QStringLiteral("/stall/%1").arg(i).toUtf8().constData()));
     {
         TRunController c(list, &rec);
         c.SetSettings(settings(2));
         ASSERT_TRUE(c.Run(rvAll));
         QElapsedTimer t;
         t.start();
-        while (site.fStalled.Value() < 1 && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        while (site.fStalled.Value() < 1 && t.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     EXPECT_EQ(ActiveTaskCount.load(), 0);
     EXPECT_EQ(TaskPool, nullptr);
@@ -458,8 +502,10 @@ TEST(WorkerLocalFile, PageBytes) {
     EXPECT_EQ(LocalFilePage("\xEF\xBB\xBFx\n"), QByteArray("x\r\n"));
     EXPECT_EQ(LocalFilePage(QByteArray("\xFF\xFEh\0i\0\n\0", 8)), QByteArray("hi\r\n"));
     EXPECT_EQ(LocalFilePage(QByteArray("\xFE\xFF\0h\0i", 6)), QByteArray("hi\r\n"));
-    EXPECT_EQ(LocalFilePage("\xcf\xf0\xe8"), QByteArray("\xcf\xf0\xe8\r\n")); // no mark: bytes as they are
-    EXPECT_EQ(FormatMsg("URL %d: %s, 100%%", {QStringLiteral("3"), QStringLiteral("x")}), QStringLiteral("URL 3: x, 100%"));
+    EXPECT_EQ(LocalFilePage("\xcf\xf0\xe8"),
+              QByteArray("\xcf\xf0\xe8\r\n")); // no mark: bytes as they are
+    EXPECT_EQ(FormatMsg("URL %d: %s, 100%%", {QStringLiteral("3"), QStringLiteral("x")}),
+              QStringLiteral("URL 3: x, 100%"));
 }
 
 } // namespace

@@ -30,9 +30,15 @@ TEST(EngineTaskModel, ErrorTextByOutcomeThenCode) {
         const char *text;
     };
     const Case cases[] = {
-        {trSendError, 0, "SEND ERROR"},   {trSendError, 404, "SEND ERROR"}, {trUnknownResponse, 0, "UNKNOWN RESPONSE"},
-        {trNotHTML, 5, "NOT HTML"},       {trHTTPError, 404, "404"},        {trParseError, -1, "0"},
-        {trOk, 0, "200"},                 {trAborted, 0, "200"},            {trHTTPError, 500, "500"},
+        {trSendError, 0, "SEND ERROR"},
+        {trSendError, 404, "SEND ERROR"},
+        {trUnknownResponse, 0, "UNKNOWN RESPONSE"},
+        {trNotHTML, 5, "NOT HTML"},
+        {trHTTPError, 404, "404"},
+        {trParseError, -1, "0"},
+        {trOk, 0, "200"},
+        {trAborted, 0, "200"},
+        {trHTTPError, 500, "500"},
     };
     for (const Case &c : cases) {
         TURLTaskResults r;

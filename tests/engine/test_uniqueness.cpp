@@ -29,7 +29,8 @@ TURLTaskInfo *addTask(TURLTaskInfoList &list, const QString &text, TURLTaskResul
     return t;
 }
 
-std::unique_ptr<TShingleHashTable> tableOf(std::initializer_list<std::int64_t> items, TInt64SortOption mode) {
+std::unique_ptr<TShingleHashTable> tableOf(std::initializer_list<std::int64_t> items,
+                                           TInt64SortOption mode) {
     auto t = std::make_unique<TShingleHashTable>();
     for (auto x : items) t->Add(x);
     t->SetSortType(mode);
@@ -108,10 +109,15 @@ TEST(EngineUniqueness, SingleTaskHasOnlyItsOwnEmptyEntry) {
 TEST(EngineUniqueness, FailedAndUncheckedTasks) {
     ListGuard g;
     for (int i = 0; i < 10; ++i) {
-        if (i == 2) addTask(g.list, {}, trHTTPError, 404);
-        else if (i == 5) addTask(g.list, {}, trSendError);
-        else if (i == 7) addTask(g.list, {}, trParseError, -1);
-        else addTask(g.list, QStringLiteral("shared words for every page number %1 of the site").arg(i % 3));
+        if (i == 2)
+            addTask(g.list, {}, trHTTPError, 404);
+        else if (i == 5)
+            addTask(g.list, {}, trSendError);
+        else if (i == 7)
+            addTask(g.list, {}, trParseError, -1);
+        else
+            addTask(g.list,
+                    QStringLiteral("shared words for every page number %1 of the site").arg(i % 3));
     }
     // A task without results and a successful page whose text is empty.
     g.list.append(new TURLTaskInfo(QStringLiteral("https://example.com/unchecked"), 11));
@@ -178,8 +184,9 @@ TEST(EngineUniqueness, SyntheticSiteMatchesThePairwiseProcedureBitForBit) {
 
 TEST(EngineUniqueness, RealTextsMatchThePairwiseProcedure) {
     ListGuard g;
-    const QString words[] = {QStringLiteral("слово"), QStringLiteral("word"), QStringLiteral("text"),
-                             QStringLiteral("страница"), QStringLiteral("site"), QStringLiteral("page")};
+    const QString words[] = {QStringLiteral("слово"), QStringLiteral("word"),
+                             QStringLiteral("text"),  QStringLiteral("страница"),
+                             QStringLiteral("site"),  QStringLiteral("page")};
     for (int p = 0; p < 40; ++p) {
         QString text = QStringLiteral("Header menu home about contact news. ");
         for (int k = 0; k < 60; ++k) text += words[(k * (p % 7 + 1) + p / 5) % 6] + u' ';

@@ -50,31 +50,35 @@ TEST(EngineURLFilter, IgnoredURLs) {
         {"https://example.com/app.jS", true},
         {"https://example.com/style.css", true},
         {"https://example.com/photo.jpeg", true},
-        {"https://example.com", false},            // ending ".com"
-        {"https://example.com:8080/x", false},     // ":" after the last dot: no ending
+        {"https://example.com", false},             // ending ".com"
+        {"https://example.com:8080/x", false},      // ":" after the last dot: no ending
         {"https://example.com/a.b/file.ico", true}, // "/" does not stop the search
         {"https://example.com/a\\b.gif", true},
         {"https://example.com/a.gif\\b", false},
         {" https://example.com/", true}, // not trimmed here
     };
-    for (const Case &c : cases) EXPECT_EQ(IsIgnoredURL(QString::fromUtf8(c.url)), c.ignored) << c.url;
+    for (const Case &c : cases)
+        EXPECT_EQ(IsIgnoredURL(QString::fromUtf8(c.url)), c.ignored) << c.url;
 }
 
 TEST_F(EngineImport, ClipboardLinesAreTrimmedAndDeduplicated) {
-    const QString text = QStringLiteral(" \thttps://example.com/a  \r\nftp://example.com/\rhttps://example.com/i.PNG\n"
-                                        "https://example.com/app.js?v=2\r\nHTTPS://EXAMPLE.COM/A");
+    const QString text = QStringLiteral(
+        " \thttps://example.com/a  \r\nftp://example.com/\rhttps://example.com/i.PNG\n"
+        "https://example.com/app.js?v=2\r\nHTTPS://EXAMPLE.COM/A");
     const TImportOutcome o = ImportClipboardText(g.list, text, false);
     EXPECT_EQ(o.Status, isOk);
-    EXPECT_EQ(g.urls(), (QStringList{QStringLiteral("https://example.com/a"), QStringLiteral("https://example.com/app.js?v=2")}));
+    EXPECT_EQ(g.urls(), (QStringList{QStringLiteral("https://example.com/a"),
+                                     QStringLiteral("https://example.com/app.js?v=2")}));
     EXPECT_EQ(o.LogLine, QStringLiteral("Данные вставлены из буфера обмена"));
     EXPECT_EQ(g.list[1]->Num, 2);
 }
 
 TEST_F(EngineImport, TextFileLinesAreTakenAsTheyStand) {
-    const QString path = file("urls.txt", "\xEF\xBB\xBFhttps://example.com/first\n"
-                                          " https://example.com/a  \r\nftp://example.com/\r\n"
-                                          "https://example.com/i.PNG\nhttps://example.com/app.js?v=2\r\n"
-                                          "HTTPS://EXAMPLE.COM/A  \nhttps://example.com/Путь");
+    const QString path =
+        file("urls.txt", "\xEF\xBB\xBFhttps://example.com/first\n"
+                         " https://example.com/a  \r\nftp://example.com/\r\n"
+                         "https://example.com/i.PNG\nhttps://example.com/app.js?v=2\r\n"
+                         "HTTPS://EXAMPLE.COM/A  \nhttps://example.com/Путь");
     const TImportOutcome o = ImportTextFile(g.list, path, false);
     EXPECT_EQ(o.Status, isOk);
     // The byte-order mark is not part of the first line; the blank-led line
@@ -87,7 +91,9 @@ TEST_F(EngineImport, TextFileLinesAreTakenAsTheyStand) {
 }
 
 TEST_F(EngineImport, KeepOrClearAndNumbering) {
-    ImportClipboardText(g.list, QStringLiteral("https://a.example/1\nhttps://a.example/2\nhttps://a.example/3"), false);
+    ImportClipboardText(
+        g.list, QStringLiteral("https://a.example/1\nhttps://a.example/2\nhttps://a.example/3"),
+        false);
     for (TURLTaskInfo *t : g.list) t->InitResults();
     ImportClipboardText(g.list, QStringLiteral("https://a.example/4\nhttps://a.example/1"), true);
     ASSERT_EQ(g.list.size(), 4);
@@ -120,11 +126,15 @@ TEST_F(EngineImport, MissingOrUnreadableTextFile) {
 
 TEST_F(EngineImport, LimitStopsTheImportOnce) {
     QString text;
-    for (int i = 0; i < MaxURLCount - 2; ++i) text += QStringLiteral("https://a.example/%1\n").arg(i);
+    for (int i = 0; i < MaxURLCount - 2; ++i)
+        text += QStringLiteral("https://a.example/%1\n").arg(i);
     ImportClipboardText(g.list, text, false);
     ASSERT_EQ(g.list.size(), MaxURLCount - 2);
     const TImportOutcome o = ImportClipboardText(
-        g.list, QStringLiteral("https://b.example/1\nhttps://b.example/2\nhttps://b.example/3\nhttps://b.example/4"), true);
+        g.list,
+        QStringLiteral(
+            "https://b.example/1\nhttps://b.example/2\nhttps://b.example/3\nhttps://b.example/4"),
+        true);
     EXPECT_EQ(o.Added, 2);
     EXPECT_TRUE(o.LimitReached);
     EXPECT_EQ(g.list.size(), MaxURLCount);
@@ -135,7 +145,8 @@ TEST_F(EngineImport, LimitStopsTheImportOnce) {
 TEST_F(EngineImport, LocalFilesBecomeFileTasks) {
     const QString a = file("a.html", "<p>x</p>"), b = file("b.txt", "y");
     TImportOutcome o = ImportLocalFiles(g.list, {a, b}, true);
-    EXPECT_EQ(g.urls(), (QStringList{QStringLiteral("file://") + a, QStringLiteral("file://") + b}));
+    EXPECT_EQ(g.urls(),
+              (QStringList{QStringLiteral("file://") + a, QStringLiteral("file://") + b}));
     EXPECT_EQ(o.LogLine, QStringLiteral("Файлы загруженны"));
     for (TURLTaskInfo *t : g.list) t->InitResults();
     o = ImportLocalFiles(g.list, {a, b}, true);
@@ -159,8 +170,8 @@ TEST_F(EngineImport, Sitemap) {
   <url><loc/></url>
 </urlset>)");
     std::vector<std::pair<int, int>> progress;
-    const TImportOutcome o =
-        ImportSitemap(g.list, path, false, [&](int pos, int max) { progress.emplace_back(pos, max); });
+    const TImportOutcome o = ImportSitemap(
+        g.list, path, false, [&](int pos, int max) { progress.emplace_back(pos, max); });
     EXPECT_EQ(o.Status, isOk);
     EXPECT_EQ(g.urls(), (QStringList{QStringLiteral("https://example.com/"),
                                      QStringLiteral("https://example.com/a?x=1&y=2")}));
@@ -171,29 +182,35 @@ TEST_F(EngineImport, Sitemap) {
 
 TEST_F(EngineImport, SitemapFailures) {
     ImportClipboardText(g.list, QStringLiteral("https://a.example/1"), false);
-    TImportOutcome o = ImportSitemap(g.list, file("bad.xml", "<urlset><url><loc>x</url></urlset>"), false);
+    TImportOutcome o =
+        ImportSitemap(g.list, file("bad.xml", "<urlset><url><loc>x</url></urlset>"), false);
     EXPECT_EQ(o.Status, isParseError);
-    EXPECT_TRUE(o.Message.startsWith(QStringLiteral("Ошибка при разборе файла: "))) << o.Message.toStdString();
+    EXPECT_TRUE(o.Message.startsWith(QStringLiteral("Ошибка при разборе файла: ")))
+        << o.Message.toStdString();
     EXPECT_GT(o.Message.size(), 30);
     EXPECT_EQ(g.list.size(), 1);
 
     // Entity expansion that would reach millions of characters is refused.
-    QByteArray bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE urlset [\n<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">\n";
+    QByteArray bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE urlset [\n<!ENTITY a "
+                      "\"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">\n";
     for (int i = 1; i < 8; ++i)
-        bomb += QByteArray("<!ENTITY ") + char('a' + i) + " \"" + QByteArray("&") + char('a' + i - 1) + ";" +
-                QByteArray("&") + char('a' + i - 1) + ";" + "&" + char('a' + i - 1) + ";&" + char('a' + i - 1) +
-                ";&" + char('a' + i - 1) + ";&" + char('a' + i - 1) + ";&" + char('a' + i - 1) + ";&" +
-                char('a' + i - 1) + ";&" + char('a' + i - 1) + ";&" + char('a' + i - 1) + ";\">\n";
+        bomb += QByteArray("<!ENTITY ") + char('a' + i) + " \"" + QByteArray("&") +
+                char('a' + i - 1) + ";" + QByteArray("&") + char('a' + i - 1) + ";" + "&" +
+                char('a' + i - 1) + ";&" + char('a' + i - 1) + ";&" + char('a' + i - 1) + ";&" +
+                char('a' + i - 1) + ";&" + char('a' + i - 1) + ";&" + char('a' + i - 1) + ";&" +
+                char('a' + i - 1) + ";&" + char('a' + i - 1) + ";\">\n";
     bomb += "]>\n<urlset><url><loc>https://x.example/&h;</loc></url></urlset>";
     o = ImportSitemap(g.list, file("bomb.xml", bomb), false);
     EXPECT_EQ(o.Status, isParseError);
     EXPECT_EQ(g.list.size(), 1);
 
     // External entities are not fetched: the loc gives no candidate.
-    o = ImportSitemap(g.list,
-                      file("ext.xml", "<?xml version=\"1.0\"?><!DOCTYPE urlset [<!ENTITY e SYSTEM \"file:///etc/passwd\">]>"
-                                      "<urlset><url><loc>&e;</loc></url></urlset>"),
-                      true);
+    o = ImportSitemap(
+        g.list,
+        file("ext.xml",
+             "<?xml version=\"1.0\"?><!DOCTYPE urlset [<!ENTITY e SYSTEM \"file:///etc/passwd\">]>"
+             "<urlset><url><loc>&e;</loc></url></urlset>"),
+        true);
     EXPECT_EQ(o.Added, 0);
     for (const TURLTaskInfo *t : g.list) EXPECT_FALSE(t->URL.contains(QStringLiteral("root:")));
 
@@ -202,22 +219,31 @@ TEST_F(EngineImport, SitemapFailures) {
     o = ImportSitemap(g.list, file("deep.xml", deep), false);
     EXPECT_EQ(o.Status, isParseError);
 
-    o = ImportSitemap(g.list, file("long.xml", "<urlset><url><loc>https://x.example/" + QByteArray(MaxLocLength, 'a') +
-                                                   "</loc></url></urlset>"),
+    o = ImportSitemap(g.list,
+                      file("long.xml", "<urlset><url><loc>https://x.example/" +
+                                           QByteArray(MaxLocLength, 'a') + "</loc></url></urlset>"),
                       false);
     EXPECT_EQ(o.Status, isParseError);
 
     // A sitemap index: the list is cleared, the warning given.
-    o = ImportSitemap(g.list, file("index.xml", "<sitemapindex><sitemap><loc>https://x.example/s.xml</loc></sitemap></sitemapindex>"),
-                      false);
+    o = ImportSitemap(
+        g.list,
+        file("index.xml",
+             "<sitemapindex><sitemap><loc>https://x.example/s.xml</loc></sitemap></sitemapindex>"),
+        false);
     EXPECT_EQ(o.Status, isNoUrlset);
-    EXPECT_EQ(o.Message, QStringLiteral("Файл данных имеет неприемлимый формат (нет тега \"urlset\")"));
+    EXPECT_EQ(o.Message,
+              QStringLiteral("Файл данных имеет неприемлимый формат (нет тега \"urlset\")"));
     EXPECT_TRUE(g.list.isEmpty());
     EXPECT_TRUE(o.LogLine.isEmpty());
 
     // A prefixed root is found by its local name.
-    o = ImportSitemap(g.list, file("prefixed.xml", "<s:urlset xmlns:s=\"urn:x\"><url><s:loc>https://x.example/p</s:loc></url></s:urlset>"),
-                      false);
+    o = ImportSitemap(
+        g.list,
+        file(
+            "prefixed.xml",
+            "<s:urlset xmlns:s=\"urn:x\"><url><s:loc>https://x.example/p</s:loc></url></s:urlset>"),
+        false);
     EXPECT_EQ(o.Status, isOk);
     EXPECT_EQ(g.urls(), QStringList{QStringLiteral("https://x.example/p")});
 }

@@ -264,18 +264,25 @@ TEST(CurlForm, PostsOneFormDataPartPerField) {
     c->SetUrl(server.Url()).SetOpt(CURLOPT_POST, 1).SetForm(form).SwitchRecvToString();
     c->Perform();
     EXPECT_EQ(c->ResponseBody(), "ok");
+    // A POST option set after the form must not turn the request into an
+    // empty plain POST.
+    ICurl late = NewCurl();
+    late->SetUrl(server.Url()).SetForm(form).SetOpt(CURLOPT_POST, 1).SwitchRecvToString();
+    late->Perform();
 
     const auto requests = server.Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    const auto &[head, body] = requests[0];
-    EXPECT_EQ(head.rfind("POST / HTTP/1.1\r\n", 0), 0u) << head;
-    const std::string marker = "Content-Type: multipart/form-data; boundary=";
-    const size_t at = head.find(marker);
-    ASSERT_NE(at, std::string::npos) << head;
-    const std::string boundary =
-        head.substr(at + marker.size(), head.find("\r\n", at) - at - marker.size());
-    EXPECT_EQ(body, "--" + boundary + "\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\n" +
-                        text.toUtf8().toStdString() + "\r\n--" + boundary + "--\r\n");
+    ASSERT_EQ(requests.size(), 2u);
+    for (const auto &[head, body] : requests) {
+        EXPECT_EQ(head.rfind("POST / HTTP/1.1\r\n", 0), 0u) << head;
+        const std::string marker = "Content-Type: multipart/form-data; boundary=";
+        const size_t at = head.find(marker);
+        ASSERT_NE(at, std::string::npos) << head;
+        const std::string boundary =
+            head.substr(at + marker.size(), head.find("\r\n", at) - at - marker.size());
+        EXPECT_EQ(body, "--" + boundary +
+                            "\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\n" +
+                            text.toUtf8().toStdString() + "\r\n--" + boundary + "--\r\n");
+    }
 }
 
 TEST(CurlForm, FieldRules) {

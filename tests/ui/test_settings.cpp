@@ -7,8 +7,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -194,7 +196,8 @@ TEST(SettingsFields, TextThatIsNoNumberStandsForTheMinimum) {
 TEST(SettingsFile, HandWrittenFormsAreRead) {
     TAppFolder Folder;
     // Byte-order mark, other letter case, blanks around "=", LF line ends, junk lines.
-    Folder.WriteIni("\xEF\xBB\xBF[params]\n max-threads = 7\nnot a key line\n=9\nSHINGLE-LENGTH=4\n");
+    Folder.WriteIni(
+        "\xEF\xBB\xBF[params]\n max-threads = 7\nnot a key line\n=9\nSHINGLE-LENGTH=4\n");
     auto W = OpenWindow(1049);
     EXPECT_EQ(W->MaxThreads(), 7);
     EXPECT_EQ(W->ShingleLengthSetting(), 4);
@@ -202,4 +205,23 @@ TEST(SettingsFile, HandWrittenFormsAreRead) {
     // The lines that were not rewritten stay as they were.
     EXPECT_EQ(Folder.ReadIni(), QByteArray("[params]\r\nmax-threads=7\r\nnot a key line\r\n=9\r\n"
                                            "shingle-length=4\r\nuser-agent=0\r\n"));
+}
+
+TEST(SettingsPage, TextComparisonButtonOpensTheFreeTextWindow) {
+    TAppFolder Folder;
+    auto W = OpenWindow(1049);
+    QString Title;
+    QWidget *Parent = nullptr;
+    // The window is modal: note what opened and close it from inside its loop.
+    QTimer::singleShot(0, [&] {
+        if (QWidget *M = QApplication::activeModalWidget()) {
+            Title = M->windowTitle();
+            Parent = M->parentWidget();
+            M->close();
+        }
+    });
+    QTest::mouseClick(Find<QPushButton>(W.get(), "PngBitBtn1"), Qt::LeftButton);
+    EXPECT_EQ(Title, QStringLiteral("Сравнение текстов на схожесть"));
+    EXPECT_EQ(Parent, W.get());
+    W->close();
 }
