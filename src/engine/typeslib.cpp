@@ -126,7 +126,7 @@ QString PercentText(double Value) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%3.2f", Value);
     QString text = QString::fromLatin1(buf);
-    const QString point = QLocale::system().decimalPoint();
+    const QString point = QLocale().decimalPoint();
     if (point != QStringLiteral(".")) text.replace(u'.', point);
     return text;
 }

@@ -26,12 +26,6 @@ QString ReadKey(QSettings &Ini, const char *Key) {
 
 } // namespace
 
-QString AppDir() {
-    // Command-line programs may run without an application object.
-    if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath() + u'/';
-    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath() + u'/';
-}
-
 TPlainTextEndpoints ResolvePlainTextEndpoints(const QString &IniPath, QString *Error) {
     TPlainTextEndpoints ep;
     if (QFileInfo::exists(IniPath)) {

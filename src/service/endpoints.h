@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include "core/appdir.h" // AppDir: the program's folder, with a trailing separator
 #include "core/plaintextclient.h"
 
 namespace corvane {
@@ -12,8 +13,6 @@ inline constexpr const char *SettingsFileName = "Corvane.ini";
 inline constexpr const char *PlainTextEndpoint1Key = "plaintext-endpoint-1";
 inline constexpr const char *PlainTextEndpoint2Key = "plaintext-endpoint-2";
 
-// AppDir: the program's folder, with a trailing separator.
-QString AppDir();
 
 // The keys "plaintext-endpoint-1" and "plaintext-endpoint-2" of the section
 // "PARAMS" of IniPath. When only one is set it serves as both. When neither

@@ -19,7 +19,7 @@ QString fixed(double value, int width, int precision) {
     // The C library writes the separator of LC_NUMERIC, which a GUI program
     // may have taken from the environment.
     const QString cPoint = QString::fromLocal8Bit(std::localeconv()->decimal_point);
-    const QString point = QLocale::system().decimalPoint();
+    const QString point = QLocale().decimalPoint();
     if (cPoint != point) s.replace(cPoint, point);
     return s;
 }

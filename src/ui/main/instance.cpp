@@ -1,0 +1,38 @@
+#include "instance.h"
+
+#include "ui/main/inifile.h"
+
+#include <QDir>
+
+namespace corvane {
+
+TInstanceGuard::TInstanceGuard(const QString &LockDir) {
+    const QString Dir = LockDir.isEmpty() ? QDir::tempPath() : LockDir;
+    FLock =
+        std::make_unique<QLockFile>(QDir(Dir).filePath(QStringLiteral("CORVANE_INSTANCE.lock")));
+    // The lock is held for the program's whole life: never treat it as stale
+    // by age, only when its owner is gone (QLockFile checks the process id).
+    FLock->setStaleLockTime(0);
+}
+
+bool TInstanceGuard::Acquire() {
+    if (FLock->tryLock(0)) return true;
+    if (FLock->error() == QLockFile::LockFailedError) {
+        // tryLock already removes a lock whose process is gone; one more
+        // attempt covers a removal that raced with ours.
+        FLock->removeStaleLockFile();
+        return FLock->tryLock(0);
+    }
+    return false;
+}
+
+TSecondCopyBox SecondCopyBox(const QString &IniFileName) {
+    const TIniFile Ini(IniFileName);
+    const QString Lang =
+        Ini.ReadString(QStringLiteral("PARAMS"), QStringLiteral("lang"), QStringLiteral("ru"));
+    if (Lang == QLatin1String("ru"))
+        return {QStringLiteral("Предупреждение"), QStringLiteral("Программа уже запущена")};
+    return {QStringLiteral("Warning"), QStringLiteral("Program already started!")};
+}
+
+} // namespace corvane

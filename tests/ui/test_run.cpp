@@ -1,0 +1,304 @@
+// Running a check from the window against a site on 127.0.0.1.
+#include "uitest.h"
+
+#include "common/TestServer.h"
+#include "ui/common/dialogs.h"
+#include "ui/main/chart.h"
+
+#include <QDeadlineTimer>
+#include <QGroupBox>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QAbstractItemView>
+
+#include <atomic>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+// Pages with enough significant text for the local extraction: two alike,
+// one of its own, and a missing page.
+std::string Page(const char *Heading, const char *Sentence) {
+    std::string Body =
+        "<html><head><title>t</title></head><body><h1>" + std::string(Heading) + "</h1>";
+    for (int i = 0; i < 12; ++i)
+        Body += "<p>" + std::string(Sentence) + " " + std::to_string(i) + " times over</p>";
+    return Body + "</body></html>";
+}
+const char *AppleH = "Apples and the garden of the old house";
+const char *AppleS = "the apple orchard tells a long story about the river and the town";
+const char *ZebraH = "Zebras crossing wide savanna plains at dawn";
+const char *ZebraS = "striped herds graze quietly while distant lions watch patiently from grass";
+
+struct TSite {
+    TSite() {
+        Server->Get("/a", [](const httplib::Request &, httplib::Response &R) {
+            R.set_content(Page(AppleH, AppleS), "text/html");
+        });
+        Server->Get("/b", [](const httplib::Request &, httplib::Response &R) {
+            R.set_content(Page(AppleH, AppleS), "text/html");
+        });
+        Server->Get("/c", [](const httplib::Request &, httplib::Response &R) {
+            R.set_content(Page(ZebraH, ZebraS), "text/html");
+        });
+        Server->Get("/slow", [this](const httplib::Request &, httplib::Response &R) {
+            ++SlowStarted;
+            Gate.Wait(std::chrono::seconds(20));
+            R.set_content(Page(ZebraH, AppleS), "text/html");
+        });
+        Server->set_logger([this](const httplib::Request &Q, const httplib::Response &) {
+            std::lock_guard L(M);
+            Agents.push_back(Q.get_header_value("User-Agent"));
+        });
+        Server.Start();
+    }
+    ~TSite() {
+        Gate.Open();
+        Server.Stop(); // before the members its handlers use go
+    }
+    TTestServer Server;
+    TGate Gate;
+    std::atomic<int> SlowStarted{0};
+    std::mutex M;
+    std::vector<std::string> Agents;
+};
+
+// The local extraction, the smallest delay; the list filled as an import would.
+TWindow WindowWithTasks(TAppFolder &Folder, const TSite &Site, const QStringList &Paths) {
+    Folder.WriteIni("[PARAMS]\nalg-version=2\nreq-predelay=1500\nmax-threads=3\n");
+    auto W = OpenWindow(1049);
+    for (const QString &P : Paths)
+        W->Tasks()->append(new TURLTaskInfo(Site.Server.Url(P.toLatin1().constData()),
+                                            std::int32_t(W->Tasks()->size() + 1)));
+    W->TaskListChanged();
+    return W;
+}
+
+bool WaitForEnd(TfmMain *W, int Seconds = 60) {
+    QDeadlineTimer Deadline(Seconds * 1000);
+    while (W->RunController()->Running() && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents(); // the lines posted at the end
+    return !W->RunController()->Running();
+}
+
+struct TButtons {
+    bool Run, Abort, Imports, Export, Settings;
+};
+
+TButtons Buttons(TfmMain *W) {
+    bool Imports = true;
+    for (const char *N :
+         {"btInsertURLs4Clip", "btImportURLs4TXT", "btImportURLs4XML", "btImportFiles"})
+        Imports = Imports && W->findChild<QPushButton *>(QLatin1String(N))->isEnabled();
+    return {W->findChild<QPushButton *>(QStringLiteral("btRunRequests"))->isEnabled(),
+            W->findChild<QPushButton *>(QStringLiteral("btAbortRequests"))->isEnabled(), Imports,
+            W->findChild<QPushButton *>(QStringLiteral("btExport"))->isEnabled(),
+            W->findChild<QGroupBox *>(QStringLiteral("gbOptions"))->isEnabled()};
+}
+
+QStringList LogLines(TfmMain *W) {
+    auto *Log = W->findChild<QTableWidget *>(QStringLiteral("lvLog"));
+    QStringList L;
+    for (int i = 0; i < Log->rowCount(); ++i) L << Log->item(i, 1)->text();
+    return L;
+}
+
+} // namespace
+
+TEST(WindowRun, ButtonsSettingsLogAndChartDuringAndAfterACheck) {
+    TSite Site;
+    TAppFolder Folder;
+    auto W = WindowWithTasks(Folder, Site, {"/a", "/b", "/c", "/missing"});
+    TButtons B = Buttons(W.get());
+    EXPECT_TRUE(B.Run && !B.Abort && B.Imports && !B.Export && B.Settings);
+    EXPECT_EQ(W->findChild<QTabWidget *>(QStringLiteral("pcPages"))->tabText(0),
+              QStringLiteral(" Список URL (4) "));
+
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+    B = Buttons(W.get());
+    EXPECT_TRUE(!B.Run && B.Abort && !B.Imports && !B.Export && !B.Settings);
+    EXPECT_EQ(Find<QTabWidget>(W.get(), "pcBottom")->currentWidget()->objectName(),
+              QStringLiteral("tsLog"));
+    EXPECT_TRUE(Find<QWidget>(W.get(), "pProgress")->isVisible());
+    EXPECT_EQ(LogLines(W.get()).value(0), QStringLiteral("Проверка запущена"));
+
+    ASSERT_TRUE(WaitForEnd(W.get()));
+    B = Buttons(W.get());
+    EXPECT_TRUE(B.Run && !B.Abort && B.Imports && B.Export && B.Settings);
+    EXPECT_FALSE(Find<QWidget>(W.get(), "pProgress")->isVisible());
+    const QStringList Log = LogLines(W.get());
+    EXPECT_TRUE(Log.value(0).startsWith(QStringLiteral("Проверка завершена за ")))
+        << Log.value(0).toStdString();
+    EXPECT_TRUE(Log.contains(QStringLiteral("URL 3: сравнение содержимого")));
+    EXPECT_EQ(Log.last(), QStringLiteral("Запуск программы"));
+    EXPECT_LT(Log.indexOf(QStringLiteral("URL 1: сравнение содержимого")),
+              Log.indexOf(QStringLiteral("Проверка запущена")));
+
+    // /a and /b are the same page, /c is unique, /missing failed with 404.
+    TURLTaskInfoList &L = *W->Tasks();
+    ASSERT_TRUE(L[0]->TaskResults && L[2]->TaskResults && L[3]->TaskResults);
+    EXPECT_EQ(L[0]->TaskResults->Uniqueness, 0);
+    EXPECT_EQ(L[2]->TaskResults->Uniqueness, 100);
+    EXPECT_EQ(L[3]->TaskResults->ErrorCode, 404);
+    QStringList Legend;
+    for (QPieSlice *S : W->Chart()->Series()->slices()) Legend << S->label();
+    EXPECT_EQ(Legend, (QStringList{QStringLiteral("Хорошо (33%)"), QStringLiteral("Средне (0%)"),
+                                   QStringLiteral("Плохо (67%)")}));
+    // The list, sorted by uniqueness: the failed row is painted.
+    auto *View = Find<QAbstractItemView>(W.get(), "vtURLs");
+    ASSERT_EQ(View->model()->rowCount(), 4);
+    EXPECT_EQ(View->model()->index(3, 3).data().toString(),
+              QStringLiteral("100,00").replace(u',', QLocale().decimalPoint()));
+    // Three rows at 0 in task order, the 404 among them, painted in every cell.
+    EXPECT_EQ(View->model()->index(2, 2).data().toString(), QStringLiteral("404"));
+    for (int c = 0; c < 5; ++c)
+        EXPECT_EQ(View->model()->index(2, c).data(Qt::BackgroundRole).value<QColor>(),
+                  QColor(245, 165, 165));
+
+    // Every request sent the user agent of the settings page.
+    {
+        std::lock_guard Lock(Site.M);
+        ASSERT_FALSE(Site.Agents.empty());
+        for (const std::string &A : Site.Agents)
+            EXPECT_EQ(QString::fromStdString(A), W->UserAgentText());
+    }
+    W->close();
+}
+
+TEST(WindowRun, AbortDisablesCancelAtOnceAndLeavesExportOff) {
+    TSite Site;
+    TAppFolder Folder;
+    auto W = WindowWithTasks(Folder, Site, {"/slow", "/a", "/b"});
+    // Enter presses "Проверить URL", Escape "Отмена".
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    Find<QWidget>(W.get(), "vtURLs")->setFocus();
+    QTest::keyClick(Find<QWidget>(W.get(), "vtURLs"), Qt::Key_Return);
+    ASSERT_TRUE(W->RunController()->Running());
+    QDeadlineTimer Deadline(20000);
+    while (Site.SlowStarted == 0 && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QTest::keyClick(Find<QWidget>(W.get(), "vtURLs"), Qt::Key_Escape);
+    EXPECT_FALSE(Buttons(W.get()).Abort);
+    EXPECT_EQ(LogLines(W.get()).value(0), QStringLiteral("Отмена проверки..."));
+    ASSERT_TRUE(WaitForEnd(W.get()));
+    const TButtons B = Buttons(W.get());
+    EXPECT_TRUE(B.Run && !B.Abort && B.Imports && !B.Export && B.Settings);
+    EXPECT_EQ(W->Tasks()->at(0)->TaskResults, nullptr); // aborted: no results
+    W->close();
+}
+
+TEST(WindowRun, ClosingDuringACheckEndsCleanly) {
+    TSite Site;
+    TAppFolder Folder;
+    auto W = WindowWithTasks(Folder, Site, {"/slow", "/a"});
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+    QDeadlineTimer Deadline(20000);
+    while (Site.SlowStarted == 0 && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(Site.SlowStarted, 1);
+    W->close(); // the transfer is still waiting for the server
+    EXPECT_EQ(W->Tasks(), nullptr);
+    EXPECT_EQ(ActiveTaskCount.load(), 0);
+    QCoreApplication::processEvents();
+    W.reset();
+    QCoreApplication::processEvents();
+}
+
+TEST(WindowRun, NoFirstTaskShowsTheInternalErrorBox) {
+    TAppFolder Folder;
+    ui::TestDialogs Dialogs;
+    auto W = OpenWindow(1049);
+    EXPECT_FALSE(W->RunController()->Run(rvAll)); // an empty list gives the pool nothing
+    EXPECT_EQ(Dialogs.messages(), QStringList{QStringLiteral(
+                                      "Не удалось запустить первое задание, внутренняя ошибка")});
+    EXPECT_TRUE(Buttons(W.get()).Settings);
+    W->close();
+}
+
+TEST(WindowNews, FilledInTheBackgroundAndSilentWhenOffline) {
+    TTestServer Server;
+    Server->Get("/news", [](const httplib::Request &, httplib::Response &R) {
+        R.set_content("<html><body><h2>Версия 1.4</h2><p>Новый график.</p></body></html>",
+                      "text/html; charset=utf-8");
+    });
+    Server.Start();
+    ui::TestDialogs Dialogs;
+    {
+        TAppFolder Folder;
+        TWindow W(new TfmMain);
+        W->SetSystemLCID(1049);
+        W->SetNewsUrl(Server.Url("/news"));
+        W->show();
+        auto *News = Find<QTextBrowser>(W.get(), "NewsBrowser");
+        QDeadlineTimer Deadline(20000);
+        while (!News->toPlainText().contains(QStringLiteral("Новый график")) &&
+               !Deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(News->toPlainText().contains(QStringLiteral("Версия 1.4")));
+        W->close();
+    }
+    {
+        // Nothing listens there: the tab stays empty and nothing is shown.
+        TTestServer Closed;
+        Closed.Start();
+        const QString Url = Closed.Url("/news");
+        Closed.Stop();
+        TAppFolder Folder;
+        TWindow W(new TfmMain);
+        W->SetNewsUrl(Url);
+        W->show();
+        QTest::qWait(300);
+        EXPECT_TRUE(Find<QTextBrowser>(W.get(), "NewsBrowser")->toPlainText().isEmpty());
+        W->close();
+    }
+    {
+        // Closing while the page is still loading.
+        TGate Gate;
+        TTestServer Slow;
+        Slow->Get("/news", [&Gate](const httplib::Request &, httplib::Response &R) {
+            Gate.Wait(std::chrono::seconds(20));
+            R.set_content("late", "text/plain");
+        });
+        Slow.Start();
+        TAppFolder Folder;
+        TWindow W(new TfmMain);
+        W->SetNewsUrl(Slow.Url("/news"));
+        W->show();
+        QTest::qWait(100);
+        W->close();
+        W.reset();
+        Gate.Open();
+    }
+    EXPECT_TRUE(Dialogs.calls.isEmpty());
+}
+
+TEST(WindowRun, DefaultAlgorithmUsesTheServiceStartedInsideTheProgram) {
+    TSite Site;
+    TAppFolder Folder;
+    Folder.WriteIni("[PARAMS]\nreq-predelay=1500\n"); // first algorithm, no endpoints
+    auto W = OpenWindow(1049);
+    ASSERT_EQ(W->AlgorithmValue(), 1);
+    for (const char *P : {"/a", "/c"})
+        W->Tasks()->append(
+            new TURLTaskInfo(Site.Server.Url(P), std::int32_t(W->Tasks()->size() + 1)));
+    W->TaskListChanged();
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+    ASSERT_TRUE(WaitForEnd(W.get()));
+    for (const TURLTaskInfo *T : *W->Tasks()) {
+        ASSERT_TRUE(T->TaskResults);
+        EXPECT_EQ(T->TaskResults->TaskResult, trOk) << T->URL.toStdString();
+        EXPECT_EQ(T->TaskResults->Uniqueness, 100) << T->URL.toStdString();
+        EXPECT_TRUE(T->TaskResults->ExtractedText.contains(QStringLiteral("apple orchard")) ||
+                    T->TaskResults->ExtractedText.contains(QStringLiteral("striped herds")));
+    }
+    EXPECT_TRUE(Buttons(W.get()).Export);
+    W->close();
+}

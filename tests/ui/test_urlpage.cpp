@@ -1,0 +1,315 @@
+// The URL page of the real window: a user's whole way from the clipboard to
+// the report against a site on 127.0.0.1, and the commands around a check.
+#include "uitest.h"
+
+#include "common/TestServer.h"
+#include "core/i18n.h"
+#include "ui/common/dialogs.h"
+#include "ui/compare/textdiff.h"
+#include "ui/compare/wndsimil2other.h"
+#include "ui/main/urlcommands.h"
+#include "ui/main/urllist.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDeadlineTimer>
+#include <QLocale>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <atomic>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+std::string Page(const char *Heading, const QList<const char *> &Sentences) {
+    std::string Body =
+        "<html><head><title>t</title></head><body><h1>" + std::string(Heading) + "</h1>";
+    for (const char *S : Sentences)
+        for (int i = 0; i < 4; ++i)
+            Body += "<p>" + std::string(S) + " in part " + std::to_string(i) + " of it</p>";
+    return Body + "</body></html>";
+}
+const char *Garden = "the apple orchard tells a long story about the river and the quiet town";
+const char *Plains =
+    "striped herds graze quietly while distant lions watch patiently from tall grass";
+const char *Harbour =
+    "fishing boats return to the harbour before the evening storm reaches the coast";
+
+// /a and /b alike, /c of its own, /d half like /a, /slow held until the gate opens.
+struct TSite {
+    TSite() {
+        auto Serve = [this](const char *Path, std::string Body) {
+            Server->Get(Path, [Body](const httplib::Request &, httplib::Response &R) {
+                R.set_content(Body, "text/html");
+            });
+        };
+        Serve("/a", Page("Apples", {Garden, Harbour}));
+        Serve("/b", Page("Apples", {Garden, Harbour}));
+        Serve("/c", Page("Zebras", {Plains}));
+        Serve("/d", Page("Boats", {Harbour, Plains}));
+        Server->Get("/slow", [this](const httplib::Request &, httplib::Response &R) {
+            ++SlowStarted;
+            Gate.Wait(std::chrono::seconds(20));
+            R.set_content(Page("Slow", {Plains}), "text/html");
+        });
+        Server.Start();
+    }
+    ~TSite() {
+        Gate.Open();
+        Server.Stop();
+    }
+    TTestServer Server;
+    TGate Gate;
+    std::atomic<int> SlowStarted{0};
+};
+
+// The window's settings with no pause between requests, so the check is quick.
+void NoDelay(TfmMain *W) {
+    W->RunController()->SetSettingsSource([W] {
+        TRunSettings S;
+        S.MaxThreads = W->MaxThreads();
+        S.Delay = 0;
+        S.ShingleLength = W->ShingleLengthSetting();
+        S.UserAgent = W->UserAgentText();
+        S.AlgVer = W->AlgorithmValue();
+        S.IgnoreStopWords = W->IgnoreStopWords();
+        return S;
+    });
+}
+
+bool WaitForEnd(TfmMain *W, int Seconds = 60) {
+    QDeadlineTimer Deadline(Seconds * 1000);
+    while (W->RunController()->Running() && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents();
+    return !W->RunController()->Running();
+}
+
+QByteArray ReadFile(const QString &Path) {
+    QFile F(Path);
+    return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray("<missing>");
+}
+
+struct TLocaleScope {
+    explicit TLocaleScope(const QLocale &L) { QLocale::setDefault(L); }
+    ~TLocaleScope() {
+        QLocale::setDefault(QLocale::system());
+        SetCatalogLanguage(QStringLiteral("ru"));
+    }
+};
+
+} // namespace
+
+// A user's way: five lines on the clipboard, "Вставить из буфера", "Проверить
+// URL", the end of the check, "Экспорт..." — in Russian with a decimal comma
+// and in English with a decimal point.
+TEST(URLPage, ClipboardCheckAndReportInBothLanguages) {
+    struct Case {
+        const char *Lang;
+        QLocale Locale;
+        const char *Expected;
+        const char *DialogTitle;
+    } const Cases[] = {
+        {"ru", QLocale(QLocale::Russian, QLocale::Russia), "report-ru.csv",
+         "Укажите файл для экспорта"},
+        {"en", QLocale(QLocale::English, QLocale::UnitedStates), "report-en.csv",
+         "Choose the export file"},
+    };
+    TSite Site;
+    for (const Case &C : Cases) {
+        TLocaleScope Locale(C.Locale);
+        TAppFolder Folder;
+        Folder.WriteIni(QByteArray("[PARAMS]\nalg-version=2\nmax-threads=3\nlang=") + C.Lang +
+                        "\n");
+        ui::TestDialogs Dialogs;
+        auto W = OpenWindow(1049);
+        NoDelay(W.get());
+        const QString Base = Site.Server.Url("/").chopped(1);
+        QGuiApplication::clipboard()->setText(
+            QStringLiteral("  %1/a  \n%1/style.css\n%1/b\r\n%1/missing\n%1/d\n").arg(Base));
+        QTest::mouseClick(Find<QPushButton>(W.get(), "btInsertURLs4Clip"), Qt::LeftButton);
+        ASSERT_EQ(W->Tasks()->size(), 4) << C.Lang;
+        // The list's header and menu speak the interface language.
+        TURLListView *View = W->URLCommands()->View();
+        EXPECT_EQ(View->model()->headerData(2, Qt::Horizontal).toString(),
+                  QString::fromUtf8(C.Lang == QByteArrayView("ru") ? "Код ответа" : "Status"));
+        EXPECT_EQ(
+            W->URLCommands()->Menu()->findChild<QAction *>(QStringLiteral("miDeleteURL"))->text(),
+            QString::fromUtf8(C.Lang == QByteArrayView("ru") ? "Удалить" : "Delete"));
+        QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+        ASSERT_TRUE(WaitForEnd(W.get())) << C.Lang;
+        auto *Export = Find<QPushButton>(W.get(), "btExport");
+        ASSERT_TRUE(Export->isEnabled());
+
+        const QString Report = Folder.Dir.filePath(QStringLiteral("report.csv"));
+        QFile::remove(Report);
+        Dialogs.nextSaveFiles << Folder.Dir.filePath(
+            QStringLiteral("report")); // the extension is added
+        QTest::mouseClick(Export, Qt::LeftButton);
+        ASSERT_EQ(Dialogs.calls.size(), 1) << C.Lang;
+        EXPECT_EQ(Dialogs.calls[0].kind, ui::TestDialogs::Kind::SaveFile);
+        EXPECT_EQ(Dialogs.calls[0].text, QString::fromUtf8(C.DialogTitle));
+        EXPECT_EQ(Dialogs.calls[0].dir, AppDir() + QStringLiteral("unique-report.csv"));
+        EXPECT_EQ(Dialogs.calls[0].filter, QStringLiteral("Excel (*.csv)"));
+        QByteArray Want =
+            ReadFile(QStringLiteral(CORVANE_TEST_DATA "/ui/") + QLatin1String(C.Expected));
+        Want.replace("{base}", Base.toUtf8());
+        EXPECT_EQ(ReadFile(Report), Want) << C.Lang;
+
+        // Failure to create the file.
+        Dialogs.nextSaveFiles << Folder.Dir.filePath(QStringLiteral("no/such/folder/r.csv"));
+        QTest::mouseClick(Export, Qt::LeftButton);
+        EXPECT_EQ(Dialogs.calls.last().kind, ui::TestDialogs::Kind::Message);
+        EXPECT_EQ(Dialogs.calls.last().icon, ui::MessageIcon::Error);
+        EXPECT_EQ(Dialogs.calls.last().text,
+                  QString::fromUtf8(C.Lang == QByteArrayView("ru")
+                                        ? "Невозможно создать файл экспорта!"
+                                        : "Unable to create the export file!"));
+        W->close();
+    }
+}
+
+// The two comparison windows open from the list after a check.
+TEST(URLPage, ComparisonWindowsFromTheList) {
+    TSite Site;
+    TAppFolder Folder;
+    Folder.WriteIni("[PARAMS]\nalg-version=2\nlang=ru\n");
+    ui::TestDialogs Dialogs;
+    auto W = OpenWindow(1049);
+    NoDelay(W.get());
+    const QString Base = Site.Server.Url("/").chopped(1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("%1/a\n%1/d\n%1/c\n").arg(Base));
+    W->URLCommands()->btInsertURLs4ClipClick();
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+    ASSERT_TRUE(WaitForEnd(W.get()));
+    TURLListView *View = W->URLCommands()->View();
+
+    QString Modal;
+    auto Watch = [&Modal] {
+        auto *Timer = new QTimer;
+        QObject::connect(Timer, &QTimer::timeout, [&Modal, Timer] {
+            if (QWidget *M = QApplication::activeModalWidget()) {
+                Modal = M->windowTitle();
+                M->close();
+                Timer->stop();
+                Timer->deleteLater();
+            }
+        });
+        Timer->start(20);
+    };
+    // Double click on a row: the similarity window of that row.
+    View->SelectTask(W->Tasks()->at(0));
+    Watch();
+    emit View->RowDoubleClicked();
+    EXPECT_EQ(Modal, QStringLiteral("Сходство с содержимым других URL"));
+    // Enter in the list: the similarity window, not the window's default button.
+    Modal.clear();
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    View->setFocus();
+    Watch();
+    QTest::keyClick(View, Qt::Key_Return);
+    EXPECT_EQ(Modal, QStringLiteral("Сходство с содержимым других URL"));
+    EXPECT_FALSE(W->RunController()->Running());
+    // Two rows and Ctrl+D: the diff window.
+    Modal.clear();
+    View->selectAll();
+    View->selectionModel()->select(View->model()->index(2, 0),
+                                   QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    Watch();
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    View->setFocus();
+    QTest::keyClick(View, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_TRUE(Modal.startsWith(QStringLiteral("Сравнение содержимого двух URL (подобие: ")))
+        << Modal.toStdString();
+    EXPECT_TRUE(Dialogs.messages().isEmpty());
+    W->close();
+}
+
+// While a check runs: the menu offers no change of the list, Del does nothing;
+// a sitemap index empties the list and disables "Проверить URL".
+TEST(URLPage, MenuDuringACheckAndTheSitemapIndex) {
+    TSite Site;
+    TAppFolder Folder;
+    Folder.WriteIni("[PARAMS]\nalg-version=2\nlang=ru\n");
+    ui::TestDialogs Dialogs;
+    auto W = OpenWindow(1049);
+    NoDelay(W.get());
+    const QString Base = Site.Server.Url("/").chopped(1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("%1/slow\n%1/a\n").arg(Base));
+    W->URLCommands()->btInsertURLs4ClipClick();
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+    QDeadlineTimer Deadline(20000);
+    while (Site.SlowStarted == 0 && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(W->RunController()->Running());
+    const TURLPageCommands::TAvailability A = W->URLCommands()->Availability();
+    EXPECT_FALSE(A.Paste || A.CheckSelected || A.CheckErrors || A.Delete || A.Simil);
+    EXPECT_TRUE(A.Compare && A.Open && A.Copy);
+    TURLListView *View = W->URLCommands()->View();
+    View->selectAll();
+    W->URLCommands()->Menu()->findChild<QAction *>(QStringLiteral("miDeleteURL"))->trigger();
+    EXPECT_EQ(W->Tasks()->size(), 2);
+    for (const char *B :
+         {"btInsertURLs4Clip", "btImportURLs4TXT", "btImportURLs4XML", "btImportFiles"})
+        EXPECT_FALSE(Find<QPushButton>(W.get(), B)->isEnabled()) << B;
+    Site.Gate.Open();
+    ASSERT_TRUE(WaitForEnd(W.get()));
+
+    QFile Index(Folder.Dir.filePath(QStringLiteral("sitemap.xml")));
+    ASSERT_TRUE(Index.open(QIODevice::WriteOnly));
+    Index.write("<?xml "
+                "version=\"1.0\"?><sitemapindex><sitemap><loc>http://a.example/s.xml</loc></"
+                "sitemap></sitemapindex>");
+    Index.close();
+    Dialogs.nextOpenFiles << Index.fileName();
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btImportURLs4XML"), Qt::LeftButton);
+    EXPECT_EQ(
+        Dialogs.messages(),
+        QStringList{QStringLiteral("Файл данных имеет неприемлимый формат (нет тега \"urlset\")")});
+    EXPECT_EQ(W->Tasks()->size(), 0);
+    EXPECT_EQ(View->model()->rowCount(), 0);
+    EXPECT_EQ(Find<QTabWidget>(W.get(), "pcPages")->tabText(0), QStringLiteral(" Список URL "));
+    EXPECT_FALSE(Find<QPushButton>(W.get(), "btRunRequests")->isEnabled());
+    EXPECT_FALSE(Find<QPushButton>(W.get(), "btExport")->isEnabled());
+    W->close();
+}
+
+// "Проверить выбранные URL" (Ctrl+R) on one row: the report shows the other
+// rows without code and uniqueness.
+TEST(URLPage, CheckSelectedAndTheReportOfUncheckedRows) {
+    TSite Site;
+    TAppFolder Folder;
+    Folder.WriteIni("[PARAMS]\nalg-version=2\nlang=ru\n");
+    ui::TestDialogs Dialogs;
+    auto W = OpenWindow(1049);
+    NoDelay(W.get());
+    const QString Base = Site.Server.Url("/").chopped(1);
+    QGuiApplication::clipboard()->setText(QStringLiteral("%1/a\n%1/c\n").arg(Base));
+    W->URLCommands()->btInsertURLs4ClipClick();
+    TURLListView *View = W->URLCommands()->View();
+    View->SelectTask(W->Tasks()->at(1));
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    View->setFocus();
+    QTest::keyClick(View, Qt::Key_R, Qt::ControlModifier);
+    ASSERT_TRUE(W->RunController()->Running());
+    ASSERT_TRUE(WaitForEnd(W.get()));
+    Dialogs.nextSaveFiles << Folder.Dir.filePath(QStringLiteral("r.csv"));
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btExport"), Qt::LeftButton);
+    const QList<QByteArray> Lines =
+        ReadFile(Folder.Dir.filePath(QStringLiteral("r.csv"))).split('\n');
+    ASSERT_GE(Lines.size(), 3);
+    // Sorted by uniqueness: the unchecked row counts as 100 and stays first (task order).
+    EXPECT_EQ(Lines[1], "1;" + Base.toUtf8() + "/a;;;i\r");
+    EXPECT_EQ(Lines[2], "2;" + Base.toUtf8() + "/c;200;" +
+                            QByteArray("100,00").replace(',', QLocale().decimalPoint().toUtf8()) +
+                            ";i\r");
+    W->close();
+}
