@@ -65,7 +65,10 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QByteArray url(const char *path) { return site.Url(path).toUtf8(); }
-    CliRun cli(const QStringList &args, const QStringList &env = {}) {
+    // Without --lang the interface language follows the system locale, which
+    // is not Russian here; these tests read the Russian texts.
+    CliRun cli(QStringList args, const QStringList &env = {}) {
+        if (!args.contains(QStringLiteral("--lang"))) args << QStringLiteral("--lang") << QStringLiteral("ru");
         QProcess p;
         if (!env.isEmpty()) {
             QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
@@ -256,7 +259,8 @@ TEST_F(CliCheck, InterruptAbortsAndWritesWhatFinished) {
     p.start(QStringLiteral(CORVANE_CLI),
             {QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
              QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("0"),
-             QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--report"), report});
+             QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--report"), report,
+             QStringLiteral("--lang"), QStringLiteral("ru")});
     ASSERT_TRUE(p.waitForStarted());
     ASSERT_TRUE(stalled.WaitFor(1, 20s));
     ::kill(pid_t(p.processId()), SIGINT);
