@@ -214,3 +214,14 @@ TEST(WindowInstance, SecondCopyBoxSpeaksTheStoredLanguage) {
         }
     }
 }
+
+TEST(WindowLog, EngineTimesShowTheirWallClockTime) {
+    TAppFolder Folder;
+    auto W = OpenWindow(1049);
+    // Day counts start in 1899, when many zones kept local mean time (India
+    // +5:53:28 then, +5:30 now): the line shows the recorded wall-clock time.
+    const TDateTime T = MsToDateTime(DateTimeToMs(45306.0) + (9 * 3600 + 5 * 60 + 7) * 1000LL);
+    W->LogLine(QStringLiteral("x"), T);
+    EXPECT_EQ(Find<QTableWidget>(W.get(), "lvLog")->item(0, 0)->text(), QStringLiteral("09:05:07"));
+    W->close();
+}

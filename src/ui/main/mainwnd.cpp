@@ -103,8 +103,12 @@ namespace {
 
 const QString Params = QStringLiteral("PARAMS");
 
+// A day count holds the local wall-clock time: count on a clock without
+// offsets (UTC), then read the same date and time as local time.
 QDateTime ToQDateTime(TDateTime T) {
-    return QDateTime(QDate(1899, 12, 30), QTime(0, 0)).addMSecs(DateTimeToMs(T));
+    const QDateTime U =
+        QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC).addMSecs(DateTimeToMs(T));
+    return QDateTime(U.date(), U.time());
 }
 
 QPushButton *ColumnButton(QWidget *Column, const char *Name, const char *Text, int Top) {
