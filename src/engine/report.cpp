@@ -18,7 +18,7 @@ QStringList ReportFields(const TURLTaskInfo &Task) {
 }
 
 QString ReportFooter() {
-    return _("Отчет сгенерирован при помощи Corvane ( https://corvane.example/ )");
+    return _("Отчет сгенерирован при помощи Corvane ( https://www.corvane.example/ )");
 }
 
 QString QuoteReportField(const QString &Field) {

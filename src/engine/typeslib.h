@@ -21,9 +21,9 @@ class TSimilarityMatrix;
 class TURLTaskInfoPool;
 
 // The program's web site, as named in the default user agent and the report.
-inline constexpr const char *CorvaneWebSite = "https://corvane.example/";
+inline constexpr const char *CorvaneWebSite = "https://www.corvane.example/";
 // User-agent entry 0, "Corvane".
-inline constexpr const char *CorvaneUserAgent = "Corvane/2.1; +https://corvane.example/";
+inline constexpr const char *CorvaneUserAgent = "Corvane/2.1; +https://www.corvane.example/";
 
 // Date-time: days since 1899-12-30, the fraction being the time of day (local time).
 using TDateTime = double;

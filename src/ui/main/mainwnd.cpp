@@ -50,7 +50,7 @@ static void InitResources() {
 namespace corvane {
 
 const TUserAgent UserAgents[UserAgentCount] = {
-    {"Corvane", "Corvane/2.1; +https://www.corvane.example/bot.html"},
+    {"Corvane", CorvaneUserAgent},
     {"YandexBot", "Mozilla/5.0 (compatible; YandexBot/3.0; +http://yandex.com/bots)"},
     {"YandexImages", "Mozilla/5.0 (compatible; YandexImages/3.0; +http://yandex.com/bots)"},
     {"GoogleBot", "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)"},
