@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "common/CliRunner.h"
 #include "common/TestServer.h"
 
 using namespace corvane::test;
@@ -20,11 +21,6 @@ namespace {
 
 const std::string Shared =
     "<p>Our company builds wooden boats for lakes and rivers since the year nineteen ninety.</p>";
-
-struct CliRun {
-    int code;
-    QString out, err;
-};
 
 class CliCheck : public ::testing::Test {
 protected:
@@ -54,11 +50,7 @@ protected:
     ~CliCheck() override { gate.Open(); }
 
     QString file(const char *name, const QByteArray &bytes) {
-        const QString path = dir.filePath(QString::fromUtf8(name));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
+        return WriteFile(dir, QString::fromUtf8(name), bytes);
     }
     QByteArray read(const QString &path) {
         QFile f(path);
@@ -69,16 +61,7 @@ protected:
     // is not Russian here; these tests read the Russian texts.
     CliRun cli(QStringList args, const QStringList &env = {}) {
         if (!args.contains(QStringLiteral("--lang"))) args << QStringLiteral("--lang") << QStringLiteral("ru");
-        QProcess p;
-        if (!env.isEmpty()) {
-            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-            for (const QString &kv : env) e.insert(kv.section(u'=', 0, 0), kv.section(u'=', 1));
-            p.setProcessEnvironment(e);
-        }
-        p.start(QStringLiteral(CORVANE_CLI), args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return RunCli(args, env);
     }
 
     TTestServer site;

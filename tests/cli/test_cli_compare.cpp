@@ -1,38 +1,22 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
+#include "common/CliRunner.h"
 #include "core/shingles.h"
 
 using namespace corvane;
 
 namespace {
 
-struct CliRun {
-    int code;
-    QString out, err;
-};
-
-CliRun cli(const QStringList &args) {
-    QProcess p;
-    p.start(QStringLiteral(CORVANE_CLI), args);
-    EXPECT_TRUE(p.waitForFinished(30000));
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
+CliRun cli(const QStringList &args) { return RunCli(args); }
 
 class CliCompare : public ::testing::Test {
 protected:
     QString file(const char *name, const QByteArray &bytes) {
-        const QString path = dir.filePath(QString::fromUtf8(name));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
+        return WriteFile(dir, QString::fromUtf8(name), bytes);
     }
     QTemporaryDir dir;
 };

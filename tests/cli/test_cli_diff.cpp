@@ -3,9 +3,9 @@
 #include <random>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
+#include "common/CliRunner.h"
 #include "core/shingles.h"
 #include "ui/compare/textdiff_rows.h"
 
@@ -13,27 +13,12 @@ using namespace corvane;
 
 namespace {
 
-struct DiffRun {
-    int code;
-    QString out, err;
-};
-
-DiffRun diffCli(const QStringList &args) {
-    QProcess p;
-    p.start(QStringLiteral(CORVANE_CLI), QStringList{QStringLiteral("diff")} + args);
-    EXPECT_TRUE(p.waitForFinished(30000));
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
+CliRun diffCli(const QStringList &args) { return RunCli(QStringList{QStringLiteral("diff")} + args); }
 
 class CliDiff : public ::testing::Test {
 protected:
     QString file(const char *name, const QByteArray &bytes) {
-        const QString path = dir.filePath(QString::fromUtf8(name));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
+        return WriteFile(dir, QString::fromUtf8(name), bytes);
     }
     QTemporaryDir dir;
 };
@@ -44,7 +29,7 @@ TEST_F(CliDiff, PrintsTheRowsOfTheWindow) {
     const QString a = file("a.txt", "\xEF\xBB\xBF"
                                     "alpha\r\nBeta  line\rthird\tx\\y\nold\n");
     const QString b = file("b.txt", "alpha\nnew\nbeta line\nthird\tx\\y\nchanged\nmore\n\n");
-    const DiffRun r = diffCli({a, b});
+    const CliRun r = diffCli({a, b});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("=\t1\talpha\t1\talpha\n"
                                     "+\t\t\t2\tnew\n"
@@ -57,7 +42,7 @@ TEST_F(CliDiff, PrintsTheRowsOfTheWindow) {
 
     // Two empty files have no rows.
     const QString empty = file("empty.txt", "");
-    const DiffRun none = diffCli({empty, empty});
+    const CliRun none = diffCli({empty, empty});
     EXPECT_EQ(none.code, 0);
     EXPECT_TRUE(none.out.isEmpty());
 }
@@ -104,7 +89,7 @@ TEST_F(CliDiff, AgreesWithTheWindowRows) {
         EXPECT_GT(changed, 20);
         QStringList args{a, b};
         if (normalize) args << QStringLiteral("--normalize");
-        const DiffRun r = diffCli(args);
+        const CliRun r = diffCli(args);
         EXPECT_EQ(r.code, 0);
         EXPECT_EQ(r.out, want) << "normalize " << normalize;
     }
@@ -123,12 +108,12 @@ TEST_F(CliDiff, Failures) {
         {{good, good, QStringLiteral("--bogus")}, "unknown option"},
     };
     for (const Case &c : cases) {
-        const DiffRun r = diffCli(c.args);
+        const CliRun r = diffCli(c.args);
         EXPECT_EQ(r.code, 2) << c.message;
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
-    const DiffRun help = diffCli({QStringLiteral("--help")});
+    const CliRun help = diffCli({QStringLiteral("--help")});
     EXPECT_EQ(help.code, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("diff FILE1 FILE2")));
 }
