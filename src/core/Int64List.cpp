@@ -250,25 +250,44 @@ void TInt64List::Sort(const TInt64ListSortCompare &Compare) {
 namespace {
 
 // Sorts by signed value, ascending or descending: one pass spreads the items
-// over 2048 buckets by their top bits, then each bucket is sorted on its own.
+// over buckets by their top bits (about eight items a bucket), then each
+// bucket is sorted on its own.
 void bucketSort(std::int64_t *a, std::int32_t n, bool descending) {
-    constexpr int Bits = 11;
+    int bits = 8;
+    while (bits < 20 && (std::int64_t(8) << bits) < n) ++bits;
+    const std::size_t buckets = std::size_t(1) << bits;
     const std::uint64_t flip = descending ? ~0ULL >> 1 : 1ULL << 63;
     thread_local std::vector<std::uint64_t> scratch;
+    thread_local std::vector<std::uint32_t> start;
     if (scratch.size() < std::size_t(n)) scratch.resize(std::size_t(n));
+    start.assign(buckets + 1, 0);
     std::uint64_t *out = scratch.data();
-    std::uint32_t start[(1 << Bits) + 1] = {};
-    for (std::int32_t i = 0; i < n; ++i) ++start[((std::uint64_t(a[i]) ^ flip) >> (64 - Bits)) + 1];
-    for (int b = 0; b < (1 << Bits); ++b) start[b + 1] += start[b];
-    std::uint32_t next[1 << Bits];
-    std::copy(start, start + (1 << Bits), next);
-    for (std::int32_t i = 0; i < n; ++i) {
+    std::uint32_t *st = start.data();
+    for (std::int32_t i = 0; i < n; ++i) ++st[((std::uint64_t(a[i]) ^ flip) >> (64 - bits)) + 1];
+    for (std::size_t b = 0; b < buckets; ++b) st[b + 1] += st[b];
+    for (std::int32_t i = 0; i < n; ++i) { // st[b] ends as the start of bucket b + 1
         const std::uint64_t k = std::uint64_t(a[i]) ^ flip;
-        out[next[k >> (64 - Bits)]++] = k;
+        out[st[k >> (64 - bits)]++] = k;
     }
-    for (int b = 0; b < (1 << Bits); ++b) std::sort(out + start[b], out + start[b + 1]);
+    std::uint64_t *lo = out;
+    for (std::size_t b = 0; b < buckets; ++b) {
+        std::uint64_t *hi = out + st[b];
+        if (hi - lo > 16) {
+            std::sort(lo, hi);
+        } else {
+            for (std::uint64_t *p = lo + 1; p < hi; ++p) { // few items: insertion sort
+                const std::uint64_t k = *p;
+                std::uint64_t *q = p;
+                for (; q > lo && q[-1] > k; --q) *q = q[-1];
+                *q = k;
+            }
+        }
+        lo = hi;
+    }
     for (std::int32_t i = 0; i < n; ++i) a[i] = std::int64_t(out[i] ^ flip);
-    if (scratch.size() > (1u << 21)) scratch = {}; // don't keep a huge list's scratch
+    // Don't keep a huge list's scratch.
+    if (scratch.size() > (1u << 21)) scratch = {};
+    if (start.size() > (1u << 16) + 1) start = {};
 }
 
 // Integers have no identity beyond their value, so any correct sort gives the

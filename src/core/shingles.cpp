@@ -69,7 +69,7 @@ public:
 
     // w must have room for MaxLen units (what lies past len is ignored).
     unsigned lists(const char16_t *w, qsizetype len) const {
-        if (len <= 0 || len > MaxLen) return 0;
+        if (len <= 0 || len > MaxLen || !maybe(w, len)) return 0;
         const Key k = key(w, len);
         for (std::size_t i = slot(k);; i = (i + 1) & (Slots - 1)) {
             const Entry &e = table[i];
@@ -80,6 +80,7 @@ public:
 
 private:
     static constexpr std::size_t Slots = 512;
+    static constexpr unsigned SigBits = 4096;
     struct Key {
         std::uint64_t a = 0, b = 0;
     };
@@ -98,6 +99,16 @@ private:
         return {u[0] & keep(len), u[1] & keep(len - 4)};
     }
 
+    // A bit per (length, first unit, last unit) signature: most words that are
+    // no stop word are turned away by one bit test.
+    static unsigned signature(const char16_t *w, qsizetype len) {
+        return (unsigned(len) * 0x9E37u + unsigned(w[0]) * 31u + unsigned(w[len - 1])) & (SigBits - 1);
+    }
+    bool maybe(const char16_t *w, qsizetype len) const {
+        const unsigned sig = signature(w, len);
+        return (sigs[sig / 64] >> (sig % 64)) & 1;
+    }
+
     static std::size_t slot(const Key &k) {
         return std::size_t((k.a * 0x9E3779B97F4A7C15ULL ^ k.b * 0xC2B2AE3D27D4EB4FULL) >> 55) & (Slots - 1);
     }
@@ -107,6 +118,8 @@ private:
         const qsizetype len = qsizetype(std::char_traits<char16_t>::length(w));
         Q_ASSERT(len <= MaxLen);
         std::copy(w, w + len, padded);
+        const unsigned sig = signature(padded, len);
+        sigs[sig / 64] |= 1ULL << (sig % 64);
         const Key k = key(padded, len);
         for (std::size_t i = slot(k);; i = (i + 1) & (Slots - 1)) {
             Entry &e = table[i];
@@ -122,6 +135,7 @@ private:
     }
 
     std::array<Entry, Slots> table{};
+    std::array<std::uint64_t, SigBits / 64> sigs{};
 };
 
 const StopWordSet &stopWords() {
@@ -314,7 +328,7 @@ std::unique_ptr<TShingleHashTable> BuildShingles(const QString &Text, QStringVie
         std::size_t begin;
     };
     std::vector<Start> ring(static_cast<std::size_t>(N));
-    std::size_t kept = 0;
+    std::size_t kept = 0, slot = 0; // slot: where word number `kept` goes, kept mod N
     std::uint64_t reg = 0; // the stream's register, zero-initialised
     std::size_t pos = 0;   // the stream's length in bytes
     thread_local std::vector<std::int64_t> hashes;
@@ -331,12 +345,13 @@ std::unique_ptr<TShingleHashTable> BuildShingles(const QString &Text, QStringVie
             reg = crcdetail::crc64Unit(reg, u' ');
             pos += 2;
         }
-        ring[kept % std::size_t(N)] = {reg, pos};
+        ring[slot] = {reg, pos};
         reg = crcdetail::crc64Units(reg, w, wlen);
         pos += 2 * wlen;
         ++kept;
+        if (++slot == ring.size()) slot = 0;
         if (kept >= std::size_t(N)) {
-            const Start &first = ring[kept % std::size_t(N)]; // kept - N, the oldest
+            const Start &first = ring[slot]; // word kept - N, the oldest
             hashes.push_back(std::int64_t(crcdetail::crc64ShiftBytes(ones ^ first.before, pos - first.begin) ^
                                           reg ^ ones));
         }
