@@ -87,13 +87,18 @@ QStringList Args::positionals() {
     return out;
 }
 
-QString readTextFile(const QString &path) {
+QByteArray readFileBytes(const QString &path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw UsageError{QStringLiteral("cannot read %1: %2").arg(path, f.errorString())};
     QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
         throw UsageError{QStringLiteral("cannot read %1: %2").arg(path, f.errorString())};
+    return bytes;
+}
+
+QString readTextFile(const QString &path) {
+    QByteArray bytes = readFileBytes(path);
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
     const QString text = QString::fromUtf8(bytes);
     QString out;

@@ -34,6 +34,9 @@ private:
     QStringList rest;
 };
 
+// A file's bytes. Throws UsageError.
+QByteArray readFileBytes(const QString &path);
+
 // A UTF-8 text file as the text panes hand it over: byte-order mark skipped,
 // every line break (CR LF, CR or LF) written as CR LF. Throws UsageError.
 QString readTextFile(const QString &path);

@@ -2,7 +2,6 @@
 // plain-text service or by the local significant-text extraction.
 #include <optional>
 
-#include <QFile>
 
 #include "cli.h"
 #include "core/htmltotext.h"
@@ -15,16 +14,6 @@
 namespace corvane::cli {
 
 namespace {
-
-QByteArray readPage(const QString &path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw UsageError{QStringLiteral("cannot read %1: %2").arg(path, f.errorString())};
-    QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw UsageError{QStringLiteral("cannot read %1: %2").arg(path, f.errorString())};
-    return bytes;
-}
 
 bool isWebAddress(const QString &source) {
     return source.startsWith(QLatin1StringView("http://"), Qt::CaseInsensitive) ||
@@ -84,7 +73,7 @@ int runExtract(const QStringList &argv) {
     } else {
         if (source.startsWith(QLatin1StringView("file://"), Qt::CaseInsensitive))
             source = source.mid(7);
-        page = readPage(source);
+        page = readFileBytes(source);
     }
 
     TExtractResult result;
