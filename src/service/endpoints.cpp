@@ -6,8 +6,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 
+#include "core/inifile.h"
 #include "service/PlainTextService.h"
 
 namespace corvane {
@@ -17,19 +17,17 @@ namespace {
 std::mutex EmbeddedMutex;
 std::unique_ptr<TPlainTextService> Embedded[2];
 
-QString ReadKey(QSettings &Ini, const char *Key) {
-    const QVariant v = Ini.value(QStringLiteral("PARAMS/") + QLatin1StringView(Key));
-    // QSettings reads an unquoted value with commas as a list.
-    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(u',').trimmed();
-    return v.toString().trimmed();
+QString ReadKey(const TIniFile &Ini, const char *Key) {
+    return Ini.ReadString(QStringLiteral("PARAMS"), QLatin1StringView(Key), {}).trimmed();
 }
 
 } // namespace
 
 TPlainTextEndpoints ResolvePlainTextEndpoints(const QString &IniPath, QString *Error) {
     TPlainTextEndpoints ep;
+    // The window's own reader: section and key names in any letter case.
     if (QFileInfo::exists(IniPath)) {
-        QSettings ini(IniPath, QSettings::IniFormat);
+        const TIniFile ini(IniPath);
         ep.First = ReadKey(ini, PlainTextEndpoint1Key);
         ep.Second = ReadKey(ini, PlainTextEndpoint2Key);
         if (ep.First.isEmpty()) ep.First = ep.Second;

@@ -232,6 +232,12 @@ TEST(ServiceEndpoints, SettingsOrEmbeddedServices) {
     ep = ResolvePlainTextEndpoints(ini);
     EXPECT_EQ(ep.First, u"http://only.example/");
     EXPECT_EQ(ep.Second, u"http://only.example/");
+    // Read as the window reads the file: names in any letter case.
+    write("[params]\r\nPlaintext-Endpoint-1 = http://one.example/\r\n"
+          "PLAINTEXT-ENDPOINT-2=http://two.example/,x\r\n");
+    ep = ResolvePlainTextEndpoints(ini);
+    EXPECT_EQ(ep.First, u"http://one.example/");
+    EXPECT_EQ(ep.Second, u"http://two.example/,x");
 
     // Neither key: two services in this process, on loopback.
     write("[PARAMS]\nlang=en\n");

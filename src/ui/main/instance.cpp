@@ -1,6 +1,6 @@
 #include "instance.h"
 
-#include "ui/main/inifile.h"
+#include "core/inifile.h"
 
 #include <QDir>
 

@@ -7,7 +7,7 @@
 #include "ui/common/dialogs.h"
 #include "ui/compare/wndtextsimil.h"
 #include "ui/main/chart.h"
-#include "ui/main/inifile.h"
+#include "core/inifile.h"
 #include "ui/main/linklabel.h"
 #include "ui/main/newsfetch.h"
 #include "ui/main/urlcommands.h"
