@@ -53,6 +53,7 @@ bool TRunController::Run(TRunVariant Variant, const QList<std::int32_t> &Selecte
     if (FRunning) return false;
     AbortRequested = false;
     FRunStartTime = NowDateTime();
+    FRunStartSteady = SteadyMs();
     if (Variant != rvErrors) FList.FreeResults();
 
     QSet<std::int32_t> selection;
@@ -181,7 +182,7 @@ void TRunController::FinishRun() {
     FRunning = false;
     UpdateButtons();
     FObserver->ProgressHidden();
-    const std::int64_t seconds = (DateTimeToMs(NowDateTime()) - DateTimeToMs(FRunStartTime)) / 1000;
+    const std::int64_t seconds = (SteadyMs() - FRunStartSteady) / 1000;
     PostLogMsg(this, FormatMsg(N_("Проверка завершена за %d сек."), {QString::number(seconds)}));
     const bool aborted = AbortRequested;
     if (!aborted) {

@@ -117,6 +117,7 @@ private:
     std::unique_ptr<TURLTaskInfoPool> FPool;
     bool FRunning = false;
     TDateTime FRunStartTime = 0;
+    std::int64_t FRunStartSteady = 0; // the elapsed time of the log line
     std::int32_t FStarted = 0;
     std::int32_t FHandedBack = 0;
     std::shared_ptr<std::atomic<std::int32_t>> FGone =

@@ -1,5 +1,6 @@
 #include "typeslib.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -203,8 +204,14 @@ bool StrInArray(const QString &S, const QStringList &Array) {
 
 // ---- the pool ----
 
+std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 TURLTaskInfoPool::TURLTaskInfoPool(std::int32_t aDelay)
-    : FNextRequestCanRunAt(NowDateTime()), FRequestDelay(aDelay) {}
+    : FNextRequestCanRunAt(SteadyMs()), FRequestDelay(aDelay) {}
 
 TURLTaskInfoPool::~TURLTaskInfoPool() {
     ClearTasks();
@@ -235,34 +242,36 @@ std::int32_t TURLTaskInfoPool::Count() const {
     return std::int32_t(FList.size());
 }
 
+// The date-time interface converts at the moment of the call, so it shares
+// the monotonic clock with the reservations.
 bool TURLTaskInfoPool::GetNextRequestTime(TDateTime &aDT) {
     const std::lock_guard lock(FLock);
     if (!FCanRunNextRequest) return false;
-    aDT = FNextRequestCanRunAt;
+    aDT = MsToDateTime(DateTimeToMs(NowDateTime()) + (FNextRequestCanRunAt - SteadyMs()));
     FCanRunNextRequest = false;
     return true;
 }
 
 void TURLTaskInfoPool::RegisterLastRequest(TDateTime aDT) {
     const std::lock_guard lock(FLock);
-    if (aDT == 0) aDT = NowDateTime();
-    FNextRequestCanRunAt = IncMilliSecond(aDT, FRequestDelay);
+    const std::int64_t steady = SteadyMs();
+    const std::int64_t at =
+        aDT == 0 ? steady : steady + (DateTimeToMs(aDT) - DateTimeToMs(NowDateTime()));
+    FNextRequestCanRunAt = at + FRequestDelay;
     FCanRunNextRequest = true;
 }
 
-TDateTime TURLTaskInfoPool::ReserveRequestTime() {
+std::int64_t TURLTaskInfoPool::ReserveRequestTime() {
     const std::lock_guard lock(FLock);
-    const std::int64_t now = DateTimeToMs(NowDateTime());
-    const std::int64_t t = std::max(DateTimeToMs(FNextRequestCanRunAt), now);
-    FNextRequestCanRunAt = MsToDateTime(t + ReservationMargin + FRequestDelay);
+    const std::int64_t t = std::max(FNextRequestCanRunAt, SteadyMs());
+    FNextRequestCanRunAt = t + FRequestDelay;
     FCanRunNextRequest = true;
-    return MsToDateTime(t);
+    return t;
 }
 
 void TURLTaskInfoPool::RegisterRequestStart() {
     const std::lock_guard lock(FLock);
-    const std::int64_t next = DateTimeToMs(NowDateTime()) + FRequestDelay;
-    if (next > DateTimeToMs(FNextRequestCanRunAt)) FNextRequestCanRunAt = MsToDateTime(next);
+    FNextRequestCanRunAt = std::max(FNextRequestCanRunAt, SteadyMs() + FRequestDelay);
     FCanRunNextRequest = true;
 }
 

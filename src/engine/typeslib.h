@@ -145,13 +145,15 @@ bool StrInArray(const QString &S, const QStringList &Array);
 // The "%3.2f" text of a percentage with the regional decimal separator.
 QString PercentText(double Value);
 
+// Milliseconds on the monotonic clock: request pacing is measured on it, so
+// a step of the wall clock (daylight saving, an NTP correction) never makes
+// a request wait for an hour or start early.
+std::int64_t SteadyMs();
+
 // The queue of tasks a run still has to start (last in, first out) and the
 // clock that spaces the workers' requests. Every operation takes the one lock.
 class TURLTaskInfoPool {
 public:
-    // The fixed margin a reservation adds before its registered time.
-    static constexpr std::int64_t ReservationMargin = 20;
-
     explicit TURLTaskInfoPool(std::int32_t aDelay);
     ~TURLTaskInfoPool();
     TURLTaskInfoPool(const TURLTaskInfoPool &) = delete;
@@ -163,14 +165,17 @@ public:
     void ClearTasks();
     std::int32_t Count() const;
 
+    // The next start time as a local date-time, handed out once until the
+    // next registration (false, aDT unchanged, while it is taken).
     bool GetNextRequestTime(TDateTime &aDT);
+    // The next request may start a delay after aDT (0: now).
     void RegisterLastRequest(TDateTime aDT);
 
-    // Reserve and register as one step: returns the time at which this
-    // request may start, never earlier than now, and moves the clock past
-    // it by the margin and the delay, so two workers reserving together
-    // still get times a delay apart.
-    TDateTime ReserveRequestTime();
+    // Reserve and register as one step: returns the monotonic time (SteadyMs)
+    // at which this request may start, never earlier than now, and moves the
+    // clock a delay past it, so two workers reserving together still get
+    // times a delay apart.
+    std::int64_t ReserveRequestTime();
     // A request started now: the next may start a delay later, but never
     // earlier than a time already handed out allows.
     void RegisterRequestStart();
@@ -181,7 +186,7 @@ private:
     // A plain re-entrant pthread lock (visible to ThreadSanitizer).
     mutable std::recursive_mutex FLock;
     QList<TURLTaskInfo *> FList;
-    TDateTime FNextRequestCanRunAt;
+    std::int64_t FNextRequestCanRunAt; // SteadyMs
     bool FCanRunNextRequest = true;
     const std::int32_t FRequestDelay;
 };

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QStringDecoder>
 
 #include "core/htmltotext.h"
@@ -201,9 +200,10 @@ TActiveTaskThread::TStep TActiveTaskThread::Download(QByteArray &Page) {
     // Pacing: one locked reservation, then wait for its time.
     TURLTaskInfoPool *pool = FContext.Pool;
     if (pool) {
-        const std::int64_t t = DateTimeToMs(pool->ReserveRequestTime());
-        while (!Aborting() && DateTimeToMs(NowDateTime()) <= t)
-            QThread::msleep(QRandomGenerator::global()->bounded(20));
+        const std::int64_t t = pool->ReserveRequestTime();
+        // Short naps, so an abort is seen within a few milliseconds.
+        for (std::int64_t left; !Aborting() && (left = t - SteadyMs()) > 0;)
+            QThread::msleep(std::uint64_t(std::min<std::int64_t>(left, 20)));
     }
     if (Aborting()) return stAbort;
 

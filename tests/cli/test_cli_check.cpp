@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <mutex>
+#include <vector>
 
 #include <QFile>
 #include <QFileInfo>
@@ -258,6 +260,47 @@ TEST_F(CliCheck, InterruptAbortsAndWritesWhatFinished) {
     EXPECT_TRUE(lines[1].startsWith("1;" + url("/a") + ";200;100"));
     EXPECT_EQ(lines[2], "2;" + url("/stall") + ";;;i\r");
     EXPECT_EQ(lines[3], "3;" + url("/c") + ";;;i\r");
+}
+
+// A wall clock stepped back by an hour in the middle of a check (as an NTP
+// correction or the end of daylight saving does) changes nothing: requests
+// stay a delay apart and the check ends. libfaketime moves the wall clock of
+// the program only, leaving its monotonic clock alone.
+TEST_F(CliCheck, PacingIgnoresWallClockSteps) {
+    const char *faketime = "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1";
+    if (!QFileInfo::exists(QString::fromLatin1(faketime))) GTEST_SKIP() << "no libfaketime";
+    const QString clock = file("clock.rc", "+0\n");
+    std::mutex m;
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    site->Get(R"(/page/(\d+))", [&](const httplib::Request &, httplib::Response &res) {
+        {
+            std::lock_guard lock(m);
+            arrivals.push_back(std::chrono::steady_clock::now());
+            if (arrivals.size() == 2) {
+                QFile f(clock);
+                if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write("-1h\n");
+            }
+        }
+        res.set_content("<p>Every page of this site holds the very same words.</p>", "text/html");
+    });
+    QByteArray urls;
+    for (int i = 1; i <= 6; ++i) urls += url("/page/") + QByteArray::number(i) + "\n";
+    const CliRun r = cli({QStringLiteral("check"), QStringLiteral("--urls"), file("urls.txt", urls),
+                          QStringLiteral("--alg"), QStringLiteral("2"), QStringLiteral("--delay"),
+                          QStringLiteral("300"), QStringLiteral("--threads"), QStringLiteral("3"),
+                          QStringLiteral("--verbose")},
+                         {QStringLiteral("LD_PRELOAD=") + QLatin1StringView(faketime),
+                          QStringLiteral("FAKETIME_TIMESTAMP_FILE=") + clock,
+                          QStringLiteral("FAKETIME_NO_CACHE=1"),
+                          QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC=1")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    std::lock_guard lock(m);
+    ASSERT_EQ(arrivals.size(), 6u) << r.err.toStdString();
+    for (std::size_t i = 1; i < arrivals.size(); ++i)
+        EXPECT_GE(arrivals[i] - arrivals[i - 1], 280ms) << "requests " << i << " and " << i + 1;
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Проверка завершена за 1 сек.")) ||
+                r.err.contains(QStringLiteral("Проверка завершена за 2 сек.")))
+        << r.err.toStdString();
 }
 
 } // namespace

@@ -154,17 +154,23 @@ TEST(PoolClock, ReservationsAndRegistrations) {
 
 TEST(PoolClock, CombinedReservationKeepsTheSpacing) {
     TURLTaskInfoPool pool(300);
-    const std::int64_t now = DateTimeToMs(NowDateTime());
-    // Two reservations before any start: a delay (plus the margin) apart,
-    // the first no earlier than now.
-    const std::int64_t a = DateTimeToMs(pool.ReserveRequestTime());
-    const std::int64_t b = DateTimeToMs(pool.ReserveRequestTime());
+    const std::int64_t now = SteadyMs();
+    // Two reservations before any start: exactly a delay apart, the first
+    // no earlier than now.
+    const std::int64_t a = pool.ReserveRequestTime();
+    const std::int64_t b = pool.ReserveRequestTime();
     EXPECT_GE(a, now);
-    EXPECT_EQ(b - a, 300 + TURLTaskInfoPool::ReservationMargin);
+    EXPECT_EQ(b - a, 300);
     // A start registered now does not pull the clock before b's slot.
     pool.RegisterRequestStart();
-    const std::int64_t c = DateTimeToMs(pool.ReserveRequestTime());
+    const std::int64_t c = pool.ReserveRequestTime();
     EXPECT_GE(c - b, 300);
+
+    // No delay, no spacing: a reservation never lies in the future.
+    TURLTaskInfoPool fast(0);
+    fast.ReserveRequestTime();
+    fast.RegisterRequestStart();
+    EXPECT_LE(fast.ReserveRequestTime(), SteadyMs());
 }
 
 TEST(PoolClock, ConcurrentReservationsNeverCollide) {
@@ -173,7 +179,7 @@ TEST(PoolClock, ConcurrentReservationsNeverCollide) {
     std::vector<std::thread> threads;
     for (auto &out : times)
         threads.emplace_back([&pool, &out] {
-            for (int i = 0; i < 200; ++i) out.push_back(DateTimeToMs(pool.ReserveRequestTime()));
+            for (int i = 0; i < 200; ++i) out.push_back(pool.ReserveRequestTime());
         });
     for (auto &t : threads) t.join();
     std::vector<std::int64_t> all;
