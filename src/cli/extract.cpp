@@ -8,6 +8,7 @@
 #include "core/i18n.h"
 #include "core/plaintextclient.h"
 #include "core/shingles.h"
+#include "engine/localpage.h"
 #include "net/CurlEasy.h"
 #include "service/endpoints.h"
 
@@ -73,7 +74,14 @@ int runExtract(const QStringList &argv) {
     } else {
         if (source.startsWith(QLatin1StringView("file://"), Qt::CaseInsensitive))
             source = source.mid(7);
-        page = readFileBytes(source);
+        // The page a check takes from the same file.
+        TLocalPage got = ReadLocalPage(source);
+        if (got.Status != TLocalPage::lpOk)
+            throw UsageError{QStringLiteral("cannot read %1: %2")
+                                 .arg(source, got.Status == TLocalPage::lpMissing
+                                                  ? QStringLiteral("no such file")
+                                                  : got.Error)};
+        page = std::move(got.Page);
     }
 
     TExtractResult result;

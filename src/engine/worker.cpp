@@ -3,13 +3,11 @@
 #include <exception>
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QStringDecoder>
 
 #include "core/htmltotext.h"
 #include "core/i18n.h"
 #include "core/shingles.h"
+#include "engine/localpage.h"
 #include "net/CurlEasy.h"
 
 namespace corvane {
@@ -59,38 +57,6 @@ QString DefaultWorkerUserAgent() {
     return QString::fromLatin1(DefaultUserAgent);
 }
 
-QByteArray LocalFilePage(const QByteArray &Bytes) {
-    QString text;
-    bool unicode = true;
-    if (Bytes.startsWith("\xEF\xBB\xBF"))
-        text = QString::fromUtf8(Bytes.sliced(3));
-    else if (Bytes.startsWith("\xFF\xFE"))
-        text = QStringDecoder(QStringConverter::Utf16LE).decode(Bytes.sliced(2));
-    else if (Bytes.startsWith("\xFE\xFF"))
-        text = QStringDecoder(QStringConverter::Utf16BE).decode(Bytes.sliced(2));
-    else
-        unicode = false;
-
-    // Lines at CR LF, CR or LF, each followed by CR LF.
-    QByteArray out;
-    if (unicode) {
-        const QByteArray utf8 = text.toUtf8();
-        return LocalFilePage(utf8);
-    }
-    out.reserve(Bytes.size() + Bytes.size() / 16 + 2);
-    const qsizetype n = Bytes.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = Bytes[i];
-        if (c != '\r' && c != '\n') continue;
-        out.append(Bytes.constData() + start, i - start).append("\r\n");
-        if (c == '\r' && i + 1 < n && Bytes[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < n) out.append(Bytes.constData() + start, n - start).append("\r\n");
-    return out;
-}
-
 TActiveTaskThread::TActiveTaskThread(TURLTaskInfo *aURLTaskInfo, const QString &sUserAgent,
                                      std::int32_t aAlgVer, bool aUseStopWords,
                                      const TWorkerContext &Context)
@@ -101,6 +67,13 @@ TActiveTaskThread::TActiveTaskThread(TURLTaskInfo *aURLTaskInfo, const QString &
     // Counted before it starts, so the count never dips below the truth.
     ActiveTaskCount.fetch_add(1);
     start();
+    // No thread (out of threads or memory): the task fails here, and the run
+    // goes on as if the worker had ended.
+    if (!isRunning() && !isFinished()) {
+        FailTask(QStringLiteral("cannot start a worker thread"));
+        Close();
+        deleteLater();
+    }
 }
 
 TActiveTaskThread::~TActiveTaskThread() {
@@ -118,29 +91,39 @@ void TActiveTaskThread::Log(const char *MsgId, const QStringList &Args) {
 
 void TActiveTaskThread::run() {
     TStep step = stEnd;
-    TURLTaskResults &r = *FURLTaskInfo->TaskResults;
     try {
         step = Body();
     } catch (const std::exception &e) {
         // Whatever went wrong outside the steps that record their own
         // outcome still ends as a failed task and reaches the closing steps.
-        r.TaskResult = trSendError;
-        r.ErrorCode = 0;
-        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {QString::fromUtf8(e.what())});
+        FailTask(QString::fromUtf8(e.what()));
     } catch (...) {
-        r.TaskResult = trSendError;
-        r.ErrorCode = 0;
-        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {QStringLiteral("unknown error")});
+        FailTask(QStringLiteral("unknown error"));
     }
     if (step == stAbort) {
         try {
             Log(N_("URL %d: задача прервана"));
         } catch (...) {
         }
+        TURLTaskResults &r = *FURLTaskInfo->TaskResults;
         r.TaskResult = trAborted;
         r.ErrorCode = 0;
     }
-    // Closing steps; the receiver waits for Gone before it goes away.
+    Close();
+}
+
+void TActiveTaskThread::FailTask(const QString &Why) {
+    TURLTaskResults &r = *FURLTaskInfo->TaskResults;
+    r.TaskResult = trSendError;
+    r.ErrorCode = 0;
+    try {
+        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {Why});
+    } catch (...) {
+    }
+}
+
+void TActiveTaskThread::Close() {
+    // The receiver waits for Gone before it goes away.
     const auto gone = FContext.Gone;
     QObject *receiver = FContext.Receiver;
     ActiveTaskCount.fetch_sub(1);
@@ -163,25 +146,22 @@ TActiveTaskThread::TStep TActiveTaskThread::Body() {
 
 TActiveTaskThread::TStep TActiveTaskThread::CheckLocalFile(QByteArray &Page) {
     TURLTaskResults &r = *FURLTaskInfo->TaskResults;
-    const QString path = FURLTaskInfo->URL.mid(7);
-    if (!QFileInfo::exists(path)) {
+    TLocalPage got = ReadLocalPage(FURLTaskInfo->URL.mid(7), [this] { return Aborting(); });
+    switch (got.Status) {
+    case TLocalPage::lpOk:
+        Page = std::move(got.Page);
+        return stEnd;
+    case TLocalPage::lpMissing:
         r.TaskResult = trHTTPError;
         r.ErrorCode = 404;
         return stEnd;
+    case TLocalPage::lpAborted:
+        return stAbort;
+    case TLocalPage::lpError:
+        break;
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        r.TaskResult = trSendError;
-        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {f.errorString()});
-        return stEnd;
-    }
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        r.TaskResult = trSendError;
-        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {f.errorString()});
-        return stEnd;
-    }
-    Page = LocalFilePage(bytes);
+    r.TaskResult = trSendError;
+    Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {got.Error});
     return stEnd;
 }
 

@@ -102,6 +102,10 @@ private:
     TStep CheckLocalFile(QByteArray &Page);
     TStep Download(QByteArray &Page);
     TStep Extract(const QByteArray &Page);
+    // Records a failure outside the steps' own outcomes (trSendError, logged).
+    void FailTask(const QString &Why);
+    // The closing steps: count down, hand the task back, ask for the next.
+    void Close();
     void Log(const char *MsgId, const QStringList &Args = {});
 
     std::unique_ptr<TURLTaskInfo> FURLTaskInfo;
@@ -111,10 +115,5 @@ private:
     TWorkerContext FContext;
     std::atomic<bool> FFinished{false}; // the body's last write, seen by the destructor
 };
-
-// The local file of a "file://" task as the extractors take it: a byte-order
-// mark selects UTF-8 or UTF-16 (re-encoded as UTF-8), otherwise the bytes as
-// they are; lines joined with CR LF, one after the last line.
-QByteArray LocalFilePage(const QByteArray &Bytes);
 
 } // namespace corvane

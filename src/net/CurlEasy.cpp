@@ -42,6 +42,7 @@ void TEasyCurlImpl::ApplyLimits() {
     // callbacks stop the others (chunked or ended by closing the connection).
     Check(curl_easy_setopt(fHandle, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(fLimits.MaxBodyBytes)));
     Check(curl_easy_setopt(fHandle, CURLOPT_MAXREDIRS, fLimits.MaxRedirects));
+    Check(curl_easy_setopt(fHandle, CURLOPT_TIMEOUT, fLimits.TotalTimeoutSec));
 }
 
 TEasyCurlImpl &TEasyCurlImpl::SetUrl(const QString &Url) {

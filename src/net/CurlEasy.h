@@ -28,6 +28,7 @@ struct TCurlLimits {
     long LowSpeedTimeSec = 60;        // ... for this many seconds
     qint64 MaxBodyBytes = 64ll << 20; // response body (counted as it arrives)
     long MaxRedirects = 30;           // a redirect loop ends instead of running forever
+    long TotalTimeoutSec = 120;       // a server that trickles a byte at a time ends too
 };
 inline constexpr TCurlLimits DefaultCurlLimits{};
 

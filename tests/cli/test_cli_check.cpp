@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <mutex>
 #include <vector>
 
@@ -260,6 +261,36 @@ TEST_F(CliCheck, InterruptAbortsAndWritesWhatFinished) {
     EXPECT_TRUE(lines[1].startsWith("1;" + url("/a") + ";200;100"));
     EXPECT_EQ(lines[2], "2;" + url("/stall") + ";;;i\r");
     EXPECT_EQ(lines[3], "3;" + url("/c") + ";;;i\r");
+}
+
+// When no worker thread can be started (here: every new thread would need a
+// 100 GB stack), each task fails with the reason and the check still ends.
+TEST_F(CliCheck, NoThreadForAWorkerFailsItsTask) {
+    const QString a = file("a.html", "<p>One two three four five six seven words.</p>");
+    const QString b = file("b.html", "<p>Eight nine ten eleven twelve thirteen words.</p>");
+    QProcess p;
+    p.setChildProcessModifier([] {
+        const rlimit huge{100'000'000'000, 100'000'000'000};
+        ::setrlimit(RLIMIT_STACK, &huge);
+    });
+    p.start(QStringLiteral(CORVANE_CLI),
+            {QStringLiteral("check"), QStringLiteral("--files"), a, b, QStringLiteral("--alg"),
+             QStringLiteral("2"), QStringLiteral("--lang"), QStringLiteral("ru"),
+             QStringLiteral("--json"), QStringLiteral("-")});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    for (const char *line : {"URL 1: ОШИБКА отправки запроса: cannot start a worker thread",
+                             "URL 2: ОШИБКА отправки запроса: cannot start a worker thread",
+                             "Проверка завершена за "})
+        EXPECT_TRUE(err.contains(QString::fromUtf8(line))) << err.toStdString();
+    const QJsonArray tasks = QJsonDocument::fromJson(p.readAllStandardOutput())
+                                 .object()
+                                 .value(QStringLiteral("tasks"))
+                                 .toArray();
+    ASSERT_EQ(tasks.size(), 2);
+    for (const auto &t : tasks)
+        EXPECT_EQ(t.toObject()[QStringLiteral("result")].toString(), QStringLiteral("trSendError"));
 }
 
 // A wall clock stepped back by an hour in the middle of a check (as an NTP

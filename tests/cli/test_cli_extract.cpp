@@ -72,6 +72,20 @@ TEST_F(CliExtract, BlankPageGivesEmptyOutput) {
     EXPECT_EQ(extract({QStringLiteral("--raw"), page("<div>a</div><div>b</div>")}).out, QByteArray(" "));
 }
 
+// The page bytes a check takes from a local file: a byte-order mark selects
+// UTF-16 as it does for a check.
+TEST_F(CliExtract, ReadsLocalFilesAsACheckDoes) {
+    const QString html = QStringLiteral("<p>Пять слов на этой странице</p>");
+    QByteArray utf16("\xFF\xFE");
+    utf16.append(reinterpret_cast<const char *>(html.utf16()), html.size() * 2);
+    const ExtractRun r = extract({page(utf16)});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(r.out), QStringLiteral("Пять слов на этой странице"));
+    const ExtractRun folder = extract({dir.path()});
+    EXPECT_EQ(folder.code, 2);
+    EXPECT_TRUE(folder.err.contains(QStringLiteral("no such file"))) << folder.err.toStdString();
+}
+
 TEST_F(CliExtract, BadArguments) {
     const ExtractRun missing = extract({dir.filePath(QStringLiteral("none.html"))});
     EXPECT_EQ(missing.code, 2);

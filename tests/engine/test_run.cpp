@@ -14,8 +14,13 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "common/TestServer.h"
 #include "core/shingles.h"
+#include "engine/localpage.h"
 #include "engine/runcontroller.h"
 #include "engine/worker.h"
 #include "net/CurlEasy.h"
@@ -238,7 +243,7 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
     add(QStringLiteral("FILE://") + localPath); // 6
     add(QStringLiteral("file://") + dir.filePath(QStringLiteral("nope.html"))); // 7
     add(QStringLiteral("http://127.0.0.1:1/refused"));                          // 8
-    add(QStringLiteral("file://") + dir.path()); // 9: exists, cannot be read
+    add(QStringLiteral("file://") + dir.path()); // 9: a folder is no page
     TRunController c(list, &rec);
     c.SetSettings(settings(3));
     ASSERT_TRUE(c.Run(rvAll));
@@ -272,8 +277,10 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
         {trOk, 0, {started, getting, loaded, analysed, comparing}},
         {trOk, 0, {started, analysed, comparing}},
         {trHTTPError, 404, {started, comparing}},
+        {trOk, 0, {}}, // 8: below
+        {trHTTPError, 404, {started, comparing}},
     };
-    for (int i = 0; i < 7; ++i) {
+    for (int i : {0, 1, 2, 3, 4, 5, 6, 8}) {
         SCOPED_TRACE(i + 1);
         ASSERT_NE(task(i + 1).TaskResults, nullptr);
         EXPECT_EQ(task(i + 1).TaskResults->TaskResult, expect[i].result);
@@ -286,11 +293,6 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
         << refused[2].toStdString();
     EXPECT_EQ(task(8).TaskResults->TaskResult, trSendError);
     EXPECT_EQ(task(8).TaskResults->ErrorCode, 0);
-    const QStringList unreadable = rec.LinesOf(9);
-    ASSERT_EQ(unreadable.size(), 3);
-    EXPECT_TRUE(unreadable[1].startsWith(QStringLiteral("ОШИБКА отправки запроса: ")))
-        << unreadable[1].toStdString();
-    EXPECT_EQ(task(9).TaskResults->TaskResult, trSendError);
 
     // Uniqueness: /a and its redirected copy are identical; /b shares a paragraph.
     EXPECT_EQ(task(1).TaskResults->Uniqueness, 0);
@@ -494,6 +496,41 @@ TEST_F(ControllerRun, ControllerGoneDuringARunLeavesNoWorkerBehind) {
     EXPECT_EQ(TaskPool, nullptr);
     EXPECT_FALSE(AbortRequested.load());
     site.fGate.Open();
+}
+
+// Local files are read like downloads: bounded in size, and an abort ends a
+// read that would otherwise wait for ever.
+TEST_F(ControllerRun, LocalFilesThatNeverEnd) {
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    add(QStringLiteral("file://") + QString::fromLocal8Bit(fifo)); // 1: no writer: an empty page
+    add(QStringLiteral("file:///dev/zero"));                        // 2: never ends
+    TRunController c(list, &rec);
+    c.SetSettings(settings(2));
+    ASSERT_TRUE(c.Run(rvAll));
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(task(1).TaskResults->TaskResult, trOk);
+    EXPECT_EQ(task(1).TaskResults->ExtractedText, QString());
+    EXPECT_EQ(task(2).TaskResults->TaskResult, trSendError);
+    EXPECT_EQ(rec.LinesOf(2).value(1),
+              QStringLiteral("ОШИБКА отправки запроса: the file is larger than 67108864 bytes"));
+
+    // A writer that holds the FIFO open and says nothing: Cancel still ends the check.
+    const int writer = ::open(fifo.constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    FreeObjects(&list);
+    add(QStringLiteral("file://") + QString::fromLocal8Bit(fifo));
+    rec = TRecorder();
+    ASSERT_TRUE(c.Run(rvAll));
+    QElapsedTimer t;
+    t.start();
+    while (rec.LinesOf(1).isEmpty() && t.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    c.Abort();
+    ASSERT_TRUE(runToEnd(10000));
+    EXPECT_TRUE(rec.Aborted);
+    EXPECT_EQ(rec.LinesOf(1).value(1), QStringLiteral("задача прервана"));
+    ::close(writer);
 }
 
 TEST(WorkerLocalFile, PageBytes) {
