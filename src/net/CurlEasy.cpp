@@ -18,6 +18,9 @@ TEasyCurlImpl::TEasyCurlImpl() {
         Check(curl_easy_setopt(fHandle, CURLOPT_XFERINFOFUNCTION, &TEasyCurlImpl::Progress));
         Check(curl_easy_setopt(fHandle, CURLOPT_XFERINFODATA, this));
         Check(curl_easy_setopt(fHandle, CURLOPT_NOPROGRESS, 0L));
+        // Web pages only: no other scheme, not even behind a redirect.
+        Check(curl_easy_setopt(fHandle, CURLOPT_PROTOCOLS_STR, "http,https"));
+        Check(curl_easy_setopt(fHandle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
         ApplyLimits();
     } catch (...) {
         curl_easy_cleanup(fHandle);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include <arpa/inet.h>
+#include <poll.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -251,6 +252,53 @@ TEST(CurlLimits, RedirectLoopEnds) {
     ICurl c = PageTransfer(server.Url("/loop"));
     c->SetLimits(limits);
     EXPECT_EQ(FailureOf(*c), CURLE_TOO_MANY_REDIRECTS);
+}
+
+// A server that keeps sending a byte every 300 ms never trips the stall
+// limit; the total time limit ends it.
+TEST(CurlLimits, TricklingServerIsEndedByTheTotalTime) {
+    TGate release;
+    TTestServer server;
+    server->Get("/", [&](const httplib::Request &, httplib::Response &res) {
+        res.set_chunked_content_provider("text/html", [&](size_t, httplib::DataSink &sink) {
+            if (release.Wait(300ms)) return false;
+            return sink.write("x", 1);
+        });
+    });
+    server.Start();
+    TCurlLimits limits;
+    limits.LowSpeedTimeSec = 1;
+    limits.TotalTimeoutSec = 2;
+    ICurl c = PageTransfer(server.Url());
+    c->SetLimits(limits);
+    EXPECT_EQ(FailureOf(*c), CURLE_OPERATION_TIMEDOUT);
+    release.Open();
+}
+
+// Only http and https, also behind a redirect: an ftp:// Location is not
+// followed (the trap port sees no connection).
+TEST(CurlLimits, RedirectsOnlyToWebAddresses) {
+    const int trap = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(trap, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(trap, 4), 0);
+    ::getsockname(trap, reinterpret_cast<sockaddr *>(&a), &len);
+    const std::string ftp = "ftp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/x";
+    TTestServer server;
+    server->Get("/to-ftp", [&](const httplib::Request &, httplib::Response &res) {
+        res.set_redirect(ftp, 302);
+    });
+    server.Start();
+    EXPECT_EQ(FailureOf(*PageTransfer(server.Url("/to-ftp"))), CURLE_UNSUPPORTED_PROTOCOL);
+    EXPECT_EQ(FailureOf(*PageTransfer(QString::fromStdString(ftp))), CURLE_UNSUPPORTED_PROTOCOL);
+    EXPECT_EQ(FailureOf(*PageTransfer(QStringLiteral("httpx://127.0.0.1/"))),
+              CURLE_UNSUPPORTED_PROTOCOL);
+    pollfd p{trap, POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 0), 0) << "something connected to the ftp port";
+    ::close(trap);
 }
 
 TEST(CurlForm, PostsOneFormDataPartPerField) {
