@@ -33,6 +33,8 @@ struct TExtractResult {
     int Code = 0;
     QString Text;
     QString Lang;
+    // For a failure, why, for the log (the service: each attempt's endpoint and reason).
+    QString Failure;
 };
 
 TExtractResult ExtractSignificantText(const QByteArray &Page);

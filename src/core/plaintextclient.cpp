@@ -15,7 +15,8 @@ namespace {
 std::atomic<unsigned> EndpointSelector{0};
 
 // 0 for the first endpoint, 1 for the second; the first call after start
-// gets 1.
+// gets 1. Taken once per call: a call's attempts alternate from there, so
+// that one dead endpoint never gets all three attempts of a page.
 int NextEndpoint() {
     return int((EndpointSelector.fetch_add(1, std::memory_order_relaxed) + 1) % 2);
 }
@@ -86,8 +87,9 @@ TExtractResult GetPlainTextFromService(const QByteArray &Page, const TPlainTextE
         ICurl curl = NewCurl();
         if (AbortCheck) curl->SetAbortCheck(AbortCheck);
 
+        const int first = NextEndpoint();
         for (int attempt = 0; attempt < PlainTextAttempts; ++attempt) {
-            const QString &url = NextEndpoint() == 0 ? Endpoints.First : Endpoints.Second;
+            const QString &url = (first + attempt) % 2 == 0 ? Endpoints.First : Endpoints.Second;
             try {
                 curl->SetUrl(url)
                     .SetOpt(CURLOPT_POST, 1)
@@ -107,10 +109,14 @@ TExtractResult GetPlainTextFromService(const QByteArray &Page, const TPlainTextE
             } catch (const ECurl &e) {
                 lastError = QString::fromUtf8(e.what());
             }
+            if (!result.Failure.isEmpty()) result.Failure += QStringLiteral("; ");
+            result.Failure += url + QStringLiteral(": ") + lastError;
             if (attempt + 1 < PlainTextAttempts && !Pause(PlainTextRetryPauseMs, AbortCheck)) break;
         }
     } catch (const std::exception &e) { // no handle, no memory: the call fails, the caller goes on
         lastError = QString::fromUtf8(e.what());
+        if (!result.Failure.isEmpty()) result.Failure += QStringLiteral("; ");
+        result.Failure += lastError;
     }
     result.Code = -1;
     result.Text = QString::fromLatin1(PlainTextErrorPrefix) + lastError;

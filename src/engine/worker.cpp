@@ -220,13 +220,20 @@ TActiveTaskThread::TStep TActiveTaskThread::Extract(const QByteArray &Page) {
         res = FAlgVer == 2 ? ExtractSignificantText(Page)
                            : GetPlainTextFromService(Page, FContext.Endpoints,
                                                      [this] { return Aborting(); });
+    } catch (const std::exception &e) {
+        res.Code = -1;
+        res.Failure = QString::fromUtf8(e.what());
     } catch (...) {
         res.Code = -1;
     }
     // The service call gives up at once on an abort: that is no parse error.
     if (res.Code < 0 && Aborting()) return stAbort;
     if (res.Code < 0) {
-        Log(N_("URL %d: ОШИБКА анализа страницы: %d"), {QString::number(res.Code)});
+        if (res.Failure.isEmpty())
+            Log(N_("URL %d: ОШИБКА анализа страницы: %d"), {QString::number(res.Code)});
+        else
+            Log(N_("URL %d: ОШИБКА анализа страницы: %d (%s)"),
+                {QString::number(res.Code), res.Failure});
         r.TaskResult = trParseError;
         r.ErrorCode = res.Code;
         return stEnd;

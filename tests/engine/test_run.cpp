@@ -477,7 +477,10 @@ TEST_F(ControllerRun, PlainTextServiceAlgorithm) {
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(task(1).TaskResults->TaskResult, trParseError);
     EXPECT_EQ(task(1).TaskResults->ErrorCode, -1);
-    EXPECT_EQ(rec.LinesOf(1).at(3), QStringLiteral("ОШИБКА анализа страницы: -1"));
+    EXPECT_EQ(rec.LinesOf(1).at(3),
+              QStringLiteral("ОШИБКА анализа страницы: -1 (http://127.0.0.1:1/: Couldn't connect "
+                             "to server; http://127.0.0.1:1/: Couldn't connect to server; "
+                             "http://127.0.0.1:1/: Couldn't connect to server)"));
 }
 
 TEST_F(ControllerRun, ControllerGoneDuringARunLeavesNoWorkerBehind) {

@@ -161,6 +161,11 @@ TEST_F(NetPlainTextClient, ThreeFailuresGiveMinusOneAndTheLastError) {
     EXPECT_EQ(r.Code, -1);
     EXPECT_EQ(r.Text, u"ERROR: COULD NOT CALL PLAIN-TEXT WEB SERVICE: Couldn't connect to server");
     EXPECT_EQ(failing.Hits(), 1u);
+    // Every attempt's endpoint and reason, for the log.
+    EXPECT_EQ(r.Failure, closed + QStringLiteral(": Couldn't connect to server; ") +
+                             failing.Url() +
+                             QStringLiteral(": the service answered with HTTP status 503; ") +
+                             closed + QStringLiteral(": Couldn't connect to server"));
     EXPECT_GE(steady_clock::now() - start, 2000ms);
 
     // Now the last attempt meets the error status.
@@ -171,6 +176,23 @@ TEST_F(NetPlainTextClient, ThreeFailuresGiveMinusOneAndTheLastError) {
         r.Text,
         u"ERROR: COULD NOT CALL PLAIN-TEXT WEB SERVICE: the service answered with HTTP status 503");
     EXPECT_EQ(failing.Hits(), 3u);
+}
+
+// Other calls in between do not steer a page's retries: its attempts
+// alternate from its own first endpoint, so a dead endpoint gets one of them.
+TEST_F(NetPlainTextClient, RetriesAlternateFromTheCallsOwnFirstEndpoint) {
+    TFakeService alive({{200, "text"}});
+    const TPlainTextEndpoints endpoints{alive.Url(), ClosedUrl()};
+    TExtractResult r;
+    std::thread page([&] { r = GetPlainTextFromService("<p>x</p>", endpoints); });
+    // Two other pages while the first waits between its attempts.
+    for (int i = 0; i < 2; ++i) {
+        std::this_thread::sleep_for(500ms);
+        EXPECT_EQ(GetPlainTextFromService("<p>y</p>", endpoints).Code, 0);
+        std::this_thread::sleep_for(500ms);
+    }
+    page.join();
+    EXPECT_EQ(r.Code, 0) << r.Failure.toStdString();
 }
 
 TEST_F(NetPlainTextClient, AbortStopsTheRetries) {
