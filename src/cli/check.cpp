@@ -1,7 +1,11 @@
 // corvane-cli check: a whole check without the window, through the same run
 // controller, pool, workers and uniqueness step.
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -28,13 +32,27 @@ namespace corvane::cli {
 namespace {
 
 int SignalPipe[2] = {-1, -1};
+constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void onSignal(int) {
     const char b = 1;
     [[maybe_unused]] const ssize_t n = ::write(SignalPipe[1], &b, 1);
-    // A second Ctrl+C ends the program at once.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    // A second signal during the check ends the program at once.
+    for (int sig : StopSignals) std::signal(sig, SIG_DFL);
+}
+
+// Control characters of a URL would act on the terminal: shown as \xNN.
+QString Printable(const QString &Text) {
+    QString out;
+    out.reserve(Text.size());
+    for (QChar c : Text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QChar(u'0'));
+        else
+            out += c;
+    }
+    return out;
 }
 
 // Progress on stderr: a bar redrawn in place on a terminal, log lines otherwise.
@@ -87,7 +105,7 @@ private:
                            .arg(FTotal)
                            .arg(FFailed)
                            .arg(FClock.elapsed() / 1000);
-        line += FCurrent.left(60);
+        line += Printable(FCurrent.left(60));
         const QByteArray bytes = line.toUtf8() + "\x1b[K";
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         std::fflush(stderr);
@@ -102,16 +120,63 @@ private:
     bool FAborted = false;
 };
 
-bool writeOut(const QString &Path, const QByteArray &Bytes) {
-    if (Path == u"-") {
-        std::fwrite(Bytes.constData(), 1, size_t(Bytes.size()), stdout);
-        std::fflush(stdout);
+// A file the check writes, or standard output ("-"). Every write is checked,
+// so a full disk or a closed pipe is reported with the file and the reason.
+class TOutput {
+public:
+    explicit TOutput(QString Path) : FPath(std::move(Path)) {}
+    bool IsStdout() const { return FPath == u"-"; }
+    QString Name() const { return IsStdout() ? QStringLiteral("standard output") : FPath; }
+    const QString &Error() const { return FError; }
+
+    // Before the check: the file can be created (an existing one is left
+    // as it is until the check is over).
+    bool Probe() {
+        if (IsStdout()) return true;
+        QFile f(FPath);
+        if (QFileInfo(FPath).isDir()) return Fail(QStringLiteral("it is a folder"));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) return Fail(f.errorString());
         return true;
     }
-    QFile f(Path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(Bytes) == Bytes.size() &&
-           f.flush();
-}
+    bool Open() {
+        if (IsStdout()) return true;
+        FFile.setFileName(FPath);
+        if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) return Fail(FFile.errorString());
+        return true;
+    }
+    bool Write(const QByteArray &Bytes) {
+        if (!FError.isEmpty()) return false;
+        if (IsStdout()) {
+            if (std::fwrite(Bytes.constData(), 1, size_t(Bytes.size()), stdout) !=
+                size_t(Bytes.size()))
+                return Fail(QString::fromLocal8Bit(std::strerror(errno)));
+            return true;
+        }
+        if (FFile.write(Bytes) != Bytes.size()) return Fail(FFile.errorString());
+        return true;
+    }
+    bool Close() {
+        if (!FError.isEmpty()) return false;
+        if (IsStdout()) {
+            if (std::fflush(stdout) != 0 || std::ferror(stdout))
+                return Fail(QString::fromLocal8Bit(std::strerror(errno)));
+            return true;
+        }
+        if (!FFile.flush()) return Fail(FFile.errorString());
+        FFile.close();
+        if (FFile.error() != QFileDevice::NoError) return Fail(FFile.errorString());
+        return true;
+    }
+
+private:
+    bool Fail(const QString &Why) {
+        if (FError.isEmpty()) FError = Why.isEmpty() ? QStringLiteral("write error") : Why;
+        return false;
+    }
+    QString FPath;
+    QString FError;
+    QFile FFile;
+};
 
 QByteArray jsonString(const QString &S) {
     QByteArray a = QJsonDocument(QJsonArray{S}).toJson(QJsonDocument::Compact);
@@ -122,31 +187,44 @@ QByteArray jsonNumber(double D) {
     return QByteArray::number(D, 'g', QLocale::FloatingPointShortest);
 }
 
-QByteArray tasksJson(const TURLTaskInfoList &List) {
-    QByteArray out = "{\"tasks\": [";
+// How many similar pages the JSON lists for each task by default.
+constexpr std::size_t JsonSimilarCount = 10;
+
+// Every task with its outcome and its most similar pages (similarity above
+// 0, most similar first; all of them with AllPairs), written task by task,
+// so that ten thousand pages never make one string of gigabytes.
+bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, bool AllPairs) {
+    if (!Out.Write("{\"tasks\": [")) return false;
+    std::vector<TURLSimilRec> similar;
     for (qsizetype i = 0; i < List.size(); ++i) {
         const TURLTaskInfo &t = *List[i];
         const TURLTaskResults *r = t.TaskResults.get();
-        out += i ? ",\n  " : "\n  ";
+        QByteArray out = i ? ",\n  " : "\n  ";
         out += "{\"num\": " + QByteArray::number(t.Num) + ", \"url\": " + jsonString(t.URL);
         out +=
             ", \"result\": \"" + QByteArray(TaskResultName(r ? r->TaskResult : trUndefined)) + '"';
         out += ", \"errorCode\": " + QByteArray::number(r ? r->ErrorCode : 0);
         out += ", \"uniqueness\": " + jsonNumber(r && r->Uniqueness >= 0 ? r->Uniqueness : -1.0);
         out += ", \"similar\": [";
-        bool first = true;
+        similar.clear();
         if (r)
-            for (const TURLSimilRec &s : r->SimilArray.ToVector()) {
-                if (s.Num == 0) continue;
-                out += first ? "" : ", ";
-                first = false;
-                out += "{\"num\": " + QByteArray::number(s.Num) +
-                       ", \"similarity\": " + jsonNumber(s.Similarity) + '}';
-            }
+            for (const TURLSimilRec &s : r->SimilArray.ToVector())
+                if (s.Num != 0 && s.Num != t.Num && s.Similarity > 0) similar.push_back(s);
+        auto closer = [](const TURLSimilRec &a, const TURLSimilRec &b) {
+            return a.Similarity != b.Similarity ? a.Similarity > b.Similarity : a.Num < b.Num;
+        };
+        const std::size_t shown = AllPairs ? similar.size() : std::min(similar.size(), JsonSimilarCount);
+        std::partial_sort(similar.begin(), similar.begin() + std::ptrdiff_t(shown), similar.end(),
+                          closer);
+        for (std::size_t k = 0; k < shown; ++k) {
+            out += k ? ", " : "";
+            out += "{\"num\": " + QByteArray::number(similar[k].Num) +
+                   ", \"similarity\": " + jsonNumber(similar[k].Similarity) + '}';
+        }
         out += "]}";
+        if (!Out.Write(out)) return false;
     }
-    out += List.isEmpty() ? "]}\n" : "\n]}\n";
-    return out;
+    return Out.Write(List.isEmpty() ? "]}\n" : "\n]}\n");
 }
 
 // The two plain-text service addresses: the options, else the settings file,
@@ -177,8 +255,12 @@ int runCheck(const QStringList &argv) {
     if (!givenEndpoints.isEmpty() && givenEndpoints.size() != 2)
         throw UsageError{
             QStringLiteral("--endpoint must be given twice (two service addresses) or not at all")};
-    const QString report = args.value(QStringLiteral("--report"));
-    const QString json = args.value(QStringLiteral("--json"));
+    const QString reportPath = args.value(QStringLiteral("--report"));
+    const QString jsonPath = args.value(QStringLiteral("--json"));
+    const QString pairs = args.value(QStringLiteral("--json-pairs"), QStringLiteral("top"));
+    if (pairs != u"top" && pairs != u"all")
+        throw UsageError{QStringLiteral("--json-pairs must be \"top\" or \"all\", not \"%1\"").arg(pairs)};
+    const bool allPairs = pairs == u"all";
     QString lang = args.value(QStringLiteral("--lang"));
     const bool verbose = args.flag(QStringLiteral("--verbose"));
     const QStringList rest = args.positionals();
@@ -202,6 +284,15 @@ int runCheck(const QStringList &argv) {
     BindCatalogDir(AppDir() + QStringLiteral("locale"));
     SetCatalogLanguage(lang);
     const TCurlGlobal curl;
+    std::signal(SIGPIPE, SIG_IGN); // a closed output is a write error, not the end
+
+    // The outputs must be writable before hours of checking go into them.
+    std::optional<TOutput> report, json;
+    if (!reportPath.isNull()) report.emplace(reportPath);
+    if (!jsonPath.isNull()) json.emplace(jsonPath);
+    for (TOutput *out : {report ? &*report : nullptr, json ? &*json : nullptr})
+        if (out && !out->Probe())
+            throw UsageError{QStringLiteral("cannot create %1: %2").arg(out->Name(), out->Error())};
 
     TURLTaskInfoList list;
     struct Guard {
@@ -227,10 +318,8 @@ int runCheck(const QStringList &argv) {
     TRunController controller(list, &observer);
     controller.SetSettings(settings);
 
-    if (::pipe(SignalPipe) == 0) {
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-    }
+    if (::pipe(SignalPipe) == 0)
+        for (int sig : StopSignals) std::signal(sig, onSignal);
     QSocketNotifier notifier(SignalPipe[0] >= 0 ? SignalPipe[0] : STDIN_FILENO,
                              QSocketNotifier::Read);
     notifier.setEnabled(SignalPipe[0] >= 0);
@@ -241,23 +330,26 @@ int runCheck(const QStringList &argv) {
     });
 
     if (!list.isEmpty() && controller.Run(rvAll)) app.exec();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    // What finished is written whole: no signal cuts the writing short.
+    for (int sig : StopSignals) std::signal(sig, SIG_IGN);
 
-    QList<TURLTaskInfo *> rows(list.begin(), list.end());
-    TRunController::SortByUniqueness(rows);
-    if (!report.isNull()) {
+    bool written = true;
+    if (report) {
+        QList<TURLTaskInfo *> rows(list.begin(), list.end());
+        TRunController::SortByUniqueness(rows);
         const QList<const TURLTaskInfo *> ordered(rows.begin(), rows.end());
-        if (!writeOut(report, ReportBytes(ordered))) {
-            printErr(_("Невозможно создать файл экспорта!"));
-            return ExitFailure;
+        if (!(report->Open() && report->Write(ReportBytes(ordered)) && report->Close())) {
+            printErr(_("Невозможно создать файл экспорта!") + u' ' + report->Name() +
+                     QStringLiteral(": ") + report->Error());
+            written = false;
         }
     }
-    if (!json.isNull() && !writeOut(json, tasksJson(list))) {
-        printErr(QStringLiteral("cannot write %1").arg(json));
-        return ExitFailure;
+    if (json && !(json->Open() && writeTasksJson(*json, list, allPairs) && json->Close())) {
+        printErr(QStringLiteral("cannot write %1: %2").arg(json->Name(), json->Error()));
+        written = false;
     }
-    return ExitOk;
+    if (!written) return ExitFailure;
+    return observer.Aborted() ? ExitAborted : ExitOk;
 }
 
 } // namespace
@@ -266,19 +358,24 @@ const Command CheckCommand = {
     "check",
     R"(check (--urls FILE | --sitemap FILE | --files FILE...) [--threads N] [--delay MS]
           [--shingle-length N] [--stop-words on|off] [--alg 1|2] [--user-agent TEXT]
-          [--endpoint URL --endpoint URL] [--report FILE] [--json FILE] [--lang ru|en] [--verbose]
+          [--endpoint URL --endpoint URL] [--report FILE] [--json FILE] [--json-pairs top|all]
+          [--lang ru|en] [--verbose]
     Checks a list of pages as the window's "Проверить URL" does: a text file
     of URLs (one a line), a sitemap, or local HTML/text files. Defaults: 5
     threads, 1500 ms between requests (0..100000 here), shingles of 6 words,
     stop words ignored, algorithm 1 (the plain-text service at the two
     --endpoint addresses, else those of Corvane.ini, else a service started
-    inside the command; 2 is the local extraction), the "Corvane" user agent. Progress goes to stderr: a bar on a terminal,
-    log lines otherwise or with --verbose. --report FILE (- for stdout) writes
-    the CSV report in the end-of-check order, captions in --lang (default: by
-    the system locale); --json FILE writes every task with its result, code,
-    uniqueness and similarities. Ctrl+C aborts like "Отмена" and still writes
-    what finished. Exit status 0 when the check ran; 2 for bad arguments or a
-    list that cannot be read.)",
+    inside the command; 2 is the local extraction), the "Corvane" user agent.
+    Progress goes to stderr: a bar on a terminal, log lines otherwise or with
+    --verbose. --report FILE (- for stdout) writes the CSV report in the
+    end-of-check order, captions in --lang (default: by the system locale);
+    --json FILE writes every task with its result, code, uniqueness and its
+    10 most similar pages (--json-pairs all: every page with a similarity
+    above 0). Both files are tried before the check starts. Ctrl+C, SIGTERM
+    and SIGHUP abort like "Отмена" and still write what finished. Exit
+    status 0 when the check ran, 130 when it was aborted, 1 when an output
+    could not be written (the other is still written), 2 for bad arguments,
+    an output that cannot be created or a list that cannot be read.)",
     runCheck,
 };
 

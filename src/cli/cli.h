@@ -6,7 +6,7 @@
 
 namespace corvane::cli {
 
-enum ExitCode { ExitOk = 0, ExitFailure = 1, ExitUsage = 2, ExitHttp = 3 };
+enum ExitCode { ExitOk = 0, ExitFailure = 1, ExitUsage = 2, ExitHttp = 3, ExitAborted = 130 };
 
 void printOut(const QString &Text); // UTF-8 to stdout
 void printErr(const QString &Text); // UTF-8 to stderr, a line

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <pty.h>
+#include <sys/wait.h>
 #include <sys/resource.h>
 #include <mutex>
 #include <vector>
@@ -98,19 +100,23 @@ TEST_F(CliCheck, SiteReportAndJson) {
         QJsonDocument::fromJson(read(json)).object().value(QStringLiteral("tasks")).toArray();
     ASSERT_EQ(tasks.size(), 5);
     const char *results[] = {"trOk", "trOk", "trOk", "trHTTPError", "trOk"};
+    // The similar pages: above 0, most similar first.
+    const int similarNums[5][2] = {{3, 2}, {1, 3}, {1, 2}, {}, {}};
     for (int i = 0; i < 5; ++i) {
         const QJsonObject t = tasks[i].toObject();
         EXPECT_EQ(t[QStringLiteral("num")].toInt(), i + 1);
         EXPECT_EQ(t[QStringLiteral("result")].toString(), QString::fromLatin1(results[i]));
-        // Every other task is listed (the failed one with similarity 0).
-        EXPECT_EQ(t[QStringLiteral("similar")].toArray().size(), i == 3 ? 0 : 4);
+        const QJsonArray similar = t[QStringLiteral("similar")].toArray();
+        ASSERT_EQ(similar.size(), i < 3 ? 2 : 0) << i;
+        for (int k = 0; k < similar.size(); ++k)
+            EXPECT_EQ(similar[k].toObject()[QStringLiteral("num")].toInt(), similarNums[i][k]);
     }
     EXPECT_EQ(tasks[3].toObject()[QStringLiteral("errorCode")].toInt(), 404);
     EXPECT_EQ(tasks[0].toObject()[QStringLiteral("uniqueness")].toDouble(),
               0); // /moved is a copy of /a
     const double ab = tasks[0]
                           .toObject()[QStringLiteral("similar")]
-                          .toArray()[0]
+                          .toArray()[1]
                           .toObject()[QStringLiteral("similarity")]
                           .toDouble();
     EXPECT_GT(ab, 0);
@@ -237,30 +243,157 @@ TEST_F(CliCheck, BadArgumentsAndUnreadableLists) {
     }
 }
 
-TEST_F(CliCheck, InterruptAbortsAndWritesWhatFinished) {
+// Ctrl+C, SIGTERM (a service manager) and SIGHUP (a closed terminal) all
+// abort the check; what finished is written, and the exit status says it
+// was aborted.
+TEST_F(CliCheck, SignalsAbortAndWriteWhatFinished) {
     const QString list =
         file("urls.txt", url("/a") + "\n" + url("/stall") + "\n" + url("/c") + "\n");
-    const QString report = dir.filePath(QStringLiteral("r.csv"));
-    QProcess p;
-    p.start(QStringLiteral(CORVANE_CLI),
-            {QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
-             QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("0"),
-             QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--report"), report,
-             QStringLiteral("--lang"), QStringLiteral("ru")});
-    ASSERT_TRUE(p.waitForStarted());
-    ASSERT_TRUE(stalled.WaitFor(1, 20s));
-    ::kill(pid_t(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitCode(), 0);
-    const QString err = QString::fromUtf8(p.readAllStandardError());
-    EXPECT_TRUE(err.contains(QStringLiteral("Отмена проверки..."))) << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("URL 2: задача прервана")));
-    const QList<QByteArray> lines = read(report).split('\n');
-    ASSERT_EQ(lines.size(), 7);
-    // /a finished (unique among the checked), the others have no results.
-    EXPECT_TRUE(lines[1].startsWith("1;" + url("/a") + ";200;100"));
-    EXPECT_EQ(lines[2], "2;" + url("/stall") + ";;;i\r");
-    EXPECT_EQ(lines[3], "3;" + url("/c") + ";;;i\r");
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        const QString report = dir.filePath(QStringLiteral("r.csv")),
+                      json = dir.filePath(QStringLiteral("r.json"));
+        QFile::remove(report);
+        QFile::remove(json);
+        const int before = stalled.Value();
+        QProcess p;
+        p.start(QStringLiteral(CORVANE_CLI),
+                {QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
+                 QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("0"),
+                 QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--report"),
+                 report, QStringLiteral("--json"), json, QStringLiteral("--lang"),
+                 QStringLiteral("ru")});
+        ASSERT_TRUE(p.waitForStarted());
+        ASSERT_TRUE(stalled.WaitFor(before + 1, 20s));
+        ::kill(pid_t(p.processId()), sig);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 130);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_TRUE(err.contains(QStringLiteral("Отмена проверки..."))) << err.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("URL 2: задача прервана")));
+        const QList<QByteArray> lines = read(report).split('\n');
+        ASSERT_EQ(lines.size(), 7);
+        // /a finished (unique among the checked), the others have no results.
+        EXPECT_TRUE(lines[1].startsWith("1;" + url("/a") + ";200;100"));
+        EXPECT_EQ(lines[2], "2;" + url("/stall") + ";;;i\r");
+        EXPECT_EQ(lines[3], "3;" + url("/c") + ";;;i\r");
+        EXPECT_EQ(QJsonDocument::fromJson(read(json))
+                      .object()
+                      .value(QStringLiteral("tasks"))
+                      .toArray()
+                      .size(),
+                  3);
+    }
+}
+
+// Outputs are tried before the check: one that cannot be created stops it
+// at once. One that fails while being written is named with the reason, and
+// the other output is still written.
+TEST_F(CliCheck, OutputsThatCannotBeWritten) {
+    const QString list = file("urls.txt", url("/c") + "\n");
+    const QStringList base = {QStringLiteral("check"), QStringLiteral("--urls"), list,
+                              QStringLiteral("--alg"), QStringLiteral("2"),
+                              QStringLiteral("--delay"), QStringLiteral("0")};
+    const QString missingFolder = dir.filePath(QStringLiteral("no/such/folder/r.csv"));
+    for (const QStringList &bad :
+         {QStringList{QStringLiteral("--report"), missingFolder},
+          QStringList{QStringLiteral("--json"), dir.path()},
+          QStringList{QStringLiteral("--report"), dir.filePath(QStringLiteral("ok.csv")),
+                      QStringLiteral("--json"), missingFolder}}) {
+        const CliRun r = cli(base + bad);
+        EXPECT_EQ(r.code, 2) << bad.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("cannot create "))) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains(QStringLiteral("Проверка запущена"))) << r.err.toStdString();
+    }
+
+    // A full disk: the report fails with its name and reason, the JSON is written.
+    const QString json = dir.filePath(QStringLiteral("r.json"));
+    CliRun r = cli(base + QStringList{QStringLiteral("--report"), QStringLiteral("/dev/full"),
+                                      QStringLiteral("--json"), json});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Невозможно создать файл экспорта! /dev/full: ")))
+        << r.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(read(json)).object().value(QStringLiteral("tasks")).toArray().size(), 1);
+
+    // Standard output full or closed: said, not lost in silence.
+    for (const bool closed : {false, true}) {
+        QProcess p;
+        if (closed)
+            p.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+        else
+            p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(CORVANE_CLI),
+                base + QStringList{QStringLiteral("--report"), QStringLiteral("-"),
+                                   QStringLiteral("--lang"), QStringLiteral("ru")});
+        ASSERT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << closed;
+        EXPECT_EQ(p.exitCode(), 1) << closed;
+        EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
+                        .contains(QStringLiteral("Невозможно создать файл экспорта! standard output: ")))
+            << closed;
+    }
+}
+
+// The JSON lists each page's ten most similar pages; --json-pairs all lists
+// every page with a similarity above 0.
+TEST_F(CliCheck, JsonListsTheMostSimilarPages) {
+    QStringList files;
+    for (int i = 0; i < 13; ++i)
+        files << file(QStringLiteral("p%1.html").arg(i).toUtf8().constData(),
+                      "<p>All of these pages share this sentence of several words.</p><p>Page " +
+                          QByteArray::number(i) + " number " + QByteArray::number(i * 7) +
+                          " only.</p>");
+    for (const bool all : {false, true}) {
+        QStringList args = {QStringLiteral("check"), QStringLiteral("--files")};
+        args << files << QStringLiteral("--alg") << QStringLiteral("2")
+             << QStringLiteral("--shingle-length") << QStringLiteral("3")
+             << QStringLiteral("--json") << QStringLiteral("-");
+        if (all) args << QStringLiteral("--json-pairs") << QStringLiteral("all");
+        const CliRun r = cli(args);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QJsonArray tasks = QJsonDocument::fromJson(r.out.toUtf8())
+                                     .object()
+                                     .value(QStringLiteral("tasks"))
+                                     .toArray();
+        ASSERT_EQ(tasks.size(), 13);
+        for (const auto &t : tasks) {
+            const QJsonArray similar = t.toObject()[QStringLiteral("similar")].toArray();
+            EXPECT_EQ(similar.size(), all ? 12 : 10);
+            for (qsizetype k = 1; k < similar.size(); ++k)
+                EXPECT_GE(similar[k - 1].toObject()[QStringLiteral("similarity")].toDouble(),
+                          similar[k].toObject()[QStringLiteral("similarity")].toDouble());
+        }
+    }
+    EXPECT_EQ(cli({QStringLiteral("check"), QStringLiteral("--files"), files[0],
+                   QStringLiteral("--json-pairs"), QStringLiteral("some")})
+                  .code,
+              2);
+}
+
+// The progress bar shows URLs with their control characters escaped, so a
+// list cannot drive the terminal.
+TEST_F(CliCheck, ProgressBarEscapesControlCharacters) {
+    const QString list = file("urls.txt", url("/c") + "?\x1b[2J\x07\n");
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const QByteArray cliPath = CORVANE_CLI, listPath = QFile::encodeName(list);
+        ::execl(cliPath.constData(), cliPath.constData(), "check", "--urls", listPath.constData(),
+                "--alg", "2", "--delay", "0", "--lang", "ru", static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    QByteArray seen;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;) seen.append(buf, n);
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << seen.constData();
+    EXPECT_TRUE(seen.contains("?\\x1b[2J\\x07")) << seen.toStdString();
+    EXPECT_FALSE(seen.contains("\x1b[2J")) << "the raw sequence reached the terminal";
+    EXPECT_FALSE(seen.contains('\x07'));
 }
 
 // When no worker thread can be started (here: every new thread would need a
