@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/compacttext.h"
 #include "core/shingles.h"
 
 namespace corvane {
@@ -83,7 +84,7 @@ public:
 
     TURLTaskResult TaskResult = trUndefined;
     std::int32_t ErrorCode = 0;
-    QString ExtractedText;
+    TCompactText ExtractedText;
     std::unique_ptr<TShingleHashTable> HashTable;
     TURLSimilArray SimilArray;
     double Uniqueness = -1.0;

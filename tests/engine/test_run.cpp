@@ -305,9 +305,9 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
     EXPECT_EQ(task(2).TaskResults->Uniqueness, 100 - ab);
     EXPECT_EQ(task(5).TaskResults->Uniqueness, 100);
     EXPECT_TRUE(
-        task(5).TaskResults->ExtractedText.contains(QStringLiteral("Наша компания строит лодки")))
-        << task(5).TaskResults->ExtractedText.toStdString();
-    EXPECT_TRUE(task(6).TaskResults->ExtractedText.startsWith(QStringLiteral("A local page")));
+        task(5).TaskResults->ExtractedText.Text().contains(QStringLiteral("Наша компания строит лодки")))
+        << task(5).TaskResults->ExtractedText.Text().toStdString();
+    EXPECT_TRUE(task(6).TaskResults->ExtractedText.Text().startsWith(QStringLiteral("A local page")));
     for (int failed : {4, 7, 8, 9}) EXPECT_EQ(task(failed).TaskResults->Uniqueness, 0);
     EXPECT_EQ(task(4).UniquenessText(), QString());
     EXPECT_EQ(task(8).UniquenessText(), PercentText(0));

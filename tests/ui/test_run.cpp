@@ -296,8 +296,8 @@ TEST(WindowRun, DefaultAlgorithmUsesTheServiceStartedInsideTheProgram) {
         ASSERT_TRUE(T->TaskResults);
         EXPECT_EQ(T->TaskResults->TaskResult, trOk) << T->URL.toStdString();
         EXPECT_EQ(T->TaskResults->Uniqueness, 100) << T->URL.toStdString();
-        EXPECT_TRUE(T->TaskResults->ExtractedText.contains(QStringLiteral("apple orchard")) ||
-                    T->TaskResults->ExtractedText.contains(QStringLiteral("striped herds")));
+        EXPECT_TRUE(T->TaskResults->ExtractedText.Text().contains(QStringLiteral("apple orchard")) ||
+                    T->TaskResults->ExtractedText.Text().contains(QStringLiteral("striped herds")));
     }
     EXPECT_TRUE(Buttons(W.get()).Export);
     W->close();

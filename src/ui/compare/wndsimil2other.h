@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QList>
 
+#include "core/compacttext.h"
+
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -20,7 +22,7 @@ struct TSimilEntry {
     bool Found = false;     // a task with this number exists
     bool CheckedOk = false; // that task has results and its check succeeded
     QString URL;
-    QString ExtractedText;
+    TCompactText ExtractedText;
 };
 
 struct TSimilRow {

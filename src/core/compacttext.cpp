@@ -1,0 +1,17 @@
+#include "core/compacttext.h"
+
+namespace corvane {
+
+void TCompactText::Set(const QString &Text) {
+    FLength = Text.size();
+    FData = Text.toUtf8();
+    FCompressed = FData.size() > CompressAbove;
+    // The fastest level: most of the gain at a fraction of the time.
+    if (FCompressed) FData = qCompress(FData, 1);
+}
+
+QString TCompactText::Text() const {
+    return QString::fromUtf8(FCompressed ? qUncompress(FData) : FData);
+}
+
+} // namespace corvane

@@ -1,0 +1,38 @@
+// Text kept compactly in memory.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace corvane {
+
+// A page's extracted text as a task keeps it after its check: UTF-8, and
+// compressed when large, so a check of huge pages does not hold every text
+// as UTF-16 for the rest of the session. Copies share the bytes.
+class TCompactText {
+public:
+    TCompactText() = default;
+    TCompactText(const QString &Text) { Set(Text); }
+    TCompactText &operator=(const QString &Text) {
+        Set(Text);
+        return *this;
+    }
+    void Set(const QString &Text);
+    QString Text() const;
+    operator QString() const { return Text(); }
+    bool isEmpty() const { return FLength == 0; }
+    qsizetype size() const { return FLength; } // in UTF-16 units, as the QString
+    void clear() { *this = TCompactText(); }
+    // Bytes held (for measurements).
+    qsizetype StoredBytes() const { return FData.size(); }
+
+    // Texts with more UTF-8 bytes than this are kept compressed.
+    static constexpr qsizetype CompressAbove = 64 * 1024;
+
+private:
+    QByteArray FData;
+    qsizetype FLength = 0;
+    bool FCompressed = false;
+};
+
+} // namespace corvane
