@@ -73,6 +73,44 @@ QString URLLimitMessage() {
     return _("Ограничение: не более 10 000 URL");
 }
 
+namespace {
+
+QString EntitiesRefused() {
+    return _("Файл объявляет сущности XML (<!ENTITY>), недопустимые в sitemap");
+}
+
+// The reader's own text for an entity beyond its expansion limit, as this
+// Qt words it. With the limit at 0 it means that a declared entity is used
+// inside the DTD (in a default attribute value), which the reader expands
+// before the DTD token that lists the declarations.
+const QString &ExpansionLimitError() {
+    static const QString text = [] {
+        QXmlStreamReader r(QStringLiteral("<!DOCTYPE a [<!ENTITY e \"%1\">"
+                                          "<!ATTLIST a b CDATA \"&e;\">]><a/>")
+                               .arg(QString(64, u'x')));
+        r.setEntityExpansionLimit(0);
+        while (!r.atEnd()) r.readNext();
+        return r.errorString();
+    }();
+    return text;
+}
+
+// Characters of the token the reader stands on, for the sitemap's budget.
+// Attributes count only after a DTD: without one each is written out in the
+// file, and copying them out of the reader would cost more than the rest.
+qint64 TokenChars(const QXmlStreamReader &r, bool afterDtd) {
+    qint64 n = r.text().size();
+    if (afterDtd && r.tokenType() == QXmlStreamReader::StartElement) {
+        for (const QXmlStreamAttribute &a : r.attributes())
+            n += a.qualifiedName().size() + a.value().size();
+        for (const QXmlStreamNamespaceDeclaration &d : r.namespaceDeclarations())
+            n += d.prefix().size() + d.namespaceUri().size();
+    }
+    return n;
+}
+
+} // namespace
+
 QStringList ClipboardCandidates(const QString &Text) {
     QStringList out;
     qsizetype start = 0;
@@ -188,12 +226,32 @@ TImportStatus ReadSitemap(const QByteArray &Xml,
         return isParseError;
     }
     QXmlStreamReader r(Xml);
+    // A sitemap needs no entities: a DTD that declares any is refused below,
+    // and none is expanded inside the DTD before that (an entity of one
+    // character still is, which cannot make text longer than the file).
+    r.setEntityExpansionLimit(0);
+    const qint64 budget = SitemapTextPerByte * Xml.size() + SitemapTextSlack;
+    qint64 produced = 0;
+    bool afterDtd = false;
     int depth = 0, children = 0;
     bool isUrlset = false, inUrl = false, locDone = false, inLoc = false, locValid = false;
     bool stopped = false;
     QString loc;
     while (!r.atEnd()) {
-        switch (r.readNext()) {
+        const QXmlStreamReader::TokenType token = r.readNext();
+        produced += TokenChars(r, afterDtd);
+        if (produced > budget) {
+            ErrorText = _("Файл порождает больше текста, чем допустимо для его размера");
+            return isParseError;
+        }
+        switch (token) {
+        case QXmlStreamReader::DTD:
+            afterDtd = true;
+            if (!r.entityDeclarations().isEmpty()) {
+                ErrorText = EntitiesRefused();
+                return isParseError;
+            }
+            break;
         case QXmlStreamReader::StartElement:
             if (++depth > MaxSitemapDepth) {
                 ErrorText = _("Слишком глубокая вложенность элементов");
@@ -203,7 +261,7 @@ TImportStatus ReadSitemap(const QByteArray &Xml,
                 isUrlset = r.qualifiedName() == u"urlset" || r.name() == u"urlset";
             } else if (depth == 2 && isUrlset) {
                 ++children;
-                inUrl = r.qualifiedName() == u"url";
+                inUrl = r.name() == u"url";
                 locDone = false;
             } else if (depth == 3 && inUrl && !locDone &&
                        (r.qualifiedName() == u"loc" || r.name() == u"loc")) {
@@ -244,7 +302,7 @@ TImportStatus ReadSitemap(const QByteArray &Xml,
         }
     }
     if (r.hasError()) {
-        ErrorText = r.errorString();
+        ErrorText = r.errorString() == ExpansionLimitError() ? EntitiesRefused() : r.errorString();
         return isParseError;
     }
     if (ChildCount) *ChildCount = children;

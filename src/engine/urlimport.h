@@ -18,9 +18,18 @@ namespace corvane {
 inline constexpr std::int32_t MaxURLCount = 10000;
 
 // Limits of the sitemap reader; a file beyond them is reported as a parse error.
+// Entity declarations are refused outright. Besides, the characters the parser
+// hands out (text, and in a file with a DTD the attributes too) may not exceed
+// SitemapTextPerByte per byte of the file plus SitemapTextSlack: written-out
+// text yields at most one character per byte in every encoding but a few
+// legacy ones, so only text repeated from a declaration (a default attribute
+// value copied into every element) gets near it, and the work of reading a
+// file stays linear in its size.
 inline constexpr qint64 MaxSitemapBytes = qint64(64) * 1024 * 1024;
 inline constexpr int MaxSitemapDepth = 64;
 inline constexpr qsizetype MaxLocLength = 64 * 1024;
+inline constexpr qint64 SitemapTextPerByte = 4;
+inline constexpr qint64 SitemapTextSlack = 1024 * 1024;
 
 // True when the candidate is not taken: empty, not starting with "http" in
 // any letter case, or ending in one of the image, script and style endings.

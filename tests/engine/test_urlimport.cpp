@@ -1,5 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -178,6 +186,117 @@ TEST_F(EngineImport, Sitemap) {
     EXPECT_EQ(o.LogLine, QStringLiteral("Данные загружены"));
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back().second, 9);
+}
+
+// The sitemap protocol's elements with a namespace prefix, "url" included.
+TEST_F(EngineImport, SitemapWithNamespacePrefix) {
+    const TImportOutcome o = ImportSitemap(
+        g.list,
+        file("prefixed.xml",
+             "<?xml version=\"1.0\"?>\n"
+             "<sm:urlset xmlns:sm=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n"
+             "<sm:url><sm:loc>https://example.com/a</sm:loc></sm:url>\n"
+             "<sm:url><sm:lastmod>2024-01-01</sm:lastmod><sm:loc>https://example.com/b</sm:loc>"
+             "</sm:url>\n<sm:other><sm:loc>https://example.com/other</sm:loc></sm:other>\n"
+             "</sm:urlset>"),
+        false);
+    EXPECT_EQ(o.Status, isOk);
+    EXPECT_EQ(g.urls(), (QStringList{QStringLiteral("https://example.com/a"),
+                                     QStringLiteral("https://example.com/b")}));
+}
+
+// Runs Body in a child process with at most Bytes of address space and
+// Seconds of time; returns Body's result, or -1 when the child threw,
+// crashed or was killed for running too long (Why tells which).
+int RunBounded(const std::function<int()> &Body, rlim_t Bytes, int Seconds, std::string &Why) {
+    constexpr int Threw = 125;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+        // A sanitizer's shadow memory does not fit under the limit; its
+        // builds keep only the time bound.
+        const rlimit limit{Bytes, Bytes};
+        ::setrlimit(RLIMIT_AS, &limit);
+#endif
+        int code = Threw;
+        try {
+            code = Body();
+        } catch (const std::exception &e) {
+            fprintf(stderr, "%s\n", e.what());
+        } catch (...) {
+        }
+        ::_exit(code); // never back into the test runner
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(Seconds);
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            Why = "still running after " + std::to_string(Seconds) + " s";
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (WIFSIGNALED(status))
+        Why = "ended by signal " + std::to_string(WTERMSIG(status));
+    else if (WEXITSTATUS(status) == Threw)
+        Why = "threw an exception";
+    else
+        return WEXITSTATUS(status);
+    return -1;
+}
+
+// An entity of 4 000 characters used a great many times: once in one
+// element, spread over many small ones, inside the DTD's default attribute
+// value; and, without entities, a long default attribute value that every
+// element gets. Each ends in the parse error, within 1 GiB and seconds.
+TEST_F(EngineImport, SitemapBlowUpsEndInAParseError) {
+    const QByteArray e = QByteArray(4000, 'a');
+    const QByteArray prolog =
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE urlset [<!ENTITY e \"" + e + "\">";
+    const QByteArray open = "<urlset><url><loc>https://x.example/</loc>";
+    const QByteArray close = "</url></urlset>\n";
+    const QString entities =
+        QStringLiteral("Файл объявляет сущности XML (<!ENTITY>), недопустимые в sitemap");
+    struct Case {
+        const char *name;
+        QByteArray xml;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"one element",
+         prolog + "]>" + open + "<lastmod>" + QByteArray("&e;").repeated(200000) + "</lastmod>" +
+             close,
+         entities},
+        {"many elements", prolog + "]>" + open + QByteArray("<p>&e;</p>").repeated(1200000) + close,
+         entities},
+        {"inside the DTD",
+         prolog + "<!ATTLIST url a CDATA \"" + QByteArray("&e;").repeated(150000) + "\">]>" + open +
+             close,
+         entities},
+        {"default attribute",
+         "<!DOCTYPE urlset [<!ATTLIST url a CDATA \"" + QByteArray(60000, 'a') + "\">]><urlset>" +
+             QByteArray("<url/>").repeated(100000) + "</urlset>",
+         QStringLiteral("Файл порождает больше текста, чем допустимо для его размера")},
+    };
+    ImportClipboardText(g.list, QStringLiteral("https://kept.example/"), false);
+    for (const Case &c : cases) {
+        const QString path = file("bomb.xml", c.xml);
+        std::string why;
+        const int code = RunBounded(
+            [&] {
+                const TImportOutcome o = ImportSitemap(g.list, path, false);
+                if (o.Status != isParseError) return 1;
+                if (o.Message != QStringLiteral("Ошибка при разборе файла: ") + c.reason) {
+                    fprintf(stderr, "%s\n", qPrintable(o.Message));
+                    return 2;
+                }
+                return g.list.size() == 1 ? 0 : 3;
+            },
+            rlim_t(1) << 30, 20, why);
+        EXPECT_EQ(code, 0) << c.name << ": " << why;
+    }
 }
 
 TEST_F(EngineImport, SitemapFailures) {
