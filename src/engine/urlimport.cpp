@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
+
+#include <utility>
 
 #include "core/i18n.h"
 
@@ -20,17 +23,102 @@ QString upperLatin(QString s) {
     return s;
 }
 
-QString withoutTrailingCR(const QByteArray &line) {
-    QByteArrayView v(line);
-    if (v.endsWith('\r')) v.chop(1);
-    return QString::fromLocal8Bit(v);
-}
+// Cuts a text list into lines while it is read block by block. The first
+// bytes choose the decoder: UTF-16 by its byte-order mark, else the locale's
+// codeset (a UTF-8 byte-order mark is dropped by the decoder). Lines end at
+// CR LF, LF or CR, also when the pair is split between two blocks.
+class TTextLines {
+public:
+    // line(const QString &) returns false to stop; so do Feed and Finish then.
+    template <class F> bool Feed(QByteArrayView bytes, F &&line) {
+        if (!FDecoder.isValid()) {
+            FHead += bytes;
+            if (FHead.size() < 3) return true;
+            return start(line);
+        }
+        return split(FDecoder(bytes), line);
+    }
+    template <class F> bool Finish(F &&line) {
+        if (!FDecoder.isValid() && !start(line)) return false;
+        if (FSkipping || FLine.isEmpty()) return true;
+        const bool go = line(FLine);
+        FLine.clear();
+        return go;
+    }
+
+private:
+    template <class F> bool start(F &line) {
+        QStringDecoder::Encoding e = QStringDecoder::System;
+        if (FHead.startsWith("\xFF\xFE"))
+            e = QStringDecoder::Utf16LE;
+        else if (FHead.startsWith("\xFE\xFF"))
+            e = QStringDecoder::Utf16BE;
+        else if (FHead.startsWith("\xEF\xBB\xBF"))
+            e = QStringDecoder::Utf8;
+        FDecoder = QStringDecoder(e);
+        const QByteArray head = std::exchange(FHead, QByteArray());
+        return split(FDecoder(head), line);
+    }
+
+    template <class F> bool split(const QString &text, F &line) {
+        const qsizetype n = text.size();
+        qsizetype begin = 0;
+        if (FAfterCR && n > 0) {
+            FAfterCR = false;
+            if (text[0] == u'\n') begin = 1;
+        }
+        for (qsizetype i = begin; i < n; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c != u'\n' && c != u'\r') continue;
+            if (!take(QStringView(text).sliced(begin, i - begin), line)) return false;
+            if (c == u'\r') {
+                if (i + 1 == n)
+                    FAfterCR = true;
+                else if (text[i + 1] == u'\n')
+                    ++i;
+            }
+            begin = i + 1;
+        }
+        if (!FSkipping) {
+            if (FLine.size() + (n - begin) > MaxTextLine) {
+                FLine.clear();
+                FSkipping = true;
+            } else {
+                FLine += QStringView(text).sliced(begin);
+            }
+        }
+        return true;
+    }
+
+    template <class F> bool take(QStringView tail, F &line) {
+        if (FSkipping) {
+            FSkipping = false;
+            return true;
+        }
+        if (FLine.size() + tail.size() > MaxTextLine) {
+            FLine.clear();
+            return true;
+        }
+        if (FLine.isEmpty()) return line(tail.toString());
+        FLine += tail;
+        const bool go = line(FLine);
+        FLine.clear();
+        return go;
+    }
+
+    QStringDecoder FDecoder;
+    QByteArray FHead;
+    QString FLine;
+    bool FAfterCR = false;
+    bool FSkipping = false;
+};
 
 } // namespace
 
 bool IsIgnoredURL(const QString &s) {
     if (s.isEmpty()) return true;
     if (upperLatin(s.left(4)) != QStringLiteral("HTTP")) return true;
+    if (s.contains(QChar(u'\0'))) return true;
     qsizetype i = s.size() - 1;
     while (i >= 0 && s[i] != u'.' && s[i] != u'\\' && s[i] != u':') --i;
     QString ending;
@@ -133,16 +221,14 @@ QStringList ClipboardCandidates(const QString &Text) {
 }
 
 QStringList TextFileCandidates(const QByteArray &Bytes) {
-    QByteArrayView v(Bytes);
-    if (v.startsWith("\xEF\xBB\xBF")) v = v.sliced(3);
     QStringList out;
-    qsizetype start = 0;
-    while (start < v.size()) {
-        qsizetype lf = v.indexOf('\n', start);
-        if (lf < 0) lf = v.size();
-        out << withoutTrailingCR(v.sliced(start, lf - start).toByteArray());
-        start = lf + 1;
-    }
+    auto line = [&](const QString &l) {
+        out << l;
+        return true;
+    };
+    TTextLines lines;
+    lines.Feed(Bytes, line);
+    lines.Finish(line);
     return out;
 }
 
@@ -173,15 +259,8 @@ TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool 
     }
     // Read in blocks and stop as soon as the list is full, so a huge file
     // costs no more than the part that is used.
-    QByteArray pending;
-    bool first = true, skipping = false;
-    auto line = [&](const QByteArray &bytes) {
-        if (skipping) {
-            skipping = false;
-            return true;
-        }
-        return import.Add(withoutTrailingCR(bytes)) != TURLImport::aoLimit;
-    };
+    TTextLines lines;
+    auto line = [&](const QString &l) { return import.Add(l) != TURLImport::aoLimit; };
     bool more = true;
     while (more) {
         const QByteArray block = f.read(1 << 20);
@@ -194,24 +273,9 @@ TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool 
             }
             break;
         }
-        pending += block;
-        if (first && pending.size() >= 3) {
-            if (pending.startsWith("\xEF\xBB\xBF")) pending.remove(0, 3);
-            first = false;
-        }
-        qsizetype start = 0;
-        for (qsizetype lf; more && (lf = pending.indexOf('\n', start)) >= 0; start = lf + 1)
-            more = line(pending.mid(start, lf - start));
-        pending.remove(0, start);
-        if (pending.size() > MaxTextLine) {
-            pending.clear();
-            skipping = true;
-        }
+        more = lines.Feed(block, line);
     }
-    if (more && !pending.isEmpty()) {
-        if (first && pending.startsWith("\xEF\xBB\xBF")) pending.remove(0, 3);
-        line(pending);
-    }
+    if (more) lines.Finish(line);
     o.Added = import.AddedCount();
     o.LimitReached = import.LimitReached();
     o.LogLine = _("Данные загружены");

@@ -32,7 +32,9 @@ inline constexpr qint64 SitemapTextPerByte = 4;
 inline constexpr qint64 SitemapTextSlack = 1024 * 1024;
 
 // True when the candidate is not taken: empty, not starting with "http" in
-// any letter case, or ending in one of the image, script and style endings.
+// any letter case, ending in one of the image, script and style endings, or
+// holding a NUL character (libcurl would cut the address there and fetch
+// another page than the one listed).
 bool IsIgnoredURL(const QString &s);
 
 // One import into a list: keeps the old tasks (dropping every result) or
@@ -79,8 +81,10 @@ QString URLLimitMessage();
 
 // Clipboard text: lines at CR LF, LF or CR, each trimmed of codes up to 32.
 QStringList ClipboardCandidates(const QString &Text);
-// Text file contents: lines at LF (a CR before it dropped), not trimmed; a
-// UTF-8 byte-order mark is not part of the first line; the locale's codeset.
+// Text file contents: lines at CR LF, LF or CR, not trimmed. The locale's
+// codeset, or UTF-16 (either byte order) after its byte-order mark; a UTF-8
+// byte-order mark is not part of the first line. A line longer than 1 Mi
+// characters cannot be an address and is passed over.
 QStringList TextFileCandidates(const QByteArray &Bytes);
 
 TImportOutcome ImportClipboardText(TURLTaskInfoList &List, const QString &Text, bool KeepOld);

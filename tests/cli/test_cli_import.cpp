@@ -1,13 +1,20 @@
-// corvane-cli check --sitemap: a hostile sitemap under a memory bound.
+// corvane-cli check --urls / --sitemap: which addresses a list becomes, seen
+// in the tasks the program reports and the requests the site gets; a hostile
+// sitemap under a memory bound.
 #include <gtest/gtest.h>
 
 #include <mutex>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include "common/CliRunner.h"
 #include "common/TestServer.h"
+#include "core/qstring_print.h"
 
 using namespace corvane::test;
 
@@ -27,6 +34,21 @@ protected:
         site.Start();
     }
 
+    // Runs a check of the list (local extraction, no pause) and returns the
+    // addresses of its tasks in order.
+    QStringList check(const QString &option, const QString &path, CliRun &run) {
+        run = RunCli({QStringLiteral("check"), option, path, QStringLiteral("--alg"),
+                      QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("0"),
+                      QStringLiteral("--json"), QStringLiteral("-"), QStringLiteral("--lang"),
+                      QStringLiteral("ru")});
+        QStringList urls;
+        const QJsonArray tasks = QJsonDocument::fromJson(run.out.toUtf8())
+                                     .object()
+                                     .value(QStringLiteral("tasks"))
+                                     .toArray();
+        for (const auto &t : tasks) urls << t.toObject()[QStringLiteral("url")].toString();
+        return urls;
+    }
     QStringList fetchedPaths() {
         std::lock_guard lock(mutex);
         QStringList out = std::exchange(fetched, {});
@@ -39,6 +61,36 @@ protected:
     QStringList fetched;
     QTemporaryDir dir;
 };
+
+// UTF-16 lists and old Mac line ends gave no task; a NUL inside a line made
+// the program fetch "/a" while it reported the whole line as the task.
+TEST_F(CliImport, ListsBecomeTheTasksTheyName) {
+    const QString a = site.Url("/a"), b = site.Url("/b");
+    const QString crlf = a + QStringLiteral("\r\n") + b + QStringLiteral("\r\n");
+    QStringEncoder le(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    QStringEncoder be(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom);
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        QStringList urls;
+    };
+    const Case cases[] = {
+        {"UTF-16LE", le(crlf), {a, b}},
+        {"UTF-16BE", be(crlf), {a, b}},
+        {"CR only", (a + u'\r' + b + u'\r').toUtf8(), {a, b}},
+        {"NUL inside a line", a.toUtf8() + QByteArray("\0/other\n", 8) + b.toUtf8() + '\n', {b}},
+    };
+    for (const Case &c : cases) {
+        CliRun run;
+        const QStringList urls = check(QStringLiteral("--urls"),
+                                       WriteFile(dir, QStringLiteral("urls.txt"), c.bytes), run);
+        EXPECT_EQ(run.code, 0) << c.name << ": " << run.err.toStdString();
+        EXPECT_EQ(urls, c.urls) << c.name;
+        QStringList paths;
+        for (const QString &u : c.urls) paths << u.mid(site.Url("").size());
+        EXPECT_EQ(fetchedPaths(), paths) << c.name;
+    }
+}
 
 // 200 000 uses of a 4 000-character entity in a 600 KB file took 1.6 GB.
 // Under 1 GiB of address space and 20 s, the program refuses the file.

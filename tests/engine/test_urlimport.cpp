@@ -10,8 +10,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
+#include "core/qstring_print.h"
 #include "engine/urlimport.h"
 
 using namespace corvane;
@@ -67,6 +69,9 @@ TEST(EngineURLFilter, IgnoredURLs) {
     };
     for (const Case &c : cases)
         EXPECT_EQ(IsIgnoredURL(QString::fromUtf8(c.url)), c.ignored) << c.url;
+    // libcurl would stop reading the address at the NUL and fetch another page.
+    EXPECT_TRUE(
+        IsIgnoredURL(QStringLiteral("https://example.com/a") + QChar(0) + QStringLiteral("b")));
 }
 
 TEST_F(EngineImport, ClipboardLinesAreTrimmedAndDeduplicated) {
@@ -96,6 +101,61 @@ TEST_F(EngineImport, TextFileLinesAreTakenAsTheyStand) {
                                      QStringLiteral("HTTPS://EXAMPLE.COM/A  "),
                                      QStringLiteral("https://example.com/Путь")}));
     EXPECT_EQ(o.LogLine, QStringLiteral("Данные загружены"));
+}
+
+// Lists that gave nothing or something else than their lines: UTF-16 by its
+// byte-order mark, old Mac line ends, a NUL inside a line.
+TEST_F(EngineImport, TextFileEncodingsLineEndsAndNul) {
+    const QString lines = QStringLiteral("https://example.com/a\r\nhttps://example.com/Путь\n"
+                                         "https://example.com/b");
+    QStringEncoder le(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    QStringEncoder be(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom);
+    const QStringList three = {QStringLiteral("https://example.com/a"),
+                               QStringLiteral("https://example.com/Путь"),
+                               QStringLiteral("https://example.com/b")};
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        QStringList urls;
+    };
+    const Case cases[] = {
+        {"UTF-16LE", le(lines), three},
+        {"UTF-16BE", be(lines), three},
+        {"CR only",
+         "https://example.com/a\rhttps://example.com/\xD0\x9F\xD1\x83\xD1\x82\xD1\x8C\r"
+         "https://example.com/b\r",
+         three},
+        {"CR, LF and CR LF mixed",
+         "https://example.com/a\r\r\nhttps://example.com/b\n\r", // empty lines between
+         {QStringLiteral("https://example.com/a"), QStringLiteral("https://example.com/b")}},
+        {"NUL inside a line",
+         QByteArrayLiteral("https://example.com/a\0.png\nhttps://example.com/b\n"),
+         {QStringLiteral("https://example.com/b")}},
+    };
+    for (const Case &c : cases) {
+        const TImportOutcome o = ImportTextFile(g.list, file("list.txt", c.bytes), false);
+        EXPECT_EQ(o.Status, isOk) << c.name;
+        EXPECT_EQ(g.urls(), c.urls) << c.name;
+        QStringList candidates = TextFileCandidates(c.bytes);
+        candidates.removeIf(IsIgnoredURL);
+        EXPECT_EQ(candidates, c.urls) << c.name;
+    }
+    // The clipboard refuses a NUL inside a line too; at its ends it is trimmed.
+    ImportClipboardText(g.list,
+                        QStringLiteral("https://example.com/a") + QChar(0) +
+                            QStringLiteral("b\nhttps://example.com/c") + QChar(0),
+                        false);
+    EXPECT_EQ(g.urls(), QStringList{QStringLiteral("https://example.com/c")});
+}
+
+// A line of more than 1 Mi characters is passed over as a whole, also when
+// it spans blocks of the reader; the lines around it are kept.
+TEST_F(EngineImport, OverlongLineIsPassedOver) {
+    const QByteArray bytes = "https://example.com/a\r" + QByteArray(3 << 20, 'x') +
+                             "https://example.com/hidden\r\nhttps://example.com/b";
+    ImportTextFile(g.list, file("long.txt", bytes), false);
+    EXPECT_EQ(g.urls(), (QStringList{QStringLiteral("https://example.com/a"),
+                                     QStringLiteral("https://example.com/b")}));
 }
 
 TEST_F(EngineImport, KeepOrClearAndNumbering) {
