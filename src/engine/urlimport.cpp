@@ -144,6 +144,7 @@ TURLImport::TURLImport(TURLTaskInfoList &List, bool KeepOld) : FList(List) {
 TURLImport::TAddOutcome TURLImport::Add(const QString &Candidate, bool Filter) {
     if (FLimitReached) return aoLimit;
     if (Filter && IsIgnoredURL(Candidate)) return aoIgnored;
+    ++FPassed;
     const QString key = URLKey(Candidate);
     if (FKeys.contains(key)) return aoDuplicate;
     if (FList.size() >= MaxURLCount) {
@@ -162,6 +163,10 @@ QString URLLimitMessage() {
 }
 
 namespace {
+
+QString NoURLNotice() {
+    return _("Файл не содержит ни одного URL");
+}
 
 QString EntitiesRefused() {
     return _("Файл объявляет сущности XML (<!ENTITY>), недопустимые в sitemap");
@@ -279,6 +284,7 @@ TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool 
     o.Added = import.AddedCount();
     o.LimitReached = import.LimitReached();
     o.LogLine = _("Данные загружены");
+    if (import.PassedCount() == 0) o.Notice = NoURLNotice();
     return o;
 }
 
@@ -414,6 +420,7 @@ TImportOutcome ImportSitemap(TURLTaskInfoList &List, const QString &Path, bool K
     o.Added = import.AddedCount();
     o.LimitReached = import.LimitReached();
     o.LogLine = _("Данные загружены");
+    if (import.PassedCount() == 0) o.Notice = NoURLNotice();
     return o;
 }
 

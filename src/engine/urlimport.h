@@ -49,12 +49,15 @@ public:
     TAddOutcome Add(const QString &Candidate, bool Filter = true);
     bool LimitReached() const { return FLimitReached; }
     std::int32_t AddedCount() const { return FAdded; }
+    // Candidates that passed the filter, duplicates included.
+    std::int32_t PassedCount() const { return FPassed; }
 
 private:
     TURLTaskInfoList &FList;
     QSet<QString> FKeys;
     std::int32_t FCounter = 0;
     std::int32_t FAdded = 0;
+    std::int32_t FPassed = 0;
     bool FLimitReached = false;
 };
 
@@ -72,6 +75,9 @@ struct TImportOutcome {
     QString Message;
     // The log line of a finished import, translated; empty when none is due.
     QString LogLine;
+    // An information for the user, translated: a text file or sitemap that
+    // held no address passing the filter. Empty otherwise.
+    QString Notice;
     std::int32_t Added = 0;
     bool LimitReached = false;
 };

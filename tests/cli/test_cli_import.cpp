@@ -1,6 +1,6 @@
 // corvane-cli check --urls / --sitemap: which addresses a list becomes, seen
-// in the tasks the program reports and the requests the site gets; a hostile
-// sitemap under a memory bound.
+// in the tasks the program reports and the requests the site gets; what it
+// prints for a file without addresses; a hostile sitemap under a memory bound.
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -90,6 +90,32 @@ TEST_F(CliImport, ListsBecomeTheTasksTheyName) {
         for (const QString &u : c.urls) paths << u.mid(site.Url("").size());
         EXPECT_EQ(fetchedPaths(), paths) << c.name;
     }
+}
+
+TEST_F(CliImport, SaysWhenAFileHoldsNoURL) {
+    struct Case {
+        const char *option;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"--urls", "ftp://x.example/\n/relative\n"},
+        {"--urls", ""},
+        {"--sitemap", "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\"/>"},
+    };
+    for (const Case &c : cases) {
+        CliRun run;
+        const QStringList urls = check(QString::fromLatin1(c.option),
+                                       WriteFile(dir, QStringLiteral("list"), c.bytes), run);
+        EXPECT_EQ(run.code, 0) << c.option << ": " << run.err.toStdString();
+        EXPECT_TRUE(urls.isEmpty());
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Файл не содержит ни одного URL")))
+            << c.option << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Данные загружены")));
+    }
+    CliRun run;
+    check(QStringLiteral("--urls"),
+          WriteFile(dir, QStringLiteral("one.txt"), site.Url("/a").toUtf8()), run);
+    EXPECT_FALSE(run.err.contains(QStringLiteral("Файл не содержит ни одного URL")));
 }
 
 // 200 000 uses of a 4 000-character entity in a 600 KB file took 1.6 GB.

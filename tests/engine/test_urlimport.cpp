@@ -158,6 +158,47 @@ TEST_F(EngineImport, OverlongLineIsPassedOver) {
                                      QStringLiteral("https://example.com/b")}));
 }
 
+// A file that gave no address says so; the log line stays, and addresses
+// already in the list count as found.
+TEST_F(EngineImport, NoticeWhenAFileHoldsNoURL) {
+    const QByteArray urlset = "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">";
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        bool sitemap;
+        bool notice;
+    };
+    const Case cases[] = {
+        {"empty text file", "", false, true},
+        {"only rejected lines",
+         "ftp://example.com/\n https://example.com/\nhttps://x.example/a.css\n", false, true},
+        {"only a kept address", "HTTPS://KEPT.EXAMPLE/\n", false, false},
+        {"one address", "https://example.com/\n", false, false},
+        {"empty urlset", urlset + "</urlset>", true, true},
+        {"urls without an address",
+         urlset + "<url><loc>/relative</loc></url><url><priority>1</priority></url></urlset>", true,
+         true},
+        {"a kept address", urlset + "<url><loc>https://kept.example/</loc></url></urlset>", true,
+         false},
+    };
+    for (const Case &c : cases) {
+        FreeObjects(&g.list);
+        ImportClipboardText(g.list, QStringLiteral("https://kept.example/"), false);
+        const QString path = file(c.sitemap ? "list.xml" : "list.txt", c.bytes);
+        const TImportOutcome o =
+            c.sitemap ? ImportSitemap(g.list, path, true) : ImportTextFile(g.list, path, true);
+        EXPECT_EQ(o.Status, isOk) << c.name;
+        EXPECT_EQ(o.Notice, c.notice ? QStringLiteral("Файл не содержит ни одного URL") : QString())
+            << c.name;
+        EXPECT_TRUE(o.Message.isEmpty()) << c.name;
+        EXPECT_EQ(o.LogLine, QStringLiteral("Данные загружены")) << c.name;
+    }
+    // Failures carry their own message and no notice.
+    const TImportOutcome o = ImportSitemap(g.list, file("index.xml", "<sitemapindex/>"), true);
+    EXPECT_EQ(o.Status, isNoUrlset);
+    EXPECT_TRUE(o.Notice.isEmpty());
+}
+
 TEST_F(EngineImport, KeepOrClearAndNumbering) {
     ImportClipboardText(
         g.list, QStringLiteral("https://a.example/1\nhttps://a.example/2\nhttps://a.example/3"),
@@ -263,6 +304,7 @@ TEST_F(EngineImport, SitemapWithNamespacePrefix) {
     EXPECT_EQ(o.Status, isOk);
     EXPECT_EQ(g.urls(), (QStringList{QStringLiteral("https://example.com/a"),
                                      QStringLiteral("https://example.com/b")}));
+    EXPECT_TRUE(o.Notice.isEmpty());
 }
 
 // Runs Body in a child process with at most Bytes of address space and
