@@ -311,6 +311,7 @@ int runCheck(const QStringList &argv) {
         return ExitUsage;
     }
     if (imported.LimitReached) printErr(URLLimitMessage());
+    if (!imported.Notice.isEmpty()) printErr(imported.Notice);
     if (settings.AlgVer != 2) settings.Endpoints = endpoints(givenEndpoints);
 
     TCliObserver observer(verbose, std::int32_t(list.size()));

@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
+
+#include <utility>
 
 #include "core/i18n.h"
 
@@ -20,17 +23,102 @@ QString upperLatin(QString s) {
     return s;
 }
 
-QString withoutTrailingCR(const QByteArray &line) {
-    QByteArrayView v(line);
-    if (v.endsWith('\r')) v.chop(1);
-    return QString::fromLocal8Bit(v);
-}
+// Cuts a text list into lines while it is read block by block. The first
+// bytes choose the decoder: UTF-16 by its byte-order mark, else the locale's
+// codeset (a UTF-8 byte-order mark is dropped by the decoder). Lines end at
+// CR LF, LF or CR, also when the pair is split between two blocks.
+class TTextLines {
+public:
+    // line(const QString &) returns false to stop; so do Feed and Finish then.
+    template <class F> bool Feed(QByteArrayView bytes, F &&line) {
+        if (!FDecoder.isValid()) {
+            FHead += bytes;
+            if (FHead.size() < 3) return true;
+            return start(line);
+        }
+        return split(FDecoder(bytes), line);
+    }
+    template <class F> bool Finish(F &&line) {
+        if (!FDecoder.isValid() && !start(line)) return false;
+        if (FSkipping || FLine.isEmpty()) return true;
+        const bool go = line(FLine);
+        FLine.clear();
+        return go;
+    }
+
+private:
+    template <class F> bool start(F &line) {
+        QStringDecoder::Encoding e = QStringDecoder::System;
+        if (FHead.startsWith("\xFF\xFE"))
+            e = QStringDecoder::Utf16LE;
+        else if (FHead.startsWith("\xFE\xFF"))
+            e = QStringDecoder::Utf16BE;
+        else if (FHead.startsWith("\xEF\xBB\xBF"))
+            e = QStringDecoder::Utf8;
+        FDecoder = QStringDecoder(e);
+        const QByteArray head = std::exchange(FHead, QByteArray());
+        return split(FDecoder(head), line);
+    }
+
+    template <class F> bool split(const QString &text, F &line) {
+        const qsizetype n = text.size();
+        qsizetype begin = 0;
+        if (FAfterCR && n > 0) {
+            FAfterCR = false;
+            if (text[0] == u'\n') begin = 1;
+        }
+        for (qsizetype i = begin; i < n; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c != u'\n' && c != u'\r') continue;
+            if (!take(QStringView(text).sliced(begin, i - begin), line)) return false;
+            if (c == u'\r') {
+                if (i + 1 == n)
+                    FAfterCR = true;
+                else if (text[i + 1] == u'\n')
+                    ++i;
+            }
+            begin = i + 1;
+        }
+        if (!FSkipping) {
+            if (FLine.size() + (n - begin) > MaxTextLine) {
+                FLine.clear();
+                FSkipping = true;
+            } else {
+                FLine += QStringView(text).sliced(begin);
+            }
+        }
+        return true;
+    }
+
+    template <class F> bool take(QStringView tail, F &line) {
+        if (FSkipping) {
+            FSkipping = false;
+            return true;
+        }
+        if (FLine.size() + tail.size() > MaxTextLine) {
+            FLine.clear();
+            return true;
+        }
+        if (FLine.isEmpty()) return line(tail.toString());
+        FLine += tail;
+        const bool go = line(FLine);
+        FLine.clear();
+        return go;
+    }
+
+    QStringDecoder FDecoder;
+    QByteArray FHead;
+    QString FLine;
+    bool FAfterCR = false;
+    bool FSkipping = false;
+};
 
 } // namespace
 
 bool IsIgnoredURL(const QString &s) {
     if (s.isEmpty()) return true;
     if (upperLatin(s.left(4)) != QStringLiteral("HTTP")) return true;
+    if (s.contains(QChar(u'\0'))) return true;
     qsizetype i = s.size() - 1;
     while (i >= 0 && s[i] != u'.' && s[i] != u'\\' && s[i] != u':') --i;
     QString ending;
@@ -56,6 +144,7 @@ TURLImport::TURLImport(TURLTaskInfoList &List, bool KeepOld) : FList(List) {
 TURLImport::TAddOutcome TURLImport::Add(const QString &Candidate, bool Filter) {
     if (FLimitReached) return aoLimit;
     if (Filter && IsIgnoredURL(Candidate)) return aoIgnored;
+    ++FPassed;
     const QString key = URLKey(Candidate);
     if (FKeys.contains(key)) return aoDuplicate;
     if (FList.size() >= MaxURLCount) {
@@ -72,6 +161,48 @@ TURLImport::TAddOutcome TURLImport::Add(const QString &Candidate, bool Filter) {
 QString URLLimitMessage() {
     return _("Ограничение: не более 10 000 URL");
 }
+
+namespace {
+
+QString NoURLNotice() {
+    return _("Файл не содержит ни одного URL");
+}
+
+QString EntitiesRefused() {
+    return _("Файл объявляет сущности XML (<!ENTITY>), недопустимые в sitemap");
+}
+
+// The reader's own text for an entity beyond its expansion limit, as this
+// Qt words it. With the limit at 0 it means that a declared entity is used
+// inside the DTD (in a default attribute value), which the reader expands
+// before the DTD token that lists the declarations.
+const QString &ExpansionLimitError() {
+    static const QString text = [] {
+        QXmlStreamReader r(QStringLiteral("<!DOCTYPE a [<!ENTITY e \"%1\">"
+                                          "<!ATTLIST a b CDATA \"&e;\">]><a/>")
+                               .arg(QString(64, u'x')));
+        r.setEntityExpansionLimit(0);
+        while (!r.atEnd()) r.readNext();
+        return r.errorString();
+    }();
+    return text;
+}
+
+// Characters of the token the reader stands on, for the sitemap's budget.
+// Attributes count only after a DTD: without one each is written out in the
+// file, and copying them out of the reader would cost more than the rest.
+qint64 TokenChars(const QXmlStreamReader &r, bool afterDtd) {
+    qint64 n = r.text().size();
+    if (afterDtd && r.tokenType() == QXmlStreamReader::StartElement) {
+        for (const QXmlStreamAttribute &a : r.attributes())
+            n += a.qualifiedName().size() + a.value().size();
+        for (const QXmlStreamNamespaceDeclaration &d : r.namespaceDeclarations())
+            n += d.prefix().size() + d.namespaceUri().size();
+    }
+    return n;
+}
+
+} // namespace
 
 QStringList ClipboardCandidates(const QString &Text) {
     QStringList out;
@@ -95,16 +226,14 @@ QStringList ClipboardCandidates(const QString &Text) {
 }
 
 QStringList TextFileCandidates(const QByteArray &Bytes) {
-    QByteArrayView v(Bytes);
-    if (v.startsWith("\xEF\xBB\xBF")) v = v.sliced(3);
     QStringList out;
-    qsizetype start = 0;
-    while (start < v.size()) {
-        qsizetype lf = v.indexOf('\n', start);
-        if (lf < 0) lf = v.size();
-        out << withoutTrailingCR(v.sliced(start, lf - start).toByteArray());
-        start = lf + 1;
-    }
+    auto line = [&](const QString &l) {
+        out << l;
+        return true;
+    };
+    TTextLines lines;
+    lines.Feed(Bytes, line);
+    lines.Finish(line);
     return out;
 }
 
@@ -135,15 +264,8 @@ TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool 
     }
     // Read in blocks and stop as soon as the list is full, so a huge file
     // costs no more than the part that is used.
-    QByteArray pending;
-    bool first = true, skipping = false;
-    auto line = [&](const QByteArray &bytes) {
-        if (skipping) {
-            skipping = false;
-            return true;
-        }
-        return import.Add(withoutTrailingCR(bytes)) != TURLImport::aoLimit;
-    };
+    TTextLines lines;
+    auto line = [&](const QString &l) { return import.Add(l) != TURLImport::aoLimit; };
     bool more = true;
     while (more) {
         const QByteArray block = f.read(1 << 20);
@@ -156,27 +278,13 @@ TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool 
             }
             break;
         }
-        pending += block;
-        if (first && pending.size() >= 3) {
-            if (pending.startsWith("\xEF\xBB\xBF")) pending.remove(0, 3);
-            first = false;
-        }
-        qsizetype start = 0;
-        for (qsizetype lf; more && (lf = pending.indexOf('\n', start)) >= 0; start = lf + 1)
-            more = line(pending.mid(start, lf - start));
-        pending.remove(0, start);
-        if (pending.size() > MaxTextLine) {
-            pending.clear();
-            skipping = true;
-        }
+        more = lines.Feed(block, line);
     }
-    if (more && !pending.isEmpty()) {
-        if (first && pending.startsWith("\xEF\xBB\xBF")) pending.remove(0, 3);
-        line(pending);
-    }
+    if (more) lines.Finish(line);
     o.Added = import.AddedCount();
     o.LimitReached = import.LimitReached();
     o.LogLine = _("Данные загружены");
+    if (import.PassedCount() == 0) o.Notice = NoURLNotice();
     return o;
 }
 
@@ -188,12 +296,32 @@ TImportStatus ReadSitemap(const QByteArray &Xml,
         return isParseError;
     }
     QXmlStreamReader r(Xml);
+    // A sitemap needs no entities: a DTD that declares any is refused below,
+    // and none is expanded inside the DTD before that (an entity of one
+    // character still is, which cannot make text longer than the file).
+    r.setEntityExpansionLimit(0);
+    const qint64 budget = SitemapTextPerByte * Xml.size() + SitemapTextSlack;
+    qint64 produced = 0;
+    bool afterDtd = false;
     int depth = 0, children = 0;
     bool isUrlset = false, inUrl = false, locDone = false, inLoc = false, locValid = false;
     bool stopped = false;
     QString loc;
     while (!r.atEnd()) {
-        switch (r.readNext()) {
+        const QXmlStreamReader::TokenType token = r.readNext();
+        produced += TokenChars(r, afterDtd);
+        if (produced > budget) {
+            ErrorText = _("Файл порождает больше текста, чем допустимо для его размера");
+            return isParseError;
+        }
+        switch (token) {
+        case QXmlStreamReader::DTD:
+            afterDtd = true;
+            if (!r.entityDeclarations().isEmpty()) {
+                ErrorText = EntitiesRefused();
+                return isParseError;
+            }
+            break;
         case QXmlStreamReader::StartElement:
             if (++depth > MaxSitemapDepth) {
                 ErrorText = _("Слишком глубокая вложенность элементов");
@@ -203,7 +331,7 @@ TImportStatus ReadSitemap(const QByteArray &Xml,
                 isUrlset = r.qualifiedName() == u"urlset" || r.name() == u"urlset";
             } else if (depth == 2 && isUrlset) {
                 ++children;
-                inUrl = r.qualifiedName() == u"url";
+                inUrl = r.name() == u"url";
                 locDone = false;
             } else if (depth == 3 && inUrl && !locDone &&
                        (r.qualifiedName() == u"loc" || r.name() == u"loc")) {
@@ -244,7 +372,7 @@ TImportStatus ReadSitemap(const QByteArray &Xml,
         }
     }
     if (r.hasError()) {
-        ErrorText = r.errorString();
+        ErrorText = r.errorString() == ExpansionLimitError() ? EntitiesRefused() : r.errorString();
         return isParseError;
     }
     if (ChildCount) *ChildCount = children;
@@ -292,6 +420,7 @@ TImportOutcome ImportSitemap(TURLTaskInfoList &List, const QString &Path, bool K
     o.Added = import.AddedCount();
     o.LimitReached = import.LimitReached();
     o.LogLine = _("Данные загружены");
+    if (import.PassedCount() == 0) o.Notice = NoURLNotice();
     return o;
 }
 

@@ -18,12 +18,23 @@ namespace corvane {
 inline constexpr std::int32_t MaxURLCount = 10000;
 
 // Limits of the sitemap reader; a file beyond them is reported as a parse error.
+// Entity declarations are refused outright. Besides, the characters the parser
+// hands out (text, and in a file with a DTD the attributes too) may not exceed
+// SitemapTextPerByte per byte of the file plus SitemapTextSlack: written-out
+// text yields at most one character per byte in every encoding but a few
+// legacy ones, so only text repeated from a declaration (a default attribute
+// value copied into every element) gets near it, and the work of reading a
+// file stays linear in its size.
 inline constexpr qint64 MaxSitemapBytes = qint64(64) * 1024 * 1024;
 inline constexpr int MaxSitemapDepth = 64;
 inline constexpr qsizetype MaxLocLength = 64 * 1024;
+inline constexpr qint64 SitemapTextPerByte = 4;
+inline constexpr qint64 SitemapTextSlack = 1024 * 1024;
 
 // True when the candidate is not taken: empty, not starting with "http" in
-// any letter case, or ending in one of the image, script and style endings.
+// any letter case, ending in one of the image, script and style endings, or
+// holding a NUL character (libcurl would cut the address there and fetch
+// another page than the one listed).
 bool IsIgnoredURL(const QString &s);
 
 // One import into a list: keeps the old tasks (dropping every result) or
@@ -38,12 +49,15 @@ public:
     TAddOutcome Add(const QString &Candidate, bool Filter = true);
     bool LimitReached() const { return FLimitReached; }
     std::int32_t AddedCount() const { return FAdded; }
+    // Candidates that passed the filter, duplicates included.
+    std::int32_t PassedCount() const { return FPassed; }
 
 private:
     TURLTaskInfoList &FList;
     QSet<QString> FKeys;
     std::int32_t FCounter = 0;
     std::int32_t FAdded = 0;
+    std::int32_t FPassed = 0;
     bool FLimitReached = false;
 };
 
@@ -61,6 +75,9 @@ struct TImportOutcome {
     QString Message;
     // The log line of a finished import, translated; empty when none is due.
     QString LogLine;
+    // An information for the user, translated: a text file or sitemap that
+    // held no address passing the filter. Empty otherwise.
+    QString Notice;
     std::int32_t Added = 0;
     bool LimitReached = false;
 };
@@ -70,8 +87,10 @@ QString URLLimitMessage();
 
 // Clipboard text: lines at CR LF, LF or CR, each trimmed of codes up to 32.
 QStringList ClipboardCandidates(const QString &Text);
-// Text file contents: lines at LF (a CR before it dropped), not trimmed; a
-// UTF-8 byte-order mark is not part of the first line; the locale's codeset.
+// Text file contents: lines at CR LF, LF or CR, not trimmed. The locale's
+// codeset, or UTF-16 (either byte order) after its byte-order mark; a UTF-8
+// byte-order mark is not part of the first line. A line longer than 1 Mi
+// characters cannot be an address and is passed over.
 QStringList TextFileCandidates(const QByteArray &Bytes);
 
 TImportOutcome ImportClipboardText(TURLTaskInfoList &List, const QString &Text, bool KeepOld);

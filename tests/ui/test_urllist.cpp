@@ -245,6 +245,7 @@ TEST(URLImportCommands, FailuresAndEmptySources) {
         const char *Message; // empty: none
         int TasksAfter;
         const char *Log; // empty: none
+        ui::MessageIcon Icon = ui::MessageIcon::Warning;
     } const Cases[] = {
         {"cancelled txt", &TURLPageCommands::btImportURLs4TXTClick, "", nullptr, "", 1, ""},
         {"missing txt", &TURLPageCommands::btImportURLs4TXTClick, "", "missing.txt",
@@ -256,8 +257,12 @@ TEST(URLImportCommands, FailuresAndEmptySources) {
          "xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">"
          "<sitemap><loc>http://a.example/s1.xml</loc></sitemap></sitemapindex>",
          "index.xml", "Файл данных имеет неприемлимый формат (нет тега \"urlset\")", 0, ""},
-        {"empty txt", &TURLPageCommands::btImportURLs4TXTClick, "", "empty.txt", "", 0,
-         "Данные загружены"},
+        // A file without an address says so and still logs.
+        {"empty txt", &TURLPageCommands::btImportURLs4TXTClick, "", "empty.txt",
+         "Файл не содержит ни одного URL", 0, "Данные загружены", ui::MessageIcon::Information},
+        {"urlset without url", &TURLPageCommands::btImportURLs4XMLClick,
+         "<urlset><url><loc>ftp://a.example/</loc></url></urlset>", "sitemap.xml",
+         "Файл не содержит ни одного URL", 0, "Данные загружены", ui::MessageIcon::Information},
     };
     for (const Case &C : Cases) {
         // The list holds one task before each case.
@@ -279,7 +284,7 @@ TEST(URLImportCommands, FailuresAndEmptySources) {
             ASSERT_EQ(M.size(), 1) << C.Name;
             EXPECT_TRUE(M[0].startsWith(QString::fromUtf8(C.Message)))
                 << C.Name << ": " << M[0].toStdString();
-            EXPECT_EQ(Dialogs.calls.last().icon, ui::MessageIcon::Warning) << C.Name;
+            EXPECT_EQ(Dialogs.calls.last().icon, C.Icon) << C.Name;
         } else {
             EXPECT_TRUE(M.isEmpty()) << C.Name;
         }

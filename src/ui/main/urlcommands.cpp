@@ -208,6 +208,7 @@ void TURLPageCommands::btImportURLs4TXTClick() {
     const TImportOutcome O = ImportTextFile(*FHost.Tasks(), Path, FHost.ImportNoClear());
     // A file that vanished in between is reported like a missing one.
     FinishImport(O.Message, O.Status == isNotFound, O.LimitReached, O.LogLine);
+    if (!O.Notice.isEmpty()) ui::dialogs().information(P, O.Notice);
 }
 
 void TURLPageCommands::btImportURLs4XMLClick() {
@@ -234,6 +235,7 @@ void TURLPageCommands::btImportURLs4XMLClick() {
         });
     if (Shown) FHost.HideProgress();
     FinishImport(O.Message, true, O.LimitReached, O.LogLine);
+    if (!O.Notice.isEmpty()) ui::dialogs().information(P, O.Notice);
 }
 
 void TURLPageCommands::btImportFiles() {
