@@ -64,6 +64,7 @@ int main(int argc, char **argv) {
     const int port = colon > 0 ? listen.mid(colon + 1).toInt(&portOk) : 0;
     if (colon <= 0 || !portOk || port < 0 || port > 65535)
         return UsageError(QStringLiteral("--listen needs HOST:PORT, not \"%1\"").arg(listen));
+    options.Port = port;
     options.Host = listen.left(colon);
     if (options.Host.startsWith(u'[') && options.Host.endsWith(u']'))
         options.Host = options.Host.mid(1, options.Host.size() - 2);
