@@ -82,10 +82,6 @@ struct TConnection {
     }
 };
 
-void Append(std::string &Out, std::string_view Text) {
-    Out.append(Text.data(), Text.size());
-}
-
 // Control bytes (and the C1 controls of UTF-8) written as \xNN, so that a
 // request cannot end a log line or steer the terminal; the backslash too, so
 // that an escape in the log always means one.
@@ -236,8 +232,10 @@ struct TPlainTextService::TImpl {
         AppendEscaped(line, Method);
         line += ' ';
         AppendEscaped(line, Path);
-        Append(line, " " + std::to_string(Status) + " in=" + std::to_string(In) +
-                         " out=" + std::to_string(Out) + " " + std::to_string(Ms) + " ms\n");
+        char tail[96];
+        const int n = std::snprintf(tail, sizeof tail, " %d in=%lld out=%zu %lld ms\n", Status,
+                                    static_cast<long long>(In), Out, static_cast<long long>(Ms));
+        line.append(tail, size_t(std::clamp(n, 0, int(sizeof tail) - 1)));
         // One write per line, so that the lines of different threads never mix.
         std::fwrite(line.data(), 1, line.size(), stderr);
     }
