@@ -272,15 +272,17 @@ struct TPlainTextService::TImpl {
                              MHD_ConnectionNotificationCode Code) {
         auto *self = static_cast<TImpl *>(Cls);
         if (Code == MHD_CONNECTION_NOTIFY_STARTED) {
+            const MHD_ConnectionInfo *fd =
+                MHD_get_connection_info(Connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+            const MHD_ConnectionInfo *peer =
+                MHD_get_connection_info(Connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
             auto *c = new TConnection;
-            c->Fd =
-                MHD_get_connection_info(Connection, MHD_CONNECTION_INFO_CONNECTION_FD)->connect_fd;
-            c->Address =
-                AddressText(MHD_get_connection_info(Connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS)
-                                ->client_addr);
+            c->Fd = fd ? fd->connect_fd : -1;
+            c->Address = AddressText(peer ? peer->client_addr : nullptr);
             c->IdleSinceMs = NowMs();
             c->Enter(phHeader, c->IdleSinceMs);
             *Context = c;
+            if (c->Fd < 0) return; // left to the inactivity time-out alone
             std::lock_guard lock(self->Mutex);
             self->Connections.insert(c);
             return;
