@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +16,8 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -190,10 +192,9 @@ struct TPlainTextService::TImpl {
 
     // The open connections, for the reaper that ends those past their deadline.
     std::mutex Mutex;
-    std::condition_variable Wake;
-    bool Stopping = false;
     std::unordered_set<TConnection *> Connections;
     std::thread Reaper;
+    int StopReaper = -1; // an eventfd, written once to stop it
 
     qint64 MaxBody() const { return Options.MaxBodyBytes; }
     // A refused body is still read, up to its limit once more, so that a client
@@ -208,10 +209,12 @@ struct TPlainTextService::TImpl {
     void Reap() {
         const qint64 header = std::max(1, Options.HeaderTimeoutMs);
         const qint64 body = std::max(1, Options.BodyTimeoutMs);
-        const auto tick = std::chrono::milliseconds(std::clamp<qint64>(header / 10, 10, 250));
-        std::unique_lock lock(Mutex);
-        while (!Stopping) {
-            Wake.wait_for(lock, tick);
+        const int tick = int(std::clamp<qint64>(header / 10, 10, 250));
+        for (;;) {
+            pollfd stop{StopReaper, POLLIN, 0};
+            const int woken = poll(&stop, 1, tick);
+            if (woken > 0 || (woken < 0 && errno != EINTR)) return;
+            std::lock_guard lock(Mutex);
             const qint64 now = NowMs();
             for (TConnection *c : Connections) {
                 const quint64 state = c->State.load(std::memory_order_relaxed);
@@ -501,6 +504,12 @@ bool TPlainTextService::Start(const TPlainTextServiceOptions &Options, QString *
                 : QStringLiteral("cannot listen on %1:%2").arg(Options.Host).arg(Options.Port));
 
     TImpl &impl = *fImpl;
+    impl.StopReaper = eventfd(0, EFD_CLOEXEC);
+    if (impl.StopReaper < 0) {
+        close(fd);
+        return fail(QStringLiteral("cannot start the service: %1")
+                        .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
     impl.Options = Options;
     impl.Options.Threads = std::clamp(Options.Threads, 1, 1024);
     // The library's own inactivity time-out, in whole seconds: a connection
@@ -528,15 +537,17 @@ bool TPlainTextService::Start(const TPlainTextServiceOptions &Options, QString *
     impl.Daemon = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | (tls ? MHD_USE_TLS : 0), 0,
                                    nullptr, nullptr, &TImpl::OnRequest, &impl, MHD_OPTION_ARRAY,
                                    items.data(), MHD_OPTION_END);
-    if (!impl.Daemon) // the library has closed the listening socket
+    if (!impl.Daemon) { // the library has closed the listening socket
+        close(impl.StopReaper);
+        impl.StopReaper = -1;
         return fail(tls ? QStringLiteral("cannot load the certificate %1 or the key %2")
                               .arg(Options.CertFile, Options.KeyFile)
                         : QStringLiteral("cannot start the service on %1").arg(Options.Host));
+    }
     impl.Port = BoundPort(fd);
     const QString hostPart =
         Options.Host.contains(u':') ? u'[' + Options.Host + u']' : Options.Host;
     impl.Url = QStringLiteral("%1://%2:%3/").arg(tls ? u"https" : u"http", hostPart).arg(impl.Port);
-    impl.Stopping = false;
     impl.Reaper = std::thread([&impl] { impl.Reap(); });
     return true;
 }
@@ -546,12 +557,11 @@ void TPlainTextService::Stop() {
     if (!impl.Daemon) return;
     MHD_stop_daemon(impl.Daemon); // closes the listening socket and every connection
     impl.Daemon = nullptr;
-    {
-        std::lock_guard lock(impl.Mutex);
-        impl.Stopping = true;
-    }
-    impl.Wake.notify_all();
+    const quint64 one = 1;
+    [[maybe_unused]] const ssize_t written = write(impl.StopReaper, &one, sizeof one);
     impl.Reaper.join();
+    close(impl.StopReaper);
+    impl.StopReaper = -1;
 }
 
 bool TPlainTextService::IsRunning() const {
