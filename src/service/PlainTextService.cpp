@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -378,9 +378,10 @@ struct TPlainTextService::TImpl {
         };
         if (const std::string_view length = header(MHD_HTTP_HEADER_CONTENT_LENGTH);
             !length.empty()) {
-            char *end = nullptr;
-            const long long n = std::strtoll(std::string(length).c_str(), &end, 10);
-            r.Announced = n >= 0 && end && *end == 0 ? n : -1;
+            long long n = -1;
+            const char *end = length.data() + length.size();
+            const auto [stop, error] = std::from_chars(length.data(), end, n);
+            r.Announced = error == std::errc() && stop == end && n >= 0 ? n : -1;
         }
         const bool get = r.Method == "GET" || r.Method == "HEAD";
         if (r.Path == "/health")
