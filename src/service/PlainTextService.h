@@ -14,9 +14,19 @@ struct TPlainTextServiceOptions {
     int Port = 0;     // 0: any free port
     QString CertFile; // both set: HTTPS
     QString KeyFile;
-    int Threads = 8;
+    int Threads = 8;                  // requests converted at once
     bool LogRequests = false;         // one line per request on stderr
     qint64 MaxBodyBytes = 64ll << 20; // larger requests get 413
+    // A request's header (and, over HTTPS, the handshake) must be complete
+    // within this time from the connection's opening or the end of the
+    // previous answer, so it also ends an idle kept-alive connection; the
+    // body within BodyTimeoutMs from the end of the header. A connection on
+    // which nothing moves for a second longer than the header time, at any
+    // point, is closed as well.
+    int HeaderTimeoutMs = 10000;
+    int BodyTimeoutMs = 60000;
+    int MaxConnections = 1000; // further clients wait in the listen queue
+    int ListenBacklog = 1024;  // bounded by the system's somaxconn
 };
 
 class TPlainTextService {
@@ -26,10 +36,10 @@ public:
     TPlainTextService(const TPlainTextService &) = delete;
     TPlainTextService &operator=(const TPlainTextService &) = delete;
 
-    // Binds and starts serving on a thread of its own; false with a reason in
+    // Binds and starts serving on threads of its own; false with a reason in
     // Error when the address cannot be bound or the certificate not loaded.
     bool Start(const TPlainTextServiceOptions &Options, QString *Error = nullptr);
-    // Stops accepting, finishes the requests in progress and joins.
+    // Stops accepting, closes the connections and joins.
     void Stop();
     bool IsRunning() const;
     int Port() const;    // the bound port

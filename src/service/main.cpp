@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <QString>
 #include <QStringList>
@@ -18,7 +19,7 @@ constexpr const char *Usage =
     "  POST / with the multipart form field \"text\" (an HTML page, UTF-8) answers the\n"
     "  page's visible text, one line per line, or the single line 1 when it has none;\n"
     "  GET /health answers ok. PORT 0 picks a free port. With --cert and --key the\n"
-    "  service speaks HTTPS. --threads: requests served at once (default 8).\n"
+    "  service speaks HTTPS. --threads: pages converted at once (default 8).\n"
     "  One line per request goes to standard error.\n";
 
 int UsageError(const QString &Message) {
@@ -64,6 +65,7 @@ int main(int argc, char **argv) {
     const int port = colon > 0 ? listen.mid(colon + 1).toInt(&portOk) : 0;
     if (colon <= 0 || !portOk || port < 0 || port > 65535)
         return UsageError(QStringLiteral("--listen needs HOST:PORT, not \"%1\"").arg(listen));
+    options.Port = port;
     options.Host = listen.left(colon);
     if (options.Host.startsWith(u'[') && options.Host.endsWith(u']'))
         options.Host = options.Host.mid(1, options.Host.size() - 2);
@@ -75,6 +77,13 @@ int main(int argc, char **argv) {
     mallopt(M_MMAP_THRESHOLD, 16 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
     mallopt(M_TOP_PAD, 16 << 20);
+
+    // Every open connection holds a descriptor: take all the system allows.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     // The signals are taken by sigwait below, never delivered to a thread.
     sigset_t stopSignals;
