@@ -13,8 +13,10 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 
 using namespace corvane;
@@ -223,5 +225,37 @@ TEST(WindowLog, EngineTimesShowTheirWallClockTime) {
     const TDateTime T = MsToDateTime(DateTimeToMs(45306.0) + (9 * 3600 + 5 * 60 + 7) * 1000LL);
     W->LogLine(QStringLiteral("x"), T);
     EXPECT_EQ(Find<QTableWidget>(W.get(), "lvLog")->item(0, 0)->text(), QStringLiteral("09:05:07"));
+    W->close();
+}
+
+TEST(WindowLayout, TheURLColumnTakesTheWidthAndNothingIsCutAtTheSmallestSize) {
+    TAppFolder Folder;
+    auto W = OpenWindow(1033);
+    auto *List = Find<QTableView>(W.get(), "vtURLs");
+    auto Sections = [List] {
+        int Sum = 0;
+        for (int C = 0; C < 5; ++C) Sum += List->horizontalHeader()->sectionSize(C);
+        return Sum;
+    };
+    for (const QSize Size : {QSize(985, 750), QSize(1280, 800)}) {
+        W->resize(Size);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Sections(), List->viewport()->width()) << Size.width(); // no empty strip
+    }
+    // No smaller than what shows the buttons and the whole chart on the URL
+    // page, and every control of the settings page.
+    W->resize(600, 400);
+    QCoreApplication::processEvents();
+    EXPECT_GT(W->width(), 600);
+    EXPECT_GT(W->height(), 400);
+    EXPECT_EQ(W->Chart()->visibleRegion().boundingRect(), W->Chart()->rect());
+    EXPECT_EQ(Sections(), List->viewport()->width());
+    Find<QTabWidget>(W.get(), "pcPages")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    for (const char *Name :
+         {"edUserAgentText", "cbAppLang", "PngBitBtn1", "LinkLabel1", "Label11"}) {
+        QWidget *C = Find<QWidget>(W.get(), Name);
+        EXPECT_EQ(C->visibleRegion().boundingRect(), C->rect()) << Name;
+    }
     W->close();
 }

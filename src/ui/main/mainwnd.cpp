@@ -279,6 +279,8 @@ void TfmMain::BuildURLPage() {
     crtURLScore = new TScoreChart(pButtons);
     crtURLScore->setObjectName(QStringLiteral("crtURLScore"));
     crtURLScore->setGeometry(10, 254, 158, 255);
+    // The window never gets so low that the chart is cut.
+    pButtons->setMinimumHeight(crtURLScore->geometry().bottom() + 1 + 3);
     MarkNoTranslate(crtURLScore);
     Row->addWidget(pButtons);
 

@@ -167,12 +167,14 @@ void TURLPageCommands::ListReloaded() {
 // ---- imports ----------------------------------------------------------------
 
 void TURLPageCommands::ImportStarted() {
-    vtURLs->ListModel()->BeginListChange();
+    // Kept tasks stay where the user sees them, selected as they were.
+    const bool Keep = FHost.ImportNoClear();
+    vtURLs->BeginListChange(Keep, Keep);
 }
 
 void TURLPageCommands::FinishImport(const QString &Message, bool Warning, bool LimitReached,
                                     const QString &LogLine) {
-    vtURLs->ListModel()->EndListChange();
+    vtURLs->EndListChange();
     FHost.RefreshAfterListChange();
     QWidget *P = FHost.DialogParent();
     if (LimitReached) ui::dialogs().information(P, URLLimitMessage());
@@ -285,7 +287,7 @@ void TURLPageCommands::miDeleteURLClick() {
         for (int i = int(Rows.size()) - 1; i >= 0 && !Next; --i)
             if (!Gone.contains(Rows[i]->Num)) Next = Rows[i];
 
-    M->BeginListChange();
+    vtURLs->BeginListChange(true, false);
     L->FreeResults();
     TURLTaskInfoList Kept;
     Kept.reserve(L->size());
@@ -297,7 +299,7 @@ void TURLPageCommands::miDeleteURLClick() {
     }
     L->swap(Kept);
     for (int i = 0; i < L->size(); ++i) (*L)[i]->Num = i + 1;
-    M->EndListChange();
+    vtURLs->EndListChange();
     vtURLs->SelectTask(Next);
     FHost.RefreshAfterListChange();
 }
