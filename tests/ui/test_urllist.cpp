@@ -359,7 +359,8 @@ TEST(URLImportCommands, LocalFilesTwiceAddNothingButDropResults) {
     EXPECT_EQ(P.Host.Log, QStringList{"Файлы загруженны"});
     EXPECT_EQ(Dialogs.calls[0].text, QString());
     EXPECT_EQ(Dialogs.calls[0].dir, QString());
-    EXPECT_EQ(Dialogs.calls[0].filter, QStringLiteral("HTML,TXT (*.htm *.html *.txt);;All (*.*)"));
+    // "*" and not "*.*": files without an extension are files too.
+    EXPECT_EQ(Dialogs.calls[0].filter, QStringLiteral("HTML,TXT (*.htm *.html *.txt);;All (*)"));
     P.Host.List[0]->InitResults();
     P.Commands.btImportFiles();
     EXPECT_EQ(P.Host.List.size(), 2);

@@ -242,7 +242,7 @@ void TURLPageCommands::btImportFiles() {
     if (FHost.CheckRunning() || !FHost.Tasks()) return;
     const QStringList Paths =
         ui::dialogs().openFiles(FHost.DialogParent(), QString(), QString(),
-                                QStringLiteral("HTML,TXT (*.htm *.html *.txt);;All (*.*)"));
+                                QStringLiteral("HTML,TXT (*.htm *.html *.txt);;All (*)"));
     if (Paths.isEmpty()) return;
     ImportStarted();
     const TImportOutcome O = ImportLocalFiles(*FHost.Tasks(), Paths, FHost.ImportNoClear());
