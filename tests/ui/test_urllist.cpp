@@ -736,12 +736,35 @@ TEST(URLMenu, DeleteAndImportsKeepTheOrderAndTheSelectionShown) {
     EXPECT_TRUE(P.View->GetSelectedNums().isEmpty());
 }
 
+TEST(URLMenu, NoBrowserIsReportedOnce) {
+    // No xdg-open, no BROWSER: the desktop cannot open anything.
+    QTemporaryDir EmptyBin;
+    const QByteArray Path = qgetenv("PATH"), Browser = qgetenv("BROWSER");
+    qputenv("PATH", QFile::encodeName(EmptyBin.path()));
+    qunsetenv("BROWSER");
+    TPage P;
+    ui::TestDialogs Dialogs;
+    P.Add(QStringLiteral("http://a.example/"));
+    P.Add(QStringLiteral("http://b.example/"));
+    P.Reload();
+    P.Select({0, 1});
+    P.Commands.miOpenInBrowserClick();
+    qputenv("PATH", Path);
+    if (!Browser.isNull()) qputenv("BROWSER", Browser);
+    ASSERT_EQ(Dialogs.calls.size(), 1);
+    EXPECT_EQ(Dialogs.calls[0].icon, ui::MessageIcon::Warning);
+    EXPECT_EQ(Dialogs.calls[0].text,
+              QStringLiteral("Не удалось открыть http://a.example/.\n"
+                             "Проверьте, что в системе есть браузер по умолчанию."));
+}
+
 TEST(URLMenu, CopyContentOpenInBrowserAndTheComparisonChecks) {
     TPage P;
     ui::TestDialogs Dialogs;
     P.Add(QStringLiteral("http://a.example/"));
     P.Add(QStringLiteral("http://b.example/x#frag"), trOk, 0, 50, QStringLiteral("page text"));
     P.Add(QStringLiteral("file:///tmp/some dir/page #1.html"), trHTTPError, 404, 0);
+    P.Add(QStringLiteral("http://d.example/empty"), trOk, 0, 50); // a page without text
     P.Reload();
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     struct Case {
@@ -752,7 +775,9 @@ TEST(URLMenu, CopyContentOpenInBrowserAndTheComparisonChecks) {
         {{}, "", "before"},
         {{0}, "", "before"}, // no results
         {{0, 1}, "Должен быть выбран один URL", "before"},
-        {{2}, "Выбранный URL не имеет содержимого - выполните проверку", "before"},
+        // Checked, and the page was not there: no advice to run a check.
+        {{2}, "У выбранного URL нет содержимого: его проверка закончилась ошибкой (404)", "before"},
+        {{3}, "Страница выбранного URL не содержит текста", "before"},
         {{1}, "", "page text"},
     };
     for (const Case &C : Cases) {
@@ -763,8 +788,10 @@ TEST(URLMenu, CopyContentOpenInBrowserAndTheComparisonChecks) {
                   *C.Message ? QStringList{QString::fromUtf8(C.Message)} : QStringList());
         EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8(C.Clipboard));
         if (*C.Message) {
-            EXPECT_EQ(Dialogs.calls[0].icon,
-                      C.Rows.size() > 1 ? ui::MessageIcon::Warning : ui::MessageIcon::Error);
+            const ui::MessageIcon Icon = C.Rows.size() > 1         ? ui::MessageIcon::Warning
+                                         : C.Rows == QList<int>{3} ? ui::MessageIcon::Information
+                                                                   : ui::MessageIcon::Error;
+            EXPECT_EQ(Dialogs.calls[0].icon, Icon);
         }
     }
 

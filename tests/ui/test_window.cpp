@@ -2,18 +2,20 @@
 #include "uitest.h"
 
 #include "core/i18n.h"
+#include "ui/common/dialogs.h"
 #include "ui/main/chart.h"
 #include "ui/main/instance.h"
+#include "ui/main/linklabel.h"
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLockFile>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPushButton>
-#include <QHeaderView>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableView>
@@ -257,5 +259,23 @@ TEST(WindowLayout, TheURLColumnTakesTheWidthAndNothingIsCutAtTheSmallestSize) {
         QWidget *C = Find<QWidget>(W.get(), Name);
         EXPECT_EQ(C->visibleRegion().boundingRect(), C->rect()) << Name;
     }
+    W->close();
+}
+
+TEST(WindowLinks, WithoutABrowserTheLinkSaysSo) {
+    QTemporaryDir EmptyBin;
+    const QByteArray Path = qgetenv("PATH"), Browser = qgetenv("BROWSER");
+    qputenv("PATH", QFile::encodeName(EmptyBin.path()));
+    qunsetenv("BROWSER");
+    TAppFolder Folder;
+    ui::TestDialogs Dialogs;
+    auto W = OpenWindow(1049);
+    emit Find<TLinkLabel>(W.get(), "LinkLabel1")->LinkClick();
+    qputenv("PATH", Path);
+    if (!Browser.isNull()) qputenv("BROWSER", Browser);
+    ASSERT_EQ(Dialogs.messages().size(), 1);
+    EXPECT_TRUE(Dialogs.messages()[0].startsWith(QStringLiteral("Не удалось открыть ") +
+                                                 ProductHomeUrl(true)))
+        << Dialogs.messages()[0].toStdString();
     W->close();
 }

@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMenu>
@@ -17,6 +16,7 @@
 #include "core/i18n.h"
 #include "engine/report.h"
 #include "engine/urlimport.h"
+#include "ui/common/desktop.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/textdiff.h"
 #include "ui/compare/wndsimil2other.h"
@@ -315,7 +315,8 @@ void TURLPageCommands::miOpenInBrowserClick() {
         const QUrl Url = T->URL.startsWith(FilePrefix, Qt::CaseInsensitive)
                              ? QUrl::fromLocalFile(T->URL.mid(FilePrefix.size()))
                              : QUrl(T->URL, QUrl::TolerantMode);
-        QDesktopServices::openUrl(Url);
+        // Without a browser the others would fail too: one message is enough.
+        if (!ui::OpenWithDesktop(FHost.DialogParent(), Url)) return;
     }
 }
 
@@ -331,8 +332,15 @@ void TURLPageCommands::miExtracted2ClipboardClick() {
     const TURLTaskInfo *T = TaskOfNum(*L, Nums.first());
     if (!T || !T->TaskResults) return;
     if (T->TaskResults->ExtractedText.isEmpty()) {
-        ui::dialogs().error(FHost.DialogParent(),
-                            _("Выбранный URL не имеет содержимого - выполните проверку"));
+        if (T->TaskResults->TaskResult != trOk) {
+            QString Text =
+                _("У выбранного URL нет содержимого: его проверка закончилась ошибкой (%s)");
+            Text.replace(QLatin1String("%s"), T->TaskResults->ErrorText());
+            ui::dialogs().error(FHost.DialogParent(), Text);
+        } else {
+            ui::dialogs().information(FHost.DialogParent(),
+                                      _("Страница выбранного URL не содержит текста"));
+        }
         return;
     }
     QGuiApplication::clipboard()->setText(T->TaskResults->ExtractedText);
