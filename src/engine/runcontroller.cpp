@@ -92,6 +92,8 @@ bool TRunController::Run(TRunVariant Variant, const QList<std::int32_t> &Selecte
     UpdateButtons();
     FProgress = 0;
     FProgressMax = counted + std::int32_t(FList.size());
+    FCounted = counted;
+    FFinished = 0;
     FObserver->ProgressShown(FProgressMax);
     FObserver->RunStarted();
     FObserver->LogLine(_("Проверка запущена"), NowDateTime());
@@ -144,8 +146,10 @@ void TRunController::TakeTaskResults(TURLTaskInfo *Copy) {
     ++FHandedBack;
     Progress(1);
     TURLTaskInfo *target = nullptr;
-    if (copy->TaskResults && copy->TaskResults->TaskResult != trAborted)
+    if (copy->TaskResults && copy->TaskResults->TaskResult != trAborted) {
+        ++FFinished;
         target = FList.GetByNum(copy->Num);
+    }
     FObserver->TaskHandedBack(*copy, target);
     if (target) {
         target->TaskResults = std::move(copy->TaskResults);
@@ -183,8 +187,16 @@ void TRunController::FinishRun() {
     UpdateButtons();
     FObserver->ProgressHidden();
     const std::int64_t seconds = (SteadyMs() - FRunStartSteady) / 1000;
-    PostLogMsg(this, FormatMsg(N_("Проверка завершена за %d сек."), {QString::number(seconds)}));
     const bool aborted = AbortRequested;
+    // After an abort the blank rows are the tasks that never finished.
+    if (aborted)
+        PostLogMsg(this,
+                   FormatMsg(N_("Проверка отменена через %d сек., завершено страниц: %d из %d"),
+                             {QString::number(seconds), QString::number(FFinished),
+                              QString::number(FCounted)}));
+    else
+        PostLogMsg(this,
+                   FormatMsg(N_("Проверка завершена за %d сек."), {QString::number(seconds)}));
     if (!aborted) {
         TButtonStates states = FButtons;
         states.Export = true;

@@ -124,6 +124,8 @@ private:
         std::make_shared<std::atomic<std::int32_t>>(0);
     std::int32_t FProgress = 0;
     std::int32_t FProgressMax = 0;
+    std::int32_t FCounted = 0;  // tasks of the run
+    std::int32_t FFinished = 0; // handed back with a result (not aborted)
     TButtonStates FButtons;
 };
 

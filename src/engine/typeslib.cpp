@@ -1,8 +1,8 @@
 #include "typeslib.h"
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 
 #include <QDateTime>
 #include <QLocale>
@@ -124,9 +124,11 @@ QString TURLTaskResults::ErrorText() const {
 }
 
 QString PercentText(double Value) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%3.2f", Value);
-    QString text = QString::fromLatin1(buf);
+    // "%3.2f" as printf writes it in the "C" locale; the separator through Qt's
+    // locale, since the C library's may be several bytes of another encoding.
+    char buf[400];
+    const auto end = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::fixed, 2).ptr;
+    QString text = QString::fromLatin1(buf, end - buf).rightJustified(3, u' ');
     const QString point = QLocale().decimalPoint();
     if (point != QStringLiteral(".")) text.replace(u'.', point);
     return text;

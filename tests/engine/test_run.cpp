@@ -160,7 +160,9 @@ public:
             EXPECT_LE(Started, 1 + Downloads + HandedBack) << Text.toStdString();
         }
         if (Text.contains(QStringLiteral(": получение страницы"))) ++Downloads;
-        if (Text.startsWith(QStringLiteral("Проверка завершена за "))) Done = true;
+        if (Text.startsWith(QStringLiteral("Проверка завершена за ")) ||
+            Text.startsWith(QStringLiteral("Проверка отменена через ")))
+            Done = true;
     }
     void RunFinished(bool aborted) override {
         Finished = true;

@@ -3,10 +3,15 @@
 
 #include "core/i18n.h"
 #include "ui/main/chart.h"
+#include "ui/main/urlcommands.h"
+#include "ui/main/urllist.h"
 
 #include <QChart>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QSet>
+
+#include <cmath>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -74,5 +79,55 @@ TEST(ChartWindow, SlicesColoursTitleAndNoInteraction) {
     EXPECT_EQ(W->Chart()->LegendTexts(), Labels);
     EXPECT_TRUE(W->Chart()->TitleFont().bold());
     EXPECT_FALSE(W->Chart()->View()->isInteractive());
+    W->close();
+}
+
+namespace {
+
+// The colours drawn inside the pie, away from the borders of the slices.
+QSet<QRgb> PieColours(TScoreChart *Chart) {
+    QChartView *View = Chart->View();
+    const QImage Image = View->grab().toImage();
+    const QRectF Plot = View->chart()->plotArea();
+    const QPointF Centre = View->mapFromScene(Plot.center());
+    const double Radius = std::min(Plot.width(), Plot.height()) / 2 * 0.96;
+    QSet<QRgb> Colours;
+    for (int k = 0; k < 9; ++k) {
+        const double Angle = (10 + 40 * k) * M_PI / 180; // off 0, 120 and 240 degrees
+        const QPoint P(int(Centre.x() + std::sin(Angle) * Radius / 2),
+                       int(Centre.y() - std::cos(Angle) * Radius / 2));
+        Colours << (Image.pixel(P) & 0xFFFFFF);
+    }
+    return Colours;
+}
+
+} // namespace
+
+TEST(ChartWindow, AfterADeleteTheGreyDiscIsDrawnNotTheOldPie) {
+    TAppFolder Folder;
+    auto W = OpenWindow(1049);
+    for (double u : {90, 70, 10}) AddCheckedTask(*W->Tasks(), trOk, 0, u);
+    W->TaskListChanged();
+    const QRgb Grey = QColor(224, 224, 224).rgb() & 0xFFFFFF;
+    QSet<QRgb> Slices;
+    for (QPieSlice *S : W->Chart()->Series()->slices()) Slices << (S->color().rgb() & 0xFFFFFF);
+    EXPECT_EQ(PieColours(W->Chart()), Slices); // a third each
+
+    // Deleting a row drops every result: nothing is counted any more.
+    W->URLCommands()->View()->SelectTask(W->Tasks()->at(0));
+    W->URLCommands()->miDeleteURLClick();
+    for (QPieSlice *S : W->Chart()->Series()->slices()) EXPECT_EQ(S->value(), 0);
+    EXPECT_FALSE(W->Chart()->Series()->isVisible());
+    EXPECT_TRUE(W->Chart()->EmptyDisc()->isVisible());
+    EXPECT_EQ(W->Chart()->LegendTexts(),
+              (QStringList{QStringLiteral("Хорошо (0%)"), QStringLiteral("Средне (0%)"),
+                           QStringLiteral("Плохо (0%)")}));
+    EXPECT_EQ(PieColours(W->Chart()), QSet<QRgb>{Grey});
+
+    // And back once there is something to count.
+    W->Tasks()->at(0)->InitResults();
+    W->Tasks()->at(0)->TaskResults->Uniqueness = 50;
+    W->UpdateScoreChart();
+    EXPECT_EQ(PieColours(W->Chart()), QSet<QRgb>{QColor(255, 80, 66).rgb() & 0xFFFFFF});
     W->close();
 }

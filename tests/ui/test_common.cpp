@@ -3,11 +3,18 @@
 #include "qt_print.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
+#include <clocale>
+#include <string>
+
+#include "engine/typeslib.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/format.h"
 
@@ -36,6 +43,61 @@ TEST(Format, FillsFixedConversionsWithTheRegionalSeparator) {
     for (const Case &c : cases)
         EXPECT_EQ(FormatFloat(QString::fromUtf8(c.format), c.value), c.want) << c.format;
     EXPECT_EQ(FormatPercentValue(37.2), dec("37.20"));
+}
+
+// The C library of a process whose LC_NUMERIC says U+066B writes that
+// separator as two UTF-8 bytes. The numbers of the windows and the report
+// (the uniqueness text) take their separator from Qt's locale and come out
+// whole in every case. The locale is compiled into a temporary folder, so
+// that the machine needs none installed.
+TEST(Format, SeparatorsOfSeveralBytesComeOutWhole) {
+    QTemporaryDir Dir;
+    const QString Def = Dir.filePath(QStringLiteral("sep.def"));
+    {
+        QFile F(Def);
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write("LC_CTYPE\ncopy \"POSIX\"\nEND LC_CTYPE\n"
+                "LC_NUMERIC\ndecimal_point \"<U066B>\"\nthousands_sep \"\"\ngrouping -1\n"
+                "END LC_NUMERIC\n");
+    }
+    QProcess Localedef;
+    Localedef.start(QStringLiteral("localedef"),
+                    {QStringLiteral("-c"), QStringLiteral("-i"), Def, QStringLiteral("-f"),
+                     QStringLiteral("UTF-8"), Dir.filePath(QStringLiteral("xx_SEP.UTF-8"))});
+    Localedef.waitForFinished(60000);
+    if (!QFile::exists(Dir.filePath(QStringLiteral("xx_SEP.UTF-8/LC_NUMERIC"))))
+        GTEST_SKIP() << "localedef could not build a test locale";
+
+    const QByteArray OldPath = qgetenv("LOCPATH");
+    const std::string OldNumeric = std::setlocale(LC_NUMERIC, nullptr);
+    qputenv("LOCPATH", QFile::encodeName(Dir.path()));
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "xx_SEP.UTF-8"), nullptr);
+    EXPECT_STREQ(std::localeconv()->decimal_point, "\xD9\xAB");
+
+    struct Case {
+        QLocale Locale;
+        QString Point;
+    } const Cases[] = {
+        {QLocale::c(), QStringLiteral(".")},
+        {QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral(",")},
+        {QLocale(QLocale::Persian, QLocale::Iran), QStringLiteral("\u066B")},
+    };
+    for (const Case &C : Cases) {
+        QLocale::setDefault(C.Locale);
+        ASSERT_EQ(QLocale().decimalPoint(), C.Point);
+        EXPECT_EQ(corvane::PercentText(87.25),
+                  QStringLiteral("87") + C.Point + QStringLiteral("25"));
+        EXPECT_EQ(FormatPercentValue(0.125), QStringLiteral("0") + C.Point + QStringLiteral("12"));
+        EXPECT_EQ(FormatMessage("Тексты схожи на: %3.2f%%", 57.1428),
+                  QStringLiteral("Тексты схожи на: 57") + C.Point + QStringLiteral("14%"));
+    }
+
+    QLocale::setDefault(QLocale::system());
+    std::setlocale(LC_NUMERIC, OldNumeric.c_str());
+    if (OldPath.isNull())
+        qunsetenv("LOCPATH");
+    else
+        qputenv("LOCPATH", OldPath);
 }
 
 TEST(Dialogs, RealMessageBoxHasOneOkButton) {

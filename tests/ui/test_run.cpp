@@ -4,16 +4,19 @@
 #include "common/TestServer.h"
 #include "ui/common/dialogs.h"
 #include "ui/main/chart.h"
+#include "ui/main/newsfetch.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QGroupBox>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
-#include <QAbstractItemView>
 
 #include <atomic>
 
@@ -195,6 +198,37 @@ TEST(WindowRun, AbortDisablesCancelAtOnceAndLeavesExportOff) {
     W->close();
 }
 
+TEST(WindowRun, AbortLogCountsTheFinishedPagesAndTheLogOpensFirstFromThenOn) {
+    TSite Site;
+    TAppFolder Folder;
+    {
+        // "/a" starts first and finishes; "/slow" starts 1.5 s later and hangs.
+        auto W = WindowWithTasks(Folder, Site, {"/a", "/slow"});
+        QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+        QDeadlineTimer Deadline(20000);
+        while ((Site.SlowStarted == 0 || !W->Tasks()->at(0)->TaskResults) && !Deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_EQ(Site.SlowStarted, 1);
+        QTest::mouseClick(Find<QPushButton>(W.get(), "btAbortRequests"), Qt::LeftButton);
+        ASSERT_TRUE(WaitForEnd(W.get()));
+        const QString Last = LogLines(W.get()).value(0);
+        EXPECT_TRUE(
+            QRegularExpression(
+                QStringLiteral("^Проверка отменена через \\d+ сек\\., завершено страниц: 1 из 2$"))
+                .match(Last)
+                .hasMatch())
+            << Last.toStdString();
+        EXPECT_TRUE(W->Tasks()->at(0)->TaskResults);
+        EXPECT_FALSE(W->Tasks()->at(1)->TaskResults); // the blank row the line accounts for
+        W->close();
+    }
+    EXPECT_TRUE(Folder.ReadIni().contains("log-first=1"));
+    auto W = OpenWindow(1049);
+    EXPECT_EQ(Find<QTabWidget>(W.get(), "pcBottom")->currentWidget()->objectName(),
+              QStringLiteral("tsLog"));
+    W->close();
+}
+
 TEST(WindowRun, ClosingDuringACheckEndsCleanly) {
     TSite Site;
     TAppFolder Folder;
@@ -246,17 +280,32 @@ TEST(WindowNews, FilledInTheBackgroundAndSilentWhenOffline) {
         W->close();
     }
     {
-        // Nothing listens there: the tab stays empty and nothing is shown.
+        // Nothing listens there: the release notes shipped with the program
+        // stay, in the language of the window, and no message comes.
         TTestServer Closed;
         Closed.Start();
         const QString Url = Closed.Url("/news");
         Closed.Stop();
         TAppFolder Folder;
         TWindow W(new TfmMain);
+        W->SetSystemLCID(1049);
         W->SetNewsUrl(Url);
         W->show();
-        QTest::qWait(300);
-        EXPECT_TRUE(Find<QTextBrowser>(W.get(), "NewsBrowser")->toPlainText().isEmpty());
+        auto *Fetch = W->findChild<TNewsFetch *>();
+        ASSERT_NE(Fetch, nullptr);
+        QDeadlineTimer Deadline(20000);
+        while (!Fetch->isFinished() && !Deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents();
+        auto *News = Find<QTextBrowser>(W.get(), "NewsBrowser");
+        EXPECT_TRUE(News->toPlainText().startsWith(QStringLiteral("Corvane 1.4.0.28")))
+            << News->toPlainText().toStdString();
+        EXPECT_TRUE(News->toPlainText().contains(QStringLiteral("до 10 000 URL")));
+        EXPECT_EQ(Find<QTabWidget>(W.get(), "pcBottom")->currentWidget(), News->parentWidget());
+        auto *Lang = Find<QComboBox>(W.get(), "cbAppLang");
+        Lang->setCurrentIndex(1);
+        emit Lang->activated(1);
+        EXPECT_TRUE(News->toPlainText().contains(QStringLiteral("up to 10,000 URLs")));
         W->close();
     }
     {

@@ -4,6 +4,8 @@
 
 #include <QHeaderView>
 #include <QLocale>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -62,8 +64,6 @@ TEST_F(DiffWindow, CaptionAndHeaders) {
                            QStringLiteral("Строка"), Url2};
     for (int c = 0; c < 5; ++c) EXPECT_EQ(m->headerData(c, Qt::Horizontal).toString(), want[c]);
     EXPECT_EQ(tree->header()->sectionSize(0), 30);
-    EXPECT_EQ(tree->header()->sectionSize(2), 500);
-    EXPECT_EQ(tree->header()->sectionSize(4), 500);
     EXPECT_TRUE(tree->header()->sectionsMovable());
     EXPECT_FALSE(tree->isSortingEnabled());
     EXPECT_EQ(tree->selectionBehavior(), QAbstractItemView::SelectRows);
@@ -125,6 +125,48 @@ TEST_F(DiffWindow, TooltipsAndAlignment) {
     EXPECT_EQ(m->index(0, 0).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
     EXPECT_TRUE(m->index(0, 1).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
     EXPECT_TRUE(m->index(0, 2).data(Qt::TextAlignmentRole).toInt() & Qt::AlignLeft);
+}
+
+TEST_F(DiffWindow, AtTheOpeningSizeEveryColumnShowsItsTextAndChangedRowsTheirColour) {
+    // 1 200 lines: four-digit line numbers; the first line changed.
+    QString text1, text2;
+    for (int i = 1; i <= 1200; ++i) {
+        text1 += QStringLiteral("line %1\r\n").arg(i);
+        text2 += i == 1 ? QStringLiteral("another first line\r\n")
+                        : QStringLiteral("line %1\r\n").arg(i);
+    }
+    const QString longUrl =
+        QStringLiteral("https://example.org/catalog/chairs/office/ergonomic-mesh-back-swivel-chair-"
+                       "with-adjustable-lumbar-support-and-headrest");
+    fm.prepare(Url1, longUrl, text1, text2, 10);
+    fm.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fm));
+    const QAbstractItemModel *m = tree->model();
+    QHeaderView *header = tree->header();
+    const int margin = 2 * fm.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    int total = 0;
+    for (int c = 0; c < 5; ++c) {
+        total += header->sectionSize(c);
+        for (int r : {0, m->rowCount() - 1})
+            EXPECT_GE(header->sectionSize(c), tree->sizeHintForIndex(m->index(r, c)).width())
+                << "column " << c << " row " << r;
+    }
+    for (int c : {0, 1, 3})
+        EXPECT_GE(header->sectionSize(c), header->fontMetrics().horizontalAdvance(
+                                              m->headerData(c, Qt::Horizontal).toString()) +
+                                              margin)
+            << "caption " << c;
+    // The two texts share the rest; nothing reaches past the edge.
+    EXPECT_LE(std::abs(header->sectionSize(2) - header->sectionSize(4)), 1);
+    EXPECT_EQ(total, tree->viewport()->width());
+    EXPECT_FALSE(tree->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(m->headerData(4, Qt::Horizontal, Qt::ToolTipRole).toString(), longUrl);
+
+    // Nothing selected: the changed first row shows its orange.
+    EXPECT_TRUE(tree->selectionModel()->selectedIndexes().isEmpty());
+    const QImage shown = tree->viewport()->grab().toImage();
+    const QRect cell = tree->visualRect(m->index(0, 4));
+    EXPECT_EQ(QColor(shown.pixel(cell.right() - 4, cell.center().y())), QColor(255, 164, 0));
 }
 
 TEST(DiffCommand, ChecksTheSelection) {

@@ -364,7 +364,8 @@ TEST(URLImportCommands, LocalFilesTwiceAddNothingButDropResults) {
     EXPECT_EQ(P.Host.Log, QStringList{"Файлы загруженны"});
     EXPECT_EQ(Dialogs.calls[0].text, QString());
     EXPECT_EQ(Dialogs.calls[0].dir, QString());
-    EXPECT_EQ(Dialogs.calls[0].filter, QStringLiteral("HTML,TXT (*.htm *.html *.txt);;All (*.*)"));
+    // "*" and not "*.*": files without an extension are files too.
+    EXPECT_EQ(Dialogs.calls[0].filter, QStringLiteral("HTML,TXT (*.htm *.html *.txt);;All (*)"));
     P.Host.List[0]->InitResults();
     P.Commands.btImportFiles();
     EXPECT_EQ(P.Host.List.size(), 2);
@@ -499,22 +500,32 @@ TEST(URLList, SortOrdersAndHeaderClicks) {
             << C.Column << " " << C.Order;
     }
 
-    // A click flips the direction whatever column was sorted before; the arrow follows.
-    P.View->ListModel()->SortBy(-1, Qt::DescendingOrder);
-    P.View->vtURLsMHeaderClick(3);
+    // A new column sorts ascending (also "№" right after the check's sort by
+    // uniqueness), a second click on it flips; the arrow follows.
+    P.View->ListModel()->SortBy(ucUniqueness, Qt::AscendingOrder);
+    P.View->vtURLsMHeaderClick(0);
     EXPECT_EQ(P.View->ListModel()->SortOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(P.Column(0).first(), QStringLiteral("1"));
     P.View->vtURLsMHeaderClick(0);
     EXPECT_EQ(P.View->ListModel()->SortOrder(), Qt::DescendingOrder);
     EXPECT_EQ(P.Column(0).first(), QStringLiteral("8"));
     P.Host.Parent.show();
     QHeaderView *H = P.View->horizontalHeader();
-    QTest::mouseClick(H->viewport(), Qt::LeftButton, {},
-                      QPoint(H->sectionViewportPosition(3) + 10, H->height() / 2));
-    QCoreApplication::processEvents();
+    auto ClickHeader = [&](int Column) {
+        QTest::mouseClick(H->viewport(), Qt::LeftButton, {},
+                          QPoint(H->sectionViewportPosition(Column) + 5, H->height() / 2));
+        QCoreApplication::processEvents();
+    };
+    ClickHeader(3);
     EXPECT_EQ(P.View->ListModel()->SortColumn(), 3);
     EXPECT_EQ(P.View->ListModel()->SortOrder(), Qt::AscendingOrder);
     EXPECT_EQ(H->sortIndicatorSection(), 3);
     EXPECT_EQ(H->sortIndicatorOrder(), Qt::AscendingOrder);
+    // The narrow info header sorts nothing and gets no arrow.
+    const QStringList Before = P.Column(0);
+    ClickHeader(4);
+    EXPECT_EQ(P.Column(0), Before);
+    EXPECT_EQ(H->sortIndicatorSection(), -1);
 
     // The sort holds across changes: an import is shown in the same order.
     P.Host.NoClear = true;
@@ -544,11 +555,14 @@ TEST(URLList, InfoColumnIconCursorAndClick) {
     EXPECT_EQ(TURLListView::InfoIconPos(QRect(100, 40, 24, 21)), QPoint(100 + 4 - 3, 40 + 2));
     TPage P;
     P.Add(QStringLiteral("http://a.example/"));
+    P.Add(QStringLiteral("http://b.example/"));
+    P.Add(QStringLiteral("http://c.example/"));
     P.Reload();
     P.Host.Parent.resize(900, 400);
     P.Host.Parent.show();
     {
-        const int W = 45 + 460 + 85 + 140;
+        int W = 0; // the URL column fills the list, so its width is not fixed
+        for (int C = 0; C < 4; ++C) W += P.View->columnWidth(C);
         EXPECT_TRUE(P.View->OverInfoColumn(QPoint(W, 5)));
         EXPECT_TRUE(P.View->OverInfoColumn(QPoint(W + 24, 500)));
         EXPECT_FALSE(P.View->OverInfoColumn(QPoint(W - 1, 5)));
@@ -561,6 +575,18 @@ TEST(URLList, InfoColumnIconCursorAndClick) {
         QTest::mouseClick(P.View->viewport(), Qt::LeftButton, {}, Cell.center());
         EXPECT_TRUE(P.Commands.Menu()->isVisible());
         P.Commands.Menu()->hide();
+        EXPECT_EQ(P.View->GetSelectedNums(), QList<std::int32_t>{1}); // an unselected row: alone
+    }
+    {
+        // The icon of a selected row keeps the selection for the menu (two
+        // URLs to compare) and focuses that row.
+        P.Select({0, 2});
+        const QRect Cell = P.View->visualRect(P.View->model()->index(2, 4));
+        QTest::mouseClick(P.View->viewport(), Qt::LeftButton, {}, Cell.center());
+        EXPECT_TRUE(P.Commands.Menu()->isVisible());
+        P.Commands.Menu()->hide();
+        EXPECT_EQ(P.View->GetSelectedNums(), (QList<std::int32_t>{1, 3}));
+        EXPECT_EQ(P.View->FocusedTask(), P.Host.List[2]);
     }
     P.Host.Parent.hide();
 }
@@ -672,12 +698,78 @@ TEST(URLMenu, DeleteSelectsTheFollowingRowAndDropsAllResults) {
     EXPECT_EQ(P.URLs(), QStringList{"b"});
 }
 
+TEST(URLMenu, DeleteAndImportsKeepTheOrderAndTheSelectionShown) {
+    // Shown by uniqueness: values that a delete or an import clears.
+    TPage P;
+    ui::TestDialogs Dialogs;
+    const double U[] = {60, 10, 90, 30, 75};
+    for (int i = 0; i < 5; ++i)
+        P.Add(QStringLiteral("http://s.example/%1").arg(QLatin1Char(char('a' + i))), trOk, 0, U[i],
+              QStringLiteral("t"));
+    P.Reload();
+    P.View->vtURLsSortBy(ucUniqueness, Qt::AscendingOrder);
+    auto Shown = [&] {
+        QString S;
+        for (const QString &URL : P.Column(1)) S += URL.back();
+        return S;
+    };
+    ASSERT_EQ(Shown(), QStringLiteral("bdaec"));
+
+    P.Select({1}); // "d"
+    P.Commands.miDeleteURLClick();
+    EXPECT_EQ(Shown(), QStringLiteral("baec")); // not number order: "abce"
+    EXPECT_EQ(P.Column(0), (QStringList{"2", "1", "4", "3"}));
+    EXPECT_EQ(P.View->horizontalHeader()->sortIndicatorSection(), int(ucUniqueness));
+
+    // An import that keeps the tasks: new rows after them, selection and focus kept.
+    P.Host.NoClear = true;
+    P.Select({1, 3}); // "a" and "c", "c" focused
+    QGuiApplication::clipboard()->setText(QStringLiteral("http://s.example/f\nhttp://s.example/g"));
+    P.Commands.btInsertURLs4ClipClick();
+    EXPECT_EQ(Shown(), QStringLiteral("baecfg"));
+    QStringList Selected;
+    for (std::int32_t Num : P.View->GetSelectedNums()) Selected << P.Host.List[Num - 1]->URL;
+    EXPECT_EQ(Selected, (QStringList{"http://s.example/a", "http://s.example/c"}));
+    ASSERT_NE(P.View->FocusedTask(), nullptr);
+    EXPECT_EQ(P.View->FocusedTask()->URL, QStringLiteral("http://s.example/c"));
+
+    // An import that replaces the list starts afresh.
+    P.Host.NoClear = false;
+    QGuiApplication::clipboard()->setText(QStringLiteral("http://s.example/z\nhttp://s.example/y"));
+    P.Commands.btInsertURLs4ClipClick();
+    EXPECT_EQ(Shown(), QStringLiteral("zy"));
+    EXPECT_TRUE(P.View->GetSelectedNums().isEmpty());
+}
+
+TEST(URLMenu, NoBrowserIsReportedOnce) {
+    // No xdg-open, no BROWSER: the desktop cannot open anything.
+    QTemporaryDir EmptyBin;
+    const QByteArray Path = qgetenv("PATH"), Browser = qgetenv("BROWSER");
+    qputenv("PATH", QFile::encodeName(EmptyBin.path()));
+    qunsetenv("BROWSER");
+    TPage P;
+    ui::TestDialogs Dialogs;
+    P.Add(QStringLiteral("http://a.example/"));
+    P.Add(QStringLiteral("http://b.example/"));
+    P.Reload();
+    P.Select({0, 1});
+    P.Commands.miOpenInBrowserClick();
+    qputenv("PATH", Path);
+    if (!Browser.isNull()) qputenv("BROWSER", Browser);
+    ASSERT_EQ(Dialogs.calls.size(), 1);
+    EXPECT_EQ(Dialogs.calls[0].icon, ui::MessageIcon::Warning);
+    EXPECT_EQ(Dialogs.calls[0].text,
+              QStringLiteral("Не удалось открыть http://a.example/.\n"
+                             "Проверьте, что в системе есть браузер по умолчанию."));
+}
+
 TEST(URLMenu, CopyContentOpenInBrowserAndTheComparisonChecks) {
     TPage P;
     ui::TestDialogs Dialogs;
     P.Add(QStringLiteral("http://a.example/"));
     P.Add(QStringLiteral("http://b.example/x#frag"), trOk, 0, 50, QStringLiteral("page text"));
     P.Add(QStringLiteral("file:///tmp/some dir/page #1.html"), trHTTPError, 404, 0);
+    P.Add(QStringLiteral("http://d.example/empty"), trOk, 0, 50); // a page without text
     P.Reload();
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     struct Case {
@@ -688,7 +780,9 @@ TEST(URLMenu, CopyContentOpenInBrowserAndTheComparisonChecks) {
         {{}, "", "before"},
         {{0}, "", "before"}, // no results
         {{0, 1}, "Должен быть выбран один URL", "before"},
-        {{2}, "Выбранный URL не имеет содержимого - выполните проверку", "before"},
+        // Checked, and the page was not there: no advice to run a check.
+        {{2}, "У выбранного URL нет содержимого: его проверка закончилась ошибкой (404)", "before"},
+        {{3}, "Страница выбранного URL не содержит текста", "before"},
         {{1}, "", "page text"},
     };
     for (const Case &C : Cases) {
@@ -699,8 +793,10 @@ TEST(URLMenu, CopyContentOpenInBrowserAndTheComparisonChecks) {
                   *C.Message ? QStringList{QString::fromUtf8(C.Message)} : QStringList());
         EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8(C.Clipboard));
         if (*C.Message) {
-            EXPECT_EQ(Dialogs.calls[0].icon,
-                      C.Rows.size() > 1 ? ui::MessageIcon::Warning : ui::MessageIcon::Error);
+            const ui::MessageIcon Icon = C.Rows.size() > 1         ? ui::MessageIcon::Warning
+                                         : C.Rows == QList<int>{3} ? ui::MessageIcon::Information
+                                                                   : ui::MessageIcon::Error;
+            EXPECT_EQ(Dialogs.calls[0].icon, Icon);
         }
     }
 

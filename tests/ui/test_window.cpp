@@ -2,11 +2,14 @@
 #include "uitest.h"
 
 #include "core/i18n.h"
+#include "ui/common/dialogs.h"
 #include "ui/main/chart.h"
 #include "ui/main/instance.h"
+#include "ui/main/linklabel.h"
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLockFile>
@@ -15,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 
 using namespace corvane;
@@ -223,5 +227,55 @@ TEST(WindowLog, EngineTimesShowTheirWallClockTime) {
     const TDateTime T = MsToDateTime(DateTimeToMs(45306.0) + (9 * 3600 + 5 * 60 + 7) * 1000LL);
     W->LogLine(QStringLiteral("x"), T);
     EXPECT_EQ(Find<QTableWidget>(W.get(), "lvLog")->item(0, 0)->text(), QStringLiteral("09:05:07"));
+    W->close();
+}
+
+TEST(WindowLayout, TheURLColumnTakesTheWidthAndNothingIsCutAtTheSmallestSize) {
+    TAppFolder Folder;
+    auto W = OpenWindow(1033);
+    auto *List = Find<QTableView>(W.get(), "vtURLs");
+    auto Sections = [List] {
+        int Sum = 0;
+        for (int C = 0; C < 5; ++C) Sum += List->horizontalHeader()->sectionSize(C);
+        return Sum;
+    };
+    for (const QSize Size : {QSize(985, 750), QSize(1280, 800)}) {
+        W->resize(Size);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Sections(), List->viewport()->width()) << Size.width(); // no empty strip
+    }
+    // No smaller than what shows the buttons and the whole chart on the URL
+    // page, and every control of the settings page.
+    W->resize(600, 400);
+    QCoreApplication::processEvents();
+    EXPECT_GT(W->width(), 600);
+    EXPECT_GT(W->height(), 400);
+    EXPECT_EQ(W->Chart()->visibleRegion().boundingRect(), W->Chart()->rect());
+    EXPECT_EQ(Sections(), List->viewport()->width());
+    Find<QTabWidget>(W.get(), "pcPages")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    for (const char *Name :
+         {"edUserAgentText", "cbAppLang", "PngBitBtn1", "LinkLabel1", "Label11"}) {
+        QWidget *C = Find<QWidget>(W.get(), Name);
+        EXPECT_EQ(C->visibleRegion().boundingRect(), C->rect()) << Name;
+    }
+    W->close();
+}
+
+TEST(WindowLinks, WithoutABrowserTheLinkSaysSo) {
+    QTemporaryDir EmptyBin;
+    const QByteArray Path = qgetenv("PATH"), Browser = qgetenv("BROWSER");
+    qputenv("PATH", QFile::encodeName(EmptyBin.path()));
+    qunsetenv("BROWSER");
+    TAppFolder Folder;
+    ui::TestDialogs Dialogs;
+    auto W = OpenWindow(1049);
+    emit Find<TLinkLabel>(W.get(), "LinkLabel1")->LinkClick();
+    qputenv("PATH", Path);
+    if (!Browser.isNull()) qputenv("BROWSER", Browser);
+    ASSERT_EQ(Dialogs.messages().size(), 1);
+    EXPECT_TRUE(Dialogs.messages()[0].startsWith(QStringLiteral("Не удалось открыть ") +
+                                                 ProductHomeUrl(true)))
+        << Dialogs.messages()[0].toStdString();
     W->close();
 }

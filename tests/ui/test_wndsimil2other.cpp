@@ -8,11 +8,14 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
+#include "core/i18n.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/textdiff.h"
 #include "ui/compare/wndsimil2other.h"
@@ -82,6 +85,8 @@ TEST_F(SimilWindow, ListsCheckedTasksHighestFirst) {
     EXPECT_EQ(fm.windowTitle(), QStringLiteral("Сходство с содержимым других URL"));
     EXPECT_EQ(fm.findChild<QLabel *>(QStringLiteral("LCpmpareUrl"))->text(),
               QStringLiteral("https://example.org/"));
+    EXPECT_EQ(fm.findChild<QLabel *>(QStringLiteral("LCpmpareUrl"))->toolTip(),
+              QStringLiteral("https://example.org/"));
     EXPECT_EQ(fm.findChild<QPushButton *>(QStringLiteral("SBCopy"))->text(),
               QStringLiteral("Копировать в буфер обмена"));
     // 45.90 and 45.10 have the same whole part and keep their order.
@@ -95,8 +100,49 @@ TEST_F(SimilWindow, ListsCheckedTasksHighestFirst) {
     EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("№"));
     EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal).toString(),
               QStringLiteral("Сходство, %"));
-    EXPECT_EQ(list->horizontalHeader()->sectionSize(1), 660);
-    EXPECT_EQ(list->horizontalHeader()->sectionSize(2), 120);
+}
+
+TEST_F(SimilWindow, AtTheOpeningSizeEveryColumnShowsItsTextAndALongSourceIsElided) {
+    const QString source = QStringLiteral(
+        "https://example.org/catalog/chairs/office/ergonomic-mesh-back-swivel-chair-with-"
+        "adjustable-lumbar-support-and-headrest?colour=graphite&size=large");
+    corvane::BindCatalogDir(QStringLiteral(CORVANE_APPDIR "/locale"));
+    for (const char *lang : {"ru", "en"}) {
+        corvane::SetCatalogLanguage(QString::fromLatin1(lang));
+        fm.prepare(source, SourceText, {ok(9999, 100), ok(10000, 15.5), ok(3, 4.25)});
+        fm.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&fm));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(fm.size(), QSize(862, 345)) << lang;
+        auto *label = fm.findChild<QLabel *>(QStringLiteral("LCpmpareUrl"));
+        EXPECT_NE(label->text(), source) << lang;
+        EXPECT_TRUE(label->text().contains(QStringLiteral("…"))) << lang;
+        EXPECT_EQ(label->toolTip(), source);
+        EXPECT_LE(label->geometry().right(),
+                  fm.findChild<QPushButton *>(QStringLiteral("SBCopy"))->geometry().left());
+
+        const QAbstractItemModel *m = list->model();
+        QHeaderView *header = list->horizontalHeader();
+        QStyle *style = header->style();
+        // A caption needs its text, its margins and the sort arrow.
+        const int captionExtra = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
+                                 style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
+        int total = 0;
+        for (int c = 0; c < 3; ++c) {
+            total += header->sectionSize(c);
+            for (int r = 0; r < m->rowCount(); ++r)
+                EXPECT_GE(header->sectionSize(c), list->sizeHintForIndex(m->index(r, c)).width())
+                    << lang << " column " << c << " row " << r;
+            EXPECT_GE(header->sectionSize(c), header->fontMetrics().horizontalAdvance(
+                                                  m->headerData(c, Qt::Horizontal).toString()) +
+                                                  captionExtra)
+                << lang << " caption " << c;
+        }
+        EXPECT_EQ(total, list->viewport()->width()) << lang;
+        EXPECT_FALSE(list->horizontalScrollBar()->isVisible()) << lang;
+        fm.hide();
+    }
+    corvane::SetCatalogLanguage(QStringLiteral("ru"));
 }
 
 TEST_F(SimilWindow, PreselectsTheFirstMaximum) {

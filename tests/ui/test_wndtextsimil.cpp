@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
 #include <QTextEdit>
@@ -162,6 +163,31 @@ TEST_F(TextSimilWindow, TypedTextAndKeyboard) {
     QTest::keyClick(bt, Qt::Key_Space);
     // A line break between words is a word break, as in the batch check.
     EXPECT_EQ(value->text(), result(decimal("100.00")));
+}
+
+TEST_F(TextSimilWindow, LongLinesWrapAndBothPanesOpenAtTheirStart) {
+    // A page pasted as one long line per paragraph, and many lines in pane 2.
+    QString paragraph;
+    for (int i = 0; i < 60; ++i) paragraph += QStringLiteral("word%1 ").arg(i);
+    QString many;
+    for (int i = 0; i < 300; ++i) many += QStringLiteral("line %1\n").arg(i);
+    ed1->setPlainText(paragraph + u'\n' + paragraph);
+    ed2->setPlainText(many);
+    ed2->moveCursor(QTextCursor::End); // where typing or pasting leaves it
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(ed1->horizontalScrollBar()->isVisible());
+    EXPECT_GT(ed1->document()->size().height(), 2 * ed1->fontMetrics().height() * 2);
+    ASSERT_GT(ed2->verticalScrollBar()->value(), 0);
+
+    fm.hide();
+    fm.prepare(6, true);
+    fm.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fm));
+    for (QTextEdit *ed : {ed1, ed2}) {
+        EXPECT_EQ(ed->verticalScrollBar()->value(), 0) << ed->objectName().toStdString();
+        EXPECT_EQ(ed->textCursor().position(), 0) << ed->objectName().toStdString();
+    }
+    EXPECT_EQ(ed2->toPlainText(), many); // the text itself stays
 }
 
 TEST_F(TextSimilWindow, ResizeRule) {

@@ -17,13 +17,14 @@
 
 namespace corvane::test {
 
-// A program folder: the catalogs of the build folder linked in, the settings
-// file written and read by the test.
+// A program folder: the catalogs and release notes of the build folder linked
+// in, the settings file written and read by the test.
 class TAppFolder {
 public:
     TAppFolder() {
-        QFile::link(QStringLiteral(CORVANE_APPDIR "/locale"),
-                    Dir.filePath(QStringLiteral("locale")));
+        for (const char *Name : {"locale", "NEWS"})
+            QFile::link(QStringLiteral(CORVANE_APPDIR "/") + QLatin1String(Name),
+                        Dir.filePath(QLatin1String(Name)));
         SetAppDir(Dir.path());
     }
     QString Ini() const { return Dir.filePath(QStringLiteral("Corvane.ini")); }

@@ -1,7 +1,6 @@
 #include "format.h"
 
-#include <clocale>
-#include <cstdio>
+#include <charconv>
 
 #include <QLocale>
 
@@ -12,15 +11,16 @@ namespace corvane::ui {
 namespace {
 
 QString fixed(double value, int width, int precision) {
-    // The C library's rounding, as corvane-cli prints the same values.
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%*.*f", width, precision, value);
-    QString s = QString::fromLatin1(buf);
-    // The C library writes the separator of LC_NUMERIC, which a GUI program
-    // may have taken from the environment.
-    const QString cPoint = QString::fromLocal8Bit(std::localeconv()->decimal_point);
+    // The digits as printf rounds them in the "C" locale (corvane-cli prints
+    // the same values), the separator from the regional settings through Qt:
+    // the C library's own separator may be several bytes of another encoding.
+    char buf[640];
+    const auto end =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision).ptr;
+    QString s = QString::fromLatin1(buf, end - buf);
     const QString point = QLocale().decimalPoint();
-    if (cPoint != point) s.replace(cPoint, point);
+    if (point != QLatin1String(".")) s.replace(u'.', point);
+    if (s.size() < width) s.prepend(QString(width - s.size(), u' '));
     return s;
 }
 

@@ -1,5 +1,8 @@
 #include "textdiff.h"
 
+#include <algorithm>
+
+#include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -7,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "core/i18n.h"
+#include "ui/common/columns.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/format.h"
 
@@ -17,16 +21,21 @@ namespace {
 TfmDiffText *Instance = nullptr;
 
 const QColor ChangedRowColor(255, 164, 0);
+constexpr int MinTextColumnWidth = 100;
 
 enum Column { colKind, colLLine, colLText, colRLine, colRText, ColumnCount };
 
-// Cells without margins, separated by vertical grid lines.
+// Cells without margins, separated by vertical grid lines. No focus frame:
+// its tint would hide the colour of a changed row; the selection shows where
+// the keyboard is.
 class GridDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
+        QStyleOptionViewItem plain = option;
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
         painter->save();
         painter->setPen(option.palette.color(QPalette::Mid));
         painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
@@ -91,7 +100,11 @@ QVariant TDiffRowsModel::data(const QModelIndex &index, int role) const {
 }
 
 QVariant TDiffRowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (orientation != Qt::Horizontal) return {};
+    // A long address is cut in its caption; the tooltip has all of it.
+    if (role == Qt::ToolTipRole && (section == colLText || section == colRText))
+        return section == colLText ? fURL1 : fURL2;
+    if (role != Qt::DisplayRole) return {};
     switch (section) {
     case colKind:
         return QStringLiteral("?");
@@ -120,8 +133,10 @@ TfmDiffText::TfmDiffText(QWidget *parent) : QDialog(parent) {
     vtDiffText->setSortingEnabled(false);
     vtDiffText->setSelectionBehavior(QAbstractItemView::SelectRows);
     vtDiffText->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    vtDiffText->setAllColumnsShowFocus(true);
+    vtDiffText->setAllColumnsShowFocus(false);
     vtDiffText->setItemDelegate(new GridDelegate(vtDiffText));
+    vtDiffText->setTextElideMode(Qt::ElideRight);
+    vtDiffText->setHeader(new TElidingHeader(Qt::Horizontal, vtDiffText));
     QHeaderView *header = vtDiffText->header();
     header->setSectionsMovable(true);
     header->setStretchLastSection(false);
@@ -130,6 +145,11 @@ TfmDiffText::TfmDiffText(QWidget *parent) : QDialog(parent) {
     header->resizeSection(colLText, 500);
     header->resizeSection(colRText, 500);
     header->setDefaultAlignment(Qt::AlignCenter);
+    header->setHighlightSections(false);
+    // An address wider than its column loses its middle, not its ends.
+    header->setTextElideMode(Qt::ElideMiddle);
+    // The text columns share what the others leave, whatever the window's width.
+    vtDiffText->viewport()->installEventFilter(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -166,8 +186,33 @@ void TfmDiffText::prepare(const QString &URL1, const QString &URL2, const QStrin
     fModel->setURLs(URL1, URL2);
     fModel->setRows({});
     fModel->setRows(BuildDiffRows(Text1, Text2));
-    if (fModel->rowCount() > 0) vtDiffText->setCurrentIndex(fModel->index(0, 0));
+    fitColumns();
+    // Nothing selected or focused: either would hide the colour of a changed row.
+    vtDiffText->selectionModel()->clear();
+    vtDiffText->scrollToTop();
     vtDiffText->setFocus();
+}
+
+void TfmDiffText::fitColumns() {
+    QHeaderView *header = vtDiffText->header();
+    for (int c : {colKind, colLLine, colRLine})
+        header->resizeSection(
+            c, std::max(c == colKind ? 30 : 0, ColumnContentWidth(vtDiffText, header, c)));
+    fitTextColumns();
+}
+
+void TfmDiffText::fitTextColumns() {
+    QHeaderView *header = vtDiffText->header();
+    const int rest = vtDiffText->viewport()->width() - header->sectionSize(colKind) -
+                     header->sectionSize(colLLine) - header->sectionSize(colRLine);
+    const int left = std::max(MinTextColumnWidth, rest / 2);
+    header->resizeSection(colLText, left);
+    header->resizeSection(colRText, std::max(MinTextColumnWidth, rest - left));
+}
+
+bool TfmDiffText::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == vtDiffText->viewport() && event->type() == QEvent::Resize) fitTextColumns();
+    return QDialog::eventFilter(watched, event);
 }
 
 void TfmDiffText::done(int result) {

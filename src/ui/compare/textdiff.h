@@ -53,8 +53,14 @@ public:
 
 protected:
     void done(int result) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The kind and line-number columns as wide as their texts, the two text
+    // columns halves of the rest.
+    void fitColumns();
+    void fitTextColumns();
+
     double fSimilarity = 0;
     QTreeView *vtDiffText;
     TDiffRowsModel *fModel;

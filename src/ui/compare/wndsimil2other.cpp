@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "core/i18n.h"
+#include "ui/common/columns.h"
 #include "ui/common/format.h"
 #include "ui/compare/textdiff.h"
 
@@ -22,6 +23,7 @@ namespace corvane::ui {
 namespace {
 
 TfmSimil2Other *Instance = nullptr;
+constexpr int MinURLColumnWidth = 100;
 // Reversed by every header click; ascending when the program starts.
 bool SortAscending = true;
 
@@ -118,6 +120,32 @@ QVariant TSimilRowsModel::headerData(int section, Qt::Orientation orientation, i
     return {};
 }
 
+TElidedLabel::TElidedLabel(QWidget *parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+void TElidedLabel::setFullText(const QString &text) {
+    fFullText = text;
+    setToolTip(text);
+    elide();
+}
+
+QSize TElidedLabel::minimumSizeHint() const {
+    return {fontMetrics().horizontalAdvance(QStringLiteral("…")),
+            QLabel::minimumSizeHint().height()};
+}
+
+void TElidedLabel::resizeEvent(QResizeEvent *event) {
+    QLabel::resizeEvent(event);
+    elide();
+}
+
+void TElidedLabel::elide() {
+    // Both ends of an address tell pages apart: the middle goes.
+    setText(fontMetrics().elidedText(fFullText, Qt::ElideMiddle, contentsRect().width()));
+}
+
 TfmSimil2Other::TfmSimil2Other(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("fmSimil2Other"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -126,18 +154,18 @@ TfmSimil2Other::TfmSimil2Other(QWidget *parent) : QDialog(parent) {
     auto *bar = new QWidget(this);
     bar->setFixedHeight(36);
     lbSourceCaption = new QLabel(bar);
-    LCpmpareUrl = new QLabel(bar);
+    LCpmpareUrl = new TElidedLabel(bar);
     LCpmpareUrl->setObjectName(QStringLiteral("LCpmpareUrl"));
     QFont bold = LCpmpareUrl->font();
     bold.setBold(true);
     LCpmpareUrl->setFont(bold);
-    LCpmpareUrl->setTextInteractionFlags(Qt::TextSelectableByMouse);
     SBCopy = new QPushButton(bar);
     SBCopy->setObjectName(QStringLiteral("SBCopy"));
     SBCopy->setFixedSize(203, 30);
     SBCopy->setAutoDefault(false);
     auto *barLayout = new QHBoxLayout(bar);
     barLayout->setContentsMargins(6, 0, 0, 0);
+    barLayout->setSpacing(6);
     barLayout->addWidget(lbSourceCaption, 0, Qt::AlignVCenter);
     barLayout->addWidget(LCpmpareUrl, 1, Qt::AlignVCenter);
     barLayout->addWidget(SBCopy, 0, Qt::AlignVCenter);
@@ -152,7 +180,12 @@ TfmSimil2Other::TfmSimil2Other(QWidget *parent) : QDialog(parent) {
     vtSimil->setEditTriggers(QAbstractItemView::NoEditTriggers);
     vtSimil->setSortingEnabled(false);
     vtSimil->verticalHeader()->hide();
+    // Rows as compact as the main list's.
+    vtSimil->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    vtSimil->verticalHeader()->setDefaultSectionSize(vtSimil->fontMetrics().height() + 6);
     QHeaderView *header = vtSimil->horizontalHeader();
+    // Captions keep their font (and so their measured width) whatever is selected.
+    header->setHighlightSections(false);
     header->setSectionsMovable(true);
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
@@ -161,6 +194,8 @@ TfmSimil2Other::TfmSimil2Other(QWidget *parent) : QDialog(parent) {
     header->resizeSection(colURL, 660);
     header->resizeSection(colSimil, 120);
     vtSimil->installEventFilter(this);
+    // The URL column takes what the number columns leave, whatever the width.
+    vtSimil->viewport()->installEventFilter(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -200,12 +235,14 @@ void TfmSimil2Other::retranslateUi() {
     lbSourceCaption->setText(_("Исходный URL:"));
     SBCopy->setText(_("Копировать в буфер обмена"));
     emit fModel->headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+    // The captions have another width in another language.
+    fitColumns();
 }
 
 void TfmSimil2Other::prepare(const QString &SourceURL, const QString &SourceText,
                              const QList<TSimilEntry> &SimilArray) {
     retranslateUi();
-    LCpmpareUrl->setText(SourceURL);
+    LCpmpareUrl->setFullText(SourceURL);
     fSourceURL = SourceURL;
     fSourceText = SourceText;
     fEntries = SimilArray;
@@ -228,12 +265,28 @@ void TfmSimil2Other::prepare(const QString &SourceURL, const QString &SourceText
     fSortColumn = colSimil;
     fModel->sortRows(colSimil, false);
     vtSimil->horizontalHeader()->setSortIndicator(colSimil, Qt::DescendingOrder);
+    fitColumns();
+    vtSimil->scrollToTop();
     for (int r = 0; r < fModel->rows().size(); ++r) {
         if (fModel->rows()[r].Entry != best) continue;
         vtSimil->setCurrentIndex(fModel->index(r, 0));
         vtSimil->selectRow(r);
         vtSimil->scrollTo(fModel->index(r, 0));
     }
+}
+
+void TfmSimil2Other::fitColumns() {
+    QHeaderView *header = vtSimil->horizontalHeader();
+    for (int c : {colNum, colSimil})
+        header->resizeSection(c, ColumnContentWidth(vtSimil, header, c));
+    fitURLColumn();
+}
+
+void TfmSimil2Other::fitURLColumn() {
+    QHeaderView *header = vtSimil->horizontalHeader();
+    const int rest =
+        vtSimil->viewport()->width() - header->sectionSize(colNum) - header->sectionSize(colSimil);
+    header->resizeSection(colURL, std::max(MinURLColumnWidth, rest));
 }
 
 void TfmSimil2Other::showEvent(QShowEvent *event) {
@@ -284,6 +337,7 @@ void TfmSimil2Other::vtSimilOpenDiff() {
 }
 
 bool TfmSimil2Other::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == vtSimil->viewport() && event->type() == QEvent::Resize) fitURLColumn();
     if (watched == vtSimil && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

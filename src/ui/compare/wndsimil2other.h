@@ -4,11 +4,11 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <QLabel>
 #include <QList>
 
 #include "core/compacttext.h"
 
-class QLabel;
 class QPushButton;
 class QTableView;
 
@@ -51,6 +51,23 @@ private:
     QList<TSimilRow> fRows;
 };
 
+// A one-line label that never widens its window: a text too long for it is
+// cut in the middle, and the tooltip holds all of it.
+class TElidedLabel : public QLabel {
+public:
+    explicit TElidedLabel(QWidget *parent = nullptr);
+    void setFullText(const QString &text);
+    QString fullText() const { return fFullText; }
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void elide();
+    QString fFullText;
+};
+
 // The row order of the list: <0, 0 or >0.
 int CompareSimilRows(const TSimilRow &a, const TSimilRow &b, int column);
 
@@ -85,12 +102,16 @@ protected:
 
 private:
     void sortAndKeepCurrent(int column, bool ascending);
+    // The number and similarity columns as wide as their texts, the URL
+    // column the rest.
+    void fitColumns();
+    void fitURLColumn();
 
     QString fSourceURL, fSourceText;
     QList<TSimilEntry> fEntries;
     int fSortColumn = -1;
     QLabel *lbSourceCaption;
-    QLabel *LCpmpareUrl;
+    TElidedLabel *LCpmpareUrl;
     QPushButton *SBCopy;
     QTableView *vtSimil;
     TSimilRowsModel *fModel;

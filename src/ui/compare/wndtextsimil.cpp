@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -34,8 +35,11 @@ QTextEdit *makeEditor(QWidget *parent, const char *name) {
     auto *ed = new QTextEdit(parent);
     ed->setObjectName(QString::fromLatin1(name));
     ed->setAcceptRichText(true);
-    ed->setLineWrapMode(QTextEdit::NoWrap);
-    ed->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Long lines wrap at the pane's edge (pasted page text often is one line
+    // per paragraph), so the horizontal bar only comes for what cannot wrap.
+    ed->setLineWrapMode(QTextEdit::WidgetWidth);
+    ed->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    ed->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ed->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(11);
@@ -128,6 +132,12 @@ void TfmShowTextSimil::prepare(int ShingleLength, bool IgnoreStopWords) {
     CapturedShingleLength = ShingleLength;
     CapturedIgnoreStopWords = IgnoreStopWords;
     edSimilValue->setText(FormatMessage(ResultFormat, 0));
+    // Both panes open at the start of their texts, whatever was typed last.
+    for (QTextEdit *ed : {edText1, edText2}) {
+        ed->moveCursor(QTextCursor::Start);
+        ed->verticalScrollBar()->setValue(0);
+        ed->horizontalScrollBar()->setValue(0);
+    }
 }
 
 void TfmShowTextSimil::retranslateUi() {

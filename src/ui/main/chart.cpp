@@ -152,7 +152,11 @@ void TScoreChart::SetCounts(const TGradeCounts &Counts) {
         Slices[i]->setLabel(Labels[i]);
         FLegend[i]->setText(Labels[i]);
     }
-    FEmpty->setVisible(Counts.Total() == 0);
+    // Qt Charts keeps the last angles when every slice falls to 0, which would
+    // leave the previous pie drawn over the grey disc: hide the slices instead.
+    const bool Empty = Counts.Total() == 0;
+    FSeries->setVisible(!Empty);
+    FEmpty->setVisible(Empty);
     QString Title = _(TitleId);
     Title.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     FTitle->setText(Title);

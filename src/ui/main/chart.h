@@ -38,6 +38,8 @@ public:
     void SetBackground(const QColor &Color);
 
     QPieSeries *Series() const { return FSeries; }
+    // The grey disc drawn in place of the slices while nothing is counted.
+    QPieSeries *EmptyDisc() const { return FEmpty; }
     QChartView *View() const { return FView; }
     QString TitleText() const;
     QFont TitleFont() const;

@@ -4,6 +4,7 @@
 #include "core/i18n.h"
 #include "engine/worker.h"
 #include "service/endpoints.h"
+#include "ui/common/desktop.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/wndtextsimil.h"
 #include "ui/main/chart.h"
@@ -19,8 +20,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -97,6 +98,32 @@ QString MakerUrl() {
 unsigned SystemLocaleId() {
     // Only "Russian or not" matters to the language rule; 1033 stands for any other.
     return QLocale::system().language() == QLocale::Russian ? 1049u : 1033u;
+}
+
+QString ReleaseNotes(const QString &Code) {
+    QFile F(AppDir() + QStringLiteral("NEWS"));
+    if (!F.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+    struct TSection {
+        QString Code;
+        QStringList Lines;
+    };
+    QList<TSection> Sections;
+    for (const QString &L : QString::fromUtf8(F.readAll()).split(u'\n')) {
+        const QString T = L.trimmed();
+        if (T.size() > 2 && T.startsWith(u'[') && T.endsWith(u']') && !T.contains(u' ')) {
+            Sections.append({T.mid(1, T.size() - 2), {}});
+            continue;
+        }
+        if (Sections.isEmpty()) Sections.append(TSection{}); // text before the first section
+        Sections.last().Lines << L;
+    }
+    const TSection *Pick = nullptr;
+    for (const TSection &S : Sections)
+        if (!Pick && !S.Code.isEmpty() && S.Code.compare(Code, Qt::CaseInsensitive) == 0) Pick = &S;
+    for (const TSection &S : Sections)
+        if (!Pick && !S.Code.isEmpty()) Pick = &S;
+    if (!Pick && !Sections.isEmpty()) Pick = &Sections.first();
+    return Pick ? Pick->Lines.join(u'\n').trimmed() : QString();
 }
 
 namespace {
@@ -279,6 +306,8 @@ void TfmMain::BuildURLPage() {
     crtURLScore = new TScoreChart(pButtons);
     crtURLScore->setObjectName(QStringLiteral("crtURLScore"));
     crtURLScore->setGeometry(10, 254, 158, 255);
+    // The window never gets so low that the chart is cut.
+    pButtons->setMinimumHeight(crtURLScore->geometry().bottom() + 1 + 3);
     MarkNoTranslate(crtURLScore);
     Row->addWidget(pButtons);
 
@@ -481,13 +510,17 @@ void TfmMain::FormShow() {
     FillUserAgents();
 
     pcPages->setCurrentWidget(tsURLs);
-    pcBottom->setCurrentWidget(tsNews);
+    // Once a check has run the log is what the user comes back to.
+    pcBottom->setCurrentWidget(FLogFirst ? tsLog : tsNews);
+    ShowReleaseNotes();
     if (FNewsEnabled) {
         const QString Url =
             FNewsUrl.isEmpty() ? ProductNewsUrl(LanguageCode() == QLatin1String("ru")) : FNewsUrl;
         FNews = new TNewsFetch(Url, this);
-        connect(FNews, &TNewsFetch::Loaded, NewsBrowser,
-                [this](const QString &Html) { NewsBrowser->setHtml(Html); });
+        connect(FNews, &TNewsFetch::Loaded, NewsBrowser, [this](const QString &Html) {
+            FNewsLoaded = true;
+            NewsBrowser->setHtml(Html);
+        });
         FNews->start(QThread::LowPriority);
     }
 
@@ -567,6 +600,7 @@ void TfmMain::ReadSettings() {
         FAlgGroup->button(Alg >= 2 ? 1 : 0)->setChecked(true);
     }
     cbIgnoreStopWords->setChecked(Ini.ReadBool(Params, QStringLiteral("ignore-stop-words"), true));
+    FLogFirst = Ini.ReadBool(Params, QStringLiteral("log-first"), false);
     FEndpoints[0] = Ini.ReadString(Params, QStringLiteral("plaintext-endpoint-1"), QString());
     FEndpoints[1] = Ini.ReadString(Params, QStringLiteral("plaintext-endpoint-2"), QString());
 }
@@ -592,6 +626,7 @@ void TfmMain::WriteSettings() {
         Ini.WriteInteger(Params, QStringLiteral("alg-version"), AlgorithmValue());
     if (Is("cbIgnoreStopWords"))
         Ini.WriteBool(Params, QStringLiteral("ignore-stop-words"), cbIgnoreStopWords->isChecked());
+    if (Is("log-first")) Ini.WriteBool(Params, QStringLiteral("log-first"), FLogFirst);
     if (!Ini.Save()) {
         // The settings service's own report, in English like the rest of its texts.
         const QString Text =
@@ -682,9 +717,14 @@ void TfmMain::ApplyLanguage() {
     FormTranslated = true;
 }
 
+void TfmMain::ShowReleaseNotes() {
+    if (!FNewsLoaded) NewsBrowser->setMarkdown(ReleaseNotes(LanguageCode()));
+}
+
 void TfmMain::cbAppLangChange(int) {
     ChartRefreshPending = true;
     ApplyLanguage();
+    ShowReleaseNotes();
     UpdateURLCount();
     SetChanged(QStringLiteral("cbAppLang"));
 }
@@ -770,6 +810,10 @@ void TfmMain::RunStarted() {
     UpdateScoreChart();
     gbOptions->setEnabled(false);
     pcBottom->setCurrentWidget(tsLog);
+    if (!FLogFirst) {
+        FLogFirst = true;
+        SetChanged(QStringLiteral("log-first"));
+    }
 }
 
 void TfmMain::RunFinished(bool) {
@@ -820,11 +864,11 @@ void TfmMain::ErrorMessage(const QString &Text) {
 // ---- links and commands -----------------------------------------------------
 
 void TfmMain::LinkLabel1LinkClick() {
-    QDesktopServices::openUrl(QUrl(ProductHomeUrl(LanguageCode() == QLatin1String("ru"))));
+    ui::OpenWithDesktop(this, QUrl(ProductHomeUrl(LanguageCode() == QLatin1String("ru"))));
 }
 
 void TfmMain::Label11LinkClick() {
-    QDesktopServices::openUrl(QUrl(MakerUrl()));
+    ui::OpenWithDesktop(this, QUrl(MakerUrl()));
 }
 
 void TfmMain::PngBitBtn1Click() {

@@ -59,6 +59,11 @@ QString MakerUrl();
 // 1049 when the system locale is Russian, the locale's own id otherwise.
 unsigned SystemLocaleId();
 
+// The release notes shipped beside the program (AppDir + "NEWS", Markdown):
+// the section of the language code (a line "[ru]" or "[en]" starts one), the
+// first section when there is none for it; empty without the file.
+QString ReleaseNotes(const QString &Code);
+
 class TfmMain : public QMainWindow, public TRunObserver, public TURLPageHost {
     Q_OBJECT
 public:
@@ -134,6 +139,8 @@ private:
     void ReadSettings();
     void WriteSettings();
     void ApplyLanguage();
+    // The shipped release notes in the news tab, until the news page arrives.
+    void ShowReleaseNotes();
     void FillUserAgents();
     void ApplyUserAgentChoice();
     void SetChanged(const QString &Control) { FChanged.insert(Control); }
@@ -200,6 +207,8 @@ private:
     bool FShown = false;
     bool FClosed = false;
     bool FNewsEnabled = true;
+    bool FNewsLoaded = false;
+    bool FLogFirst = false; // a check has run: the log tab opens in front
     QString FNewsUrl;
     TNewsFetch *FNews = nullptr;
     std::unique_ptr<TRunController> FRun;

@@ -1,23 +1,32 @@
-// Renders the main window's two pages in Russian and English to PNG files
-// (scripts/screenshot, offscreen platform), each after a small check of a
-// site served on 127.0.0.1, so that the list, the chart and the log have content
-// (default settings: the pages go through the plain-text service started inside).
+// Renders the main window's two pages and the three comparison windows in
+// Russian and English to PNG files (scripts/screenshot, offscreen platform):
+// the URL page at the first start, then everything after a small check of a
+// site served on 127.0.0.1, so that the list, the chart and the log have
+// content (default settings: the pages go through the plain-text service
+// started inside), and the URL page once more after a delete.
 #include "core/appdir.h"
 #include "core/i18n.h"
+#include "ui/compare/wndtextsimil.h"
 #include "ui/main/mainwnd.h"
+#include "ui/main/urlcommands.h"
+#include "ui/main/urllist.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
 
 #include <curl/curl.h>
 #include <httplib.h>
 
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -58,6 +67,9 @@ public:
         const TPageSpec Pages[] = {
             {"/catalog/chairs", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
             {"/catalog/tables", {0, 1, 2, 3, 4, 5, 6, 7, 10, 11}},
+            {"/catalog/chairs/office/ergonomic-mesh-back-swivel-chair-with-adjustable-"
+             "lumbar-support-and-headrest",
+             {0, 1, 12, 3, 4, 5, 13, 7, 8, 9}},
             {"/catalog/lamps", {20, 21, 22, 23, 24, 25, 26, 27, 28, 29}},
             {"/catalog/sofas", {20, 21, 22, 23, 24, 30, 31, 32, 33, 34}},
             {"/delivery", {40, 41, 42, 43, 44, 45, 46, 47, 48, 49}},
@@ -85,6 +97,9 @@ public:
         FServer.stop();
         FThread.join();
     }
+    QString Url(const char *Path) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(FPort).arg(QLatin1String(Path));
+    }
     QStringList Urls() const {
         QStringList U;
         for (const QString &P : FPaths)
@@ -106,21 +121,56 @@ void Settle() {
 
 bool Save(QWidget *W, const QString &File) {
     Settle();
-    const bool Ok = W->grab().save(File);
+    const bool Ok = W && W->grab().save(File);
     std::printf("%s %s\n", Ok ? "wrote" : "FAILED", qPrintable(File));
     return Ok;
 }
 
+// Runs Open, which shows a modal window and returns when it closes; the
+// window is prepared by Before, saved and closed once it is on screen.
+bool SaveModal(const std::function<void()> &Open, const QString &File,
+               const std::function<void(QWidget *)> &Before = {}) {
+    bool Ok = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *M = QApplication::activeModalWidget();
+        if (!M) return;
+        if (Before) Before(M);
+        Ok = Save(M, File);
+        M->close();
+    });
+    Open();
+    return Ok;
+}
+
+// Selects the rows of the given addresses in the result list, the last one focused.
+void SelectURLs(TfmMain &W, const QStringList &URLs) {
+    auto *View = W.findChild<TURLListView *>(QStringLiteral("vtURLs"));
+    TURLListModel *M = View->ListModel();
+    View->selectionModel()->clearSelection();
+    for (const QString &U : URLs) {
+        const TURLTaskInfo *T = nullptr;
+        for (const TURLTaskInfo *Each : *W.Tasks())
+            if (Each->URL == U) T = Each;
+        const QModelIndex I = M->index(T ? M->RowOf(T) : -1, 0);
+        View->selectionModel()->setCurrentIndex(I, QItemSelectionModel::Select |
+                                                       QItemSelectionModel::Rows);
+    }
+}
+
 bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsigned Lcid) {
     QTemporaryDir Folder;
-    QFile::link(QCoreApplication::applicationDirPath() + QStringLiteral("/locale"),
-                Folder.filePath(QStringLiteral("locale")));
+    for (const char *Name : {"locale", "NEWS"})
+        QFile::link(QCoreApplication::applicationDirPath() + u'/' + QLatin1String(Name),
+                    Folder.filePath(QLatin1String(Name)));
     SetAppDir(Folder.path());
     TfmMain W;
     W.SetNewsEnabled(false);
     W.SetSystemLCID(Lcid);
     W.show();
     Settle();
+    const QString Prefix = OutDir + QStringLiteral("/%1-").arg(QLatin1String(Code));
+    // The first start: an empty list and the release notes in the news tab.
+    bool Ok = Save(&W, Prefix + QStringLiteral("first-start.png"));
     int Num = 0;
     for (const QString &U : Site.Urls()) W.Tasks()->append(new TURLTaskInfo(U, ++Num));
     W.TaskListChanged();
@@ -130,11 +180,45 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     Settle();
     auto *Pages = W.findChild<QTabWidget *>(QStringLiteral("pcPages"));
-    bool Ok = !W.RunController()->Running();
+    Ok &= !W.RunController()->Running();
     Pages->setCurrentIndex(0);
-    Ok &= Save(&W, OutDir + QStringLiteral("/%1-urls.png").arg(QLatin1String(Code)));
+    Ok &= Save(&W, Prefix + QStringLiteral("urls.png"));
+
+    // The comparison windows, opened the way the list's menu opens them.
+    const QString Office = Site.Url("/catalog/chairs/office/ergonomic-mesh-back-swivel-chair-"
+                                    "with-adjustable-lumbar-support-and-headrest");
+    SelectURLs(W, {Office});
+    Ok &= SaveModal([&] { W.URLCommands()->miSimil2OtherClick(); },
+                    Prefix + QStringLiteral("simil.png"));
+    SelectURLs(W, {Site.Url("/catalog/chairs"), Office});
+    Ok &= SaveModal([&] { W.URLCommands()->miCompareTextClick(); },
+                    Prefix + QStringLiteral("diff.png"));
+
     Pages->setCurrentIndex(1);
-    Ok &= Save(&W, OutDir + QStringLiteral("/%1-settings.png").arg(QLatin1String(Code)));
+    Ok &= Save(&W, Prefix + QStringLiteral("settings.png"));
+    {
+        // Two texts with long lines, compared once.
+        const std::vector<std::string> P = MakeParagraphs(6);
+        auto Text = [&P](std::initializer_list<int> Which) {
+            QString T;
+            for (int i : Which) T += QString::fromStdString(P[std::size_t(i)]) + u'\n';
+            return T;
+        };
+        ui::TfmShowTextSimil *Free = ui::TfmShowTextSimil::instance(&W);
+        Free->findChild<QTextEdit *>(QStringLiteral("edText1"))->setPlainText(Text({0, 1, 2, 3}));
+        Free->findChild<QTextEdit *>(QStringLiteral("edText2"))->setPlainText(Text({0, 4, 2, 5}));
+        Ok &= SaveModal([&] { W.findChild<QPushButton *>(QStringLiteral("PngBitBtn1"))->click(); },
+                        Prefix + QStringLiteral("textsimil.png"),
+                        [](QWidget *M) {
+                            M->findChild<QPushButton *>(QStringLiteral("btCalcSimil"))->click();
+                        });
+    }
+
+    // A delete drops every result: the chart is empty again, the order stays.
+    Pages->setCurrentIndex(0);
+    SelectURLs(W, {Site.Url("/catalog/lamps")});
+    W.URLCommands()->miDeleteURLClick();
+    Ok &= Save(&W, Prefix + QStringLiteral("urls-after-delete.png"));
     W.close();
     return Ok;
 }

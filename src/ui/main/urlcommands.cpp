@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMenu>
@@ -17,6 +16,7 @@
 #include "core/i18n.h"
 #include "engine/report.h"
 #include "engine/urlimport.h"
+#include "ui/common/desktop.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/textdiff.h"
 #include "ui/compare/wndsimil2other.h"
@@ -167,12 +167,14 @@ void TURLPageCommands::ListReloaded() {
 // ---- imports ----------------------------------------------------------------
 
 void TURLPageCommands::ImportStarted() {
-    vtURLs->ListModel()->BeginListChange();
+    // Kept tasks stay where the user sees them, selected as they were.
+    const bool Keep = FHost.ImportNoClear();
+    vtURLs->BeginListChange(Keep, Keep);
 }
 
 void TURLPageCommands::FinishImport(const QString &Message, bool Warning, bool LimitReached,
                                     const QString &LogLine) {
-    vtURLs->ListModel()->EndListChange();
+    vtURLs->EndListChange();
     FHost.RefreshAfterListChange();
     QWidget *P = FHost.DialogParent();
     if (LimitReached) ui::dialogs().information(P, URLLimitMessage());
@@ -242,7 +244,7 @@ void TURLPageCommands::btImportFiles() {
     if (FHost.CheckRunning() || !FHost.Tasks()) return;
     const QStringList Paths =
         ui::dialogs().openFiles(FHost.DialogParent(), QString(), QString(),
-                                QStringLiteral("HTML,TXT (*.htm *.html *.txt);;All (*.*)"));
+                                QStringLiteral("HTML,TXT (*.htm *.html *.txt);;All (*)"));
     if (Paths.isEmpty()) return;
     ImportStarted();
     const TImportOutcome O = ImportLocalFiles(*FHost.Tasks(), Paths, FHost.ImportNoClear());
@@ -287,7 +289,7 @@ void TURLPageCommands::miDeleteURLClick() {
         for (int i = int(Rows.size()) - 1; i >= 0 && !Next; --i)
             if (!Gone.contains(Rows[i]->Num)) Next = Rows[i];
 
-    M->BeginListChange();
+    vtURLs->BeginListChange(true, false);
     L->FreeResults();
     TURLTaskInfoList Kept;
     Kept.reserve(L->size());
@@ -299,7 +301,7 @@ void TURLPageCommands::miDeleteURLClick() {
     }
     L->swap(Kept);
     for (int i = 0; i < L->size(); ++i) (*L)[i]->Num = i + 1;
-    M->EndListChange();
+    vtURLs->EndListChange();
     vtURLs->SelectTask(Next);
     FHost.RefreshAfterListChange();
 }
@@ -315,7 +317,8 @@ void TURLPageCommands::miOpenInBrowserClick() {
         const QUrl Url = T->URL.startsWith(FilePrefix, Qt::CaseInsensitive)
                              ? QUrl::fromLocalFile(T->URL.mid(FilePrefix.size()))
                              : QUrl(T->URL, QUrl::TolerantMode);
-        QDesktopServices::openUrl(Url);
+        // Without a browser the others would fail too: one message is enough.
+        if (!ui::OpenWithDesktop(FHost.DialogParent(), Url)) return;
     }
 }
 
@@ -331,8 +334,15 @@ void TURLPageCommands::miExtracted2ClipboardClick() {
     const TURLTaskInfo *T = TaskOfNum(*L, Nums.first());
     if (!T || !T->TaskResults) return;
     if (T->TaskResults->ExtractedText.isEmpty()) {
-        ui::dialogs().error(FHost.DialogParent(),
-                            _("Выбранный URL не имеет содержимого - выполните проверку"));
+        if (T->TaskResults->TaskResult != trOk) {
+            QString Text =
+                _("У выбранного URL нет содержимого: его проверка закончилась ошибкой (%s)");
+            Text.replace(QLatin1String("%s"), T->TaskResults->ErrorText());
+            ui::dialogs().error(FHost.DialogParent(), Text);
+        } else {
+            ui::dialogs().information(FHost.DialogParent(),
+                                      _("Страница выбранного URL не содержит текста"));
+        }
         return;
     }
     QGuiApplication::clipboard()->setText(T->TaskResults->ExtractedText);

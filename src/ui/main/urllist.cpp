@@ -1,6 +1,7 @@
 #include "urllist.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -21,6 +23,13 @@ namespace {
 const char *const CaptionIds[ucCount] = {N_("№"), N_("URL"), N_("Код ответа"),
                                          N_("Уникальность, %"), N_("i")};
 const int ColumnWidths[ucCount] = {45, 460, 85, 140, 24};
+// The URL column gives up width down to this when it fills the list.
+constexpr int MinFittedURLWidth = 120;
+
+// The info column sorts nothing; its narrow header shows no arrow.
+int IndicatorSection(int Column) {
+    return Column == ucInfo ? -1 : Column;
+}
 
 // Ordinal comparison with a-z and A-Z alike.
 int CompareLatinNoCase(const QString &A, const QString &B) {
@@ -155,7 +164,13 @@ void TURLListModel::Reload() {
     endResetModel();
 }
 
-void TURLListModel::BeginListChange() {
+void TURLListModel::BeginListChange(bool KeepShownOrder) {
+    FShownOrder.clear();
+    if (KeepShownOrder) {
+        FShownOrder.reserve(FRows.size());
+        for (int i = 0; i < FRows.size(); ++i)
+            if (!FShownOrder.contains(FRows[i]->URL)) FShownOrder.insert(FRows[i]->URL, i);
+    }
     beginResetModel();
     FRows.clear();
     FRowOf.clear();
@@ -172,6 +187,16 @@ void TURLListModel::Rebuild() {
         FRows.reserve(FList->size());
         for (TURLTaskInfo *T : *FList)
             if (T) FRows.append(T);
+    }
+    if (!FShownOrder.isEmpty()) {
+        // The rows shown before in that order, the new ones after them.
+        QList<std::pair<int, TURLTaskInfo *>> Keyed;
+        Keyed.reserve(FRows.size());
+        for (TURLTaskInfo *T : FRows) Keyed.append({FShownOrder.value(T->URL, INT_MAX), T});
+        std::stable_sort(Keyed.begin(), Keyed.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (qsizetype i = 0; i < Keyed.size(); ++i) FRows[i] = Keyed[i].second;
+        FShownOrder.clear();
     }
     SortURLRows(FRows, FSortColumn, FSortOrder);
     IndexRows();
@@ -333,12 +358,15 @@ TURLListView::TURLListView(QWidget *Parent) : QTableView(Parent), FModel(new TUR
     H->setHighlightSections(false);
     H->setMinimumSectionSize(16);
     for (int C = 0; C < ucCount; ++C) setColumnWidth(C, ColumnWidths[C]);
+    // Narrower than this the URL column would have to give up more than its floor.
+    int Columns = MinFittedURLWidth;
+    for (int C = 0; C < ucCount; ++C)
+        if (C != ucURL) Columns += ColumnWidths[C];
+    setMinimumWidth(Columns + 2 * frameWidth() +
+                    style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this));
     H->setSectionResizeMode(ucInfo, QHeaderView::Fixed);
     connect(H, &QHeaderView::sectionClicked, this, &TURLListView::vtURLsMHeaderClick);
     connect(H, &QHeaderView::sectionResized, this, &TURLListView::SectionResized);
-    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex &I) {
-        if (I.isValid() && I.column() == ucInfo) emit InfoClicked(QCursor::pos());
-    });
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &I) {
         if (I.isValid()) emit RowDoubleClicked();
     });
@@ -354,21 +382,84 @@ void TURLListView::SectionResized(int Section, int, int NewSize) {
         Min = Max = ColumnWidths[ucInfo];
     const int Size = std::clamp(NewSize, Min, Max);
     if (Size != NewSize) horizontalHeader()->resizeSection(Section, Size);
+    // Another column took or gave width: the URL column follows.
+    else if (Section != ucURL && !FFitting && isVisible())
+        FitURLColumn();
+}
+
+void TURLListView::FitURLColumn() {
+    if (FFitting) return;
+    QHeaderView *H = horizontalHeader();
+    int Others = 0;
+    for (int C = 0; C < ucCount; ++C)
+        if (C != ucURL && !H->isSectionHidden(C)) Others += H->sectionSize(C);
+    FFitting = true;
+    H->resizeSection(ucURL, std::max(MinFittedURLWidth, viewport()->width() - Others));
+    FFitting = false;
 }
 
 void TURLListView::vtURLsMHeaderClick(int Column) {
-    vtURLsSortBy(Column, FModel->SortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder
-                                                                   : Qt::AscendingOrder);
+    // A new column starts ascending; the same column again flips.
+    Qt::SortOrder Order = Qt::AscendingOrder;
+    if (Column == FModel->SortColumn() && FModel->SortOrder() == Qt::AscendingOrder)
+        Order = Qt::DescendingOrder;
+    vtURLsSortBy(Column, Order);
     // The header flips its arrow on its own after a click; ours wins.
     QMetaObject::invokeMethod(
         this,
-        [this] { horizontalHeader()->setSortIndicator(FModel->SortColumn(), FModel->SortOrder()); },
+        [this] {
+            horizontalHeader()->setSortIndicator(IndicatorSection(FModel->SortColumn()),
+                                                 FModel->SortOrder());
+        },
         Qt::QueuedConnection);
 }
 
 void TURLListView::vtURLsSortBy(int Column, Qt::SortOrder Order) {
     FModel->SortBy(Column, Order);
-    horizontalHeader()->setSortIndicator(Column, Order);
+    horizontalHeader()->setSortIndicator(IndicatorSection(Column), Order);
+}
+
+void TURLListView::BeginListChange(bool KeepShownOrder, bool KeepSelection) {
+    FKeepSelection = KeepSelection;
+    FKeptSelection.clear();
+    FKeptCurrent.clear();
+    if (KeepSelection) {
+        for (const QModelIndex &I : selectionModel()->selectedRows())
+            if (const TURLTaskInfo *T = FModel->TaskAt(I.row())) FKeptSelection << T->URL;
+        if (const TURLTaskInfo *T = FocusedTask()) FKeptCurrent = T->URL;
+        FKeptScroll = verticalScrollBar()->value();
+    }
+    FModel->BeginListChange(KeepShownOrder);
+}
+
+void TURLListView::EndListChange() {
+    FModel->EndListChange();
+    if (!FKeepSelection) return;
+    FKeepSelection = false;
+    const QSet<QString> Wanted(FKeptSelection.begin(), FKeptSelection.end());
+    QItemSelection Selection;
+    int Current = -1;
+    for (int R = 0, Rows = FModel->rowCount(); R < Rows;) {
+        const TURLTaskInfo *T = FModel->TaskAt(R);
+        if (Current < 0 && !FKeptCurrent.isEmpty() && T->URL == FKeptCurrent) Current = R;
+        if (!Wanted.contains(T->URL)) {
+            ++R;
+            continue;
+        }
+        int Last = R; // one range per run of selected rows
+        while (Last + 1 < Rows && Wanted.contains(FModel->TaskAt(Last + 1)->URL)) {
+            ++Last;
+            if (Current < 0 && FModel->TaskAt(Last)->URL == FKeptCurrent) Current = Last;
+        }
+        Selection.select(FModel->index(R, 0), FModel->index(Last, ucCount - 1));
+        R = Last + 1;
+    }
+    if (Current >= 0)
+        selectionModel()->setCurrentIndex(FModel->index(Current, 0), QItemSelectionModel::NoUpdate);
+    selectionModel()->select(Selection, QItemSelectionModel::ClearAndSelect);
+    verticalScrollBar()->setValue(FKeptScroll);
+    FKeptSelection.clear();
+    FKeptCurrent.clear();
 }
 
 QList<std::int32_t> TURLListView::GetSelectedNums() const {
@@ -411,6 +502,11 @@ bool TURLListView::OverInfoColumn(const QPoint &ViewportPos) const {
 }
 
 bool TURLListView::viewportEvent(QEvent *E) {
+    if (E->type() == QEvent::Resize) {
+        const bool Result = QTableView::viewportEvent(E);
+        FitURLColumn();
+        return Result;
+    }
     if (E->type() == QEvent::MouseMove || E->type() == QEvent::HoverMove) {
         const QPoint P = E->type() == QEvent::MouseMove
                              ? static_cast<QMouseEvent *>(E)->position().toPoint()
@@ -436,6 +532,36 @@ bool TURLListView::event(QEvent *E) {
         }
     }
     return QTableView::event(E);
+}
+
+void TURLListView::mousePressEvent(QMouseEvent *E) {
+    const QModelIndex I = indexAt(E->position().toPoint());
+    FInfoPressed = QModelIndex();
+    FInfoKeptSelection = false;
+    if (E->button() == Qt::LeftButton && I.isValid() && I.column() == ucInfo) {
+        FInfoPressed = I;
+        // The menu works on the selection: the icon of a selected row keeps it.
+        if (E->modifiers() == Qt::NoModifier && selectionModel()->isRowSelected(I.row(), {})) {
+            FInfoKeptSelection = true;
+            selectionModel()->setCurrentIndex(I, QItemSelectionModel::NoUpdate);
+            E->accept();
+            return;
+        }
+    }
+    QTableView::mousePressEvent(E);
+}
+
+void TURLListView::mouseReleaseEvent(QMouseEvent *E) {
+    const bool Info = E->button() == Qt::LeftButton && FInfoPressed.isValid() &&
+                      indexAt(E->position().toPoint()) == FInfoPressed;
+    const bool Kept = FInfoKeptSelection;
+    FInfoPressed = QModelIndex();
+    FInfoKeptSelection = false;
+    if (Kept)
+        E->accept();
+    else
+        QTableView::mouseReleaseEvent(E);
+    if (Info) emit InfoClicked(E->globalPosition().toPoint());
 }
 
 void TURLListView::keyPressEvent(QKeyEvent *E) {

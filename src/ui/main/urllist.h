@@ -50,7 +50,10 @@ public:
     void Reload();
     // Around a change of the task list itself (tasks freed or added): the
     // rows refer to nothing in between; EndListChange shows the list again.
-    void BeginListChange();
+    // With KeepShownOrder the rows that stay keep the order they were shown
+    // in where the sort column does not tell them apart (its values may just
+    // have been cleared); new rows follow in task order.
+    void BeginListChange(bool KeepShownOrder = true);
     void EndListChange();
     // A task's results changed: its row is repainted soon.
     void TaskChanged(const TURLTaskInfo *Task);
@@ -90,6 +93,7 @@ private:
     const TURLTaskInfoList *FList = nullptr;
     QList<TURLTaskInfo *> FRows;
     QHash<const TURLTaskInfo *, int> FRowOf;
+    QHash<QString, int> FShownOrder; // URL -> row, between Begin- and EndListChange
     int FSortColumn = -1;
     Qt::SortOrder FSortOrder = Qt::DescendingOrder;
     QSet<int> FDirty;
@@ -118,10 +122,18 @@ public:
     // Whether Enter belongs to the list now (else it goes on to the window's
     // default button).
     void SetEnterWanted(std::function<bool()> Wanted) { FEnterWanted = std::move(Wanted); }
-    // A header click: that column, the direction flipped.
+    // A header click: a new column sorts ascending, the same column again
+    // flips the direction; the info column sorts nothing and shows no arrow.
     void vtURLsMHeaderClick(int Column);
     // Sorts by a column in a direction, the header's arrow included.
     void vtURLsSortBy(int Column, Qt::SortOrder Order);
+    // Around a change of the task list (see TURLListModel::BeginListChange);
+    // with KeepSelection the selected rows and the focused row are selected
+    // and focused again where their URLs are still listed.
+    void BeginListChange(bool KeepShownOrder, bool KeepSelection);
+    void EndListChange();
+    // Gives the URL column the width that the other columns leave free.
+    void FitURLColumn();
 
 signals:
     // A click on an info cell, at this global position.
@@ -135,12 +147,21 @@ protected:
     bool event(QEvent *E) override;
     bool viewportEvent(QEvent *E) override;
     void keyPressEvent(QKeyEvent *E) override;
+    void mousePressEvent(QMouseEvent *E) override;
+    void mouseReleaseEvent(QMouseEvent *E) override;
 
 private:
     void SectionResized(int Section, int OldSize, int NewSize);
 
     TURLListModel *FModel;
     std::function<bool()> FEnterWanted;
+    QPersistentModelIndex FInfoPressed; // the info cell a left button went down on
+    bool FInfoKeptSelection = false;    // ...over a selected row, whose selection stays
+    QStringList FKeptSelection;         // URLs, between Begin- and EndListChange
+    QString FKeptCurrent;
+    int FKeptScroll = 0;
+    bool FKeepSelection = false;
+    bool FFitting = false;
 };
 
 } // namespace corvane
