@@ -4,6 +4,7 @@
 
 
 #include "cli.h"
+#include "core/format.h"
 #include "core/htmltotext.h"
 #include "core/i18n.h"
 #include "core/plaintextclient.h"
@@ -35,15 +36,12 @@ std::optional<QByteArray> downloadPage(const QString &url, const QString &userAg
     try {
         curl->Perform();
     } catch (const ECurl &e) {
-        printErr(QString::asprintf(_("URL %d: ОШИБКА отправки запроса: %s").toUtf8().constData(), 1,
-                                   e.what()));
+        printErr(FormatMsg(N_("URL %d: ОШИБКА отправки запроса: %s"), {1, e.what()}));
         return std::nullopt;
     }
     const long code = curl->ResponseCode();
     if (code != 200) {
-        printErr(QString::asprintf(
-            _("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d").toUtf8().constData(), 1,
-            int(code)));
+        printErr(FormatMsg(N_("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d"), {1, code}));
         return std::nullopt;
     }
     return curl->ResponseBody();
@@ -101,8 +99,7 @@ int runExtract(const QStringList &argv) {
         }
         result = GetPlainTextFromService(page, endpoints);
         if (result.Code < 0) {
-            printErr(QString::asprintf(
-                _("URL %d: ОШИБКА анализа страницы: %d").toUtf8().constData(), 1, result.Code));
+            printErr(FormatMsg(N_("URL %d: ОШИБКА анализа страницы: %d"), {1, result.Code}));
             printErr(result.Text);
             return ExitFailure;
         }

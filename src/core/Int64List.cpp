@@ -10,6 +10,8 @@
 #include <QIODevice>
 #include <QtEndian>
 
+#include "core/format.h"
+
 namespace corvane {
 
 namespace {
@@ -54,7 +56,7 @@ void TInt64List::Error(const char *Msg, std::int32_t Data) {
 }
 
 QString TInt64List::ErrMsg(const char *Msg, std::int32_t Data) {
-    return QString::asprintf(Msg, Data);
+    return FormatText(QString::fromLatin1(Msg), {Data});
 }
 
 void TInt64List::CheckIndex(std::int32_t Index) const {

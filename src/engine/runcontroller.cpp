@@ -179,8 +179,7 @@ void TRunController::FinishRun() {
     FPool.reset();
     TaskPool = nullptr;
     ComputeUniqueness(FList, {[this](std::int32_t num) {
-                                  PostLogMsg(this, FormatMsg(N_("URL %d: сравнение содержимого"),
-                                                             {QString::number(num)}));
+                                  PostLogMsg(this, FormatMsg(N_("URL %d: сравнение содержимого"), {num}));
                               },
                               [this](std::int32_t) { Progress(1); }});
     FRunning = false;
@@ -192,11 +191,10 @@ void TRunController::FinishRun() {
     if (aborted)
         PostLogMsg(this,
                    FormatMsg(N_("Проверка отменена через %d сек., завершено страниц: %d из %d"),
-                             {QString::number(seconds), QString::number(FFinished),
-                              QString::number(FCounted)}));
+                             {seconds, FFinished, FCounted}));
     else
         PostLogMsg(this,
-                   FormatMsg(N_("Проверка завершена за %d сек."), {QString::number(seconds)}));
+                   FormatMsg(N_("Проверка завершена за %d сек."), {seconds}));
     if (!aborted) {
         TButtonStates states = FButtons;
         states.Export = true;

@@ -123,17 +123,6 @@ QString TURLTaskResults::ErrorText() const {
     return QString::number(ErrorCode);
 }
 
-QString PercentText(double Value) {
-    // "%3.2f" as printf writes it in the "C" locale; the separator through Qt's
-    // locale, since the C library's may be several bytes of another encoding.
-    char buf[400];
-    const auto end = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::fixed, 2).ptr;
-    QString text = QString::fromLatin1(buf, end - buf).rightJustified(3, u' ');
-    const QString point = QLocale().decimalPoint();
-    if (point != QStringLiteral(".")) text.replace(u'.', point);
-    return text;
-}
-
 QString TURLTaskInfo::UniquenessText() const {
     if (!TaskResults || TaskResults->ErrorCode != 0 || TaskResults->Uniqueness < 0) return {};
     return PercentText(TaskResults->Uniqueness);

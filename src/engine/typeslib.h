@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include "core/compacttext.h"
+#include "core/format.h"
 #include "core/shingles.h"
 
 namespace corvane {
@@ -143,8 +144,6 @@ void FreeObjects(TURLTaskInfoList *List);
 void FreeListWithObjects(TURLTaskInfoList *&List);
 bool StrInArray(const QString &S, const QStringList &Array);
 
-// The "%3.2f" text of a percentage with the regional decimal separator.
-QString PercentText(double Value);
 
 // Milliseconds on the monotonic clock: request pacing is measured on it, so
 // a step of the wall clock (daylight saving, an NTP correction) never makes

@@ -28,31 +28,6 @@ void PostRunNext(QObject *Receiver) {
     QCoreApplication::postEvent(Receiver, new QEvent(WM_RUN_NEXT));
 }
 
-QString FormatMsg(const char *MsgId, const QStringList &Args) {
-    const QString format = _(MsgId);
-    QString out;
-    out.reserve(format.size() + 32);
-    auto arg = Args.begin();
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        const QChar c = format[i];
-        if (c == u'%' && i + 1 < format.size()) {
-            const QChar f = format[i + 1];
-            if (f == u'%') {
-                out += u'%';
-                ++i;
-                continue;
-            }
-            if ((f == u'd' || f == u's') && arg != Args.end()) {
-                out += *arg++;
-                ++i;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return out;
-}
-
 QString DefaultWorkerUserAgent() {
     return QString::fromLatin1(DefaultUserAgent);
 }
@@ -84,9 +59,10 @@ bool TActiveTaskThread::Aborting() const {
     return isInterruptionRequested() || AbortRequested.load(std::memory_order_relaxed);
 }
 
-void TActiveTaskThread::Log(const char *MsgId, const QStringList &Args) {
-    PostLogMsg(FContext.Receiver,
-               FormatMsg(MsgId, QStringList{QString::number(FURLTaskInfo->Num)} + Args));
+void TActiveTaskThread::Log(const char *MsgId, std::initializer_list<TFormatArg> Args) {
+    std::vector<TFormatArg> all{FURLTaskInfo->Num};
+    all.insert(all.end(), Args.begin(), Args.end());
+    PostLogMsg(FContext.Receiver, FormatMsg(MsgId, all));
 }
 
 void TActiveTaskThread::run() {
@@ -203,7 +179,7 @@ TActiveTaskThread::TStep TActiveTaskThread::Download(QByteArray &Page) {
     if (Aborting()) return stAbort;
     const long code = curl->ResponseCode();
     if (code != 200) {
-        Log(N_("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d"), {QString::number(code)});
+        Log(N_("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d"), {code});
         r.TaskResult = trHTTPError;
         r.ErrorCode = std::int32_t(code);
         return stEnd;
@@ -230,10 +206,10 @@ TActiveTaskThread::TStep TActiveTaskThread::Extract(const QByteArray &Page) {
     if (res.Code < 0 && Aborting()) return stAbort;
     if (res.Code < 0) {
         if (res.Failure.isEmpty())
-            Log(N_("URL %d: ОШИБКА анализа страницы: %d"), {QString::number(res.Code)});
+            Log(N_("URL %d: ОШИБКА анализа страницы: %d"), {res.Code});
         else
             Log(N_("URL %d: ОШИБКА анализа страницы: %d (%s)"),
-                {QString::number(res.Code), res.Failure});
+                {res.Code, res.Failure});
         r.TaskResult = trParseError;
         r.ErrorCode = res.Code;
         return stEnd;

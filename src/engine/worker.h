@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include "core/format.h"
 #include "core/plaintextclient.h"
 #include "engine/typeslib.h"
 
@@ -68,9 +69,6 @@ void PostTaskDone(QObject *Receiver, TURLTaskInfo *Task);
 void PostLogMsg(QObject *Receiver, const QString &Text);
 void PostRunNext(QObject *Receiver);
 
-// A translated message with "%d" and "%s" filled in order ("%%" is "%").
-QString FormatMsg(const char *MsgId, const QStringList &Args);
-
 // The default user agent when the setting is empty.
 QString DefaultWorkerUserAgent();
 
@@ -106,7 +104,7 @@ private:
     void FailTask(const QString &Why);
     // The closing steps: count down, hand the task back, ask for the next.
     void Close();
-    void Log(const char *MsgId, const QStringList &Args = {});
+    void Log(const char *MsgId, std::initializer_list<TFormatArg> Args = {});
 
     std::unique_ptr<TURLTaskInfo> FURLTaskInfo;
     QString FUserAgent;

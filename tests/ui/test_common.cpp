@@ -16,7 +16,7 @@
 
 #include "engine/typeslib.h"
 #include "ui/common/dialogs.h"
-#include "ui/common/format.h"
+#include "core/format.h"
 
 using namespace corvane::ui;
 
@@ -37,12 +37,17 @@ TEST(Format, FillsFixedConversionsWithTheRegionalSeparator) {
         {"%6.1f|", 2.25, dec("   2.2|")}, // ties to even, as the C library rounds
         {"(подобие: %3.2f%%)", 99.999,
          QStringLiteral("(подобие: ") + dec("100.00") + QStringLiteral("%)")},
-        // What is not a fixed conversion stays as written.
-        {"50% %d %", 1, QStringLiteral("50% %d %")},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(FormatFloat(QString::fromUtf8(c.format), c.value), c.want) << c.format;
-    EXPECT_EQ(FormatPercentValue(37.2), dec("37.20"));
+        EXPECT_EQ(corvane::FormatText(QString::fromUtf8(c.format), {c.value}), c.want) << c.format;
+    EXPECT_EQ(corvane::PercentText(37.2), dec("37.20"));
+    // What is no conversion, or has no argument, stays as written; an
+    // argument of another kind than its conversion is written as its text.
+    EXPECT_EQ(corvane::FormatText(QStringLiteral("50% %d %"), {}), QStringLiteral("50% %d %"));
+    EXPECT_EQ(corvane::FormatText(QStringLiteral("%d of %s, %x"), {QStringLiteral("a"), 2}),
+              QStringLiteral("a of 2, %x"));
+    EXPECT_EQ(corvane::FormatText(QStringLiteral("URL %d: %s (%3d)"), {7, "x", 5}),
+              QStringLiteral("URL 7: x (  5)"));
 }
 
 // The C library of a process whose LC_NUMERIC says U+066B writes that
@@ -87,8 +92,8 @@ TEST(Format, SeparatorsOfSeveralBytesComeOutWhole) {
         ASSERT_EQ(QLocale().decimalPoint(), C.Point);
         EXPECT_EQ(corvane::PercentText(87.25),
                   QStringLiteral("87") + C.Point + QStringLiteral("25"));
-        EXPECT_EQ(FormatPercentValue(0.125), QStringLiteral("0") + C.Point + QStringLiteral("12"));
-        EXPECT_EQ(FormatMessage("Тексты схожи на: %3.2f%%", 57.1428),
+        EXPECT_EQ(corvane::PercentText(0.125), QStringLiteral("0") + C.Point + QStringLiteral("12"));
+        EXPECT_EQ(corvane::FormatMsg("Тексты схожи на: %3.2f%%", {57.1428}),
                   QStringLiteral("Тексты схожи на: 57") + C.Point + QStringLiteral("14%"));
     }
 

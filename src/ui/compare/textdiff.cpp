@@ -9,10 +9,10 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "core/format.h"
 #include "core/i18n.h"
 #include "ui/common/columns.h"
 #include "ui/common/dialogs.h"
-#include "ui/common/format.h"
 
 namespace corvane::ui {
 
@@ -175,7 +175,7 @@ void TfmDiffText::Open(const QString &URL1, const QString &URL2, const QString &
 
 void TfmDiffText::retranslateUi() {
     setWindowTitle(
-        FormatMessage(N_("Сравнение содержимого двух URL (подобие: %3.2f%%)"), fSimilarity));
+        FormatMsg(N_("Сравнение содержимого двух URL (подобие: %3.2f%%)"), {fSimilarity}));
     emit fModel->headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 

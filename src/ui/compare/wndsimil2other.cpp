@@ -13,9 +13,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "core/format.h"
 #include "core/i18n.h"
 #include "ui/common/columns.h"
-#include "ui/common/format.h"
 #include "ui/compare/textdiff.h"
 
 namespace corvane::ui {
@@ -105,7 +105,7 @@ QVariant TSimilRowsModel::data(const QModelIndex &index, int role) const {
         case colURL:
             return row.URL;
         case colSimil:
-            return FormatPercentValue(row.Similarity);
+            return PercentText(row.Similarity);
         }
     } else if (role == Qt::TextAlignmentRole) {
         return int((index.column() == colURL ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
@@ -312,7 +312,7 @@ QString TfmSimil2Other::clipboardText() const {
     QString text = captions.join(u'\t') + QStringLiteral("\r\n");
     for (const TSimilRow &row : fModel->rows())
         text += QStringLiteral("\r\n") + QString::number(row.Num) + u'\t' + row.URL + u'\t' +
-                FormatPercentValue(row.Similarity);
+                PercentText(row.Similarity);
     return text;
 }
 

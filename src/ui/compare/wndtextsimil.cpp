@@ -9,10 +9,10 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "core/format.h"
 #include "core/i18n.h"
 #include "core/shingles.h"
 #include "ui/common/dialogs.h"
-#include "ui/common/format.h"
 
 namespace corvane::ui {
 
@@ -131,7 +131,7 @@ void TfmShowTextSimil::prepare(int ShingleLength, bool IgnoreStopWords) {
     retranslateUi();
     CapturedShingleLength = ShingleLength;
     CapturedIgnoreStopWords = IgnoreStopWords;
-    edSimilValue->setText(FormatMessage(ResultFormat, 0));
+    edSimilValue->setText(FormatMsg(ResultFormat, {0.0}));
     // Both panes open at the start of their texts, whatever was typed last.
     for (QTextEdit *ed : {edText1, edText2}) {
         ed->moveCursor(QTextCursor::Start);
@@ -163,7 +163,7 @@ void TfmShowTextSimil::btCalcSimilClick() {
     }
     const auto set1 = BuildShingles(text1, {}, CapturedShingleLength, CapturedIgnoreStopWords);
     const auto set2 = BuildShingles(text2, {}, CapturedShingleLength, CapturedIgnoreStopWords);
-    edSimilValue->setText(FormatMessage(ResultFormat, ShingleSimilarity(*set1, *set2)));
+    edSimilValue->setText(FormatMsg(ResultFormat, {ShingleSimilarity(*set1, *set2)}));
 }
 
 bool TfmShowTextSimil::eventFilter(QObject *watched, QEvent *event) {

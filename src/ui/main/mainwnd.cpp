@@ -1,6 +1,7 @@
 #include "mainwnd.h"
 
 #include "core/appdir.h"
+#include "core/format.h"
 #include "core/i18n.h"
 #include "engine/worker.h"
 #include "service/endpoints.h"
@@ -161,12 +162,6 @@ protected:
             QSpinBox::fixup(Input);
     }
 };
-
-QString Fmt(const char *Id, int N) {
-    QString S = _(Id);
-    S.replace(QLatin1String("%d"), QString::number(N));
-    return S;
-}
 
 } // namespace
 
@@ -739,7 +734,7 @@ void TfmMain::pcPagesChange(int) {
 void TfmMain::UpdateURLCount() {
     const int N = TaskList ? int(TaskList->size()) : 0;
     pcPages->setTabText(pcPages->indexOf(tsURLs),
-                        N == 0 ? _(N_(" Список URL ")) : Fmt(N_(" Список URL (%d) "), N));
+                        N == 0 ? _(N_(" Список URL ")) : FormatMsg(N_(" Список URL (%d) "), {N}));
 }
 
 void TfmMain::UpdateScoreChart() {
