@@ -11,7 +11,7 @@
 
 #include <malloc.h>
 
-#include "engine/sitecorpus.h"
+#include "common/sitecorpus.h"
 #include "engine/uniqueness.h"
 
 using namespace corvane;

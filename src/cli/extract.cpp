@@ -2,7 +2,6 @@
 // plain-text service or by the local significant-text extraction.
 #include <optional>
 
-
 #include "cli.h"
 #include "core/format.h"
 #include "core/htmltotext.h"
@@ -10,7 +9,8 @@
 #include "core/plaintextclient.h"
 #include "core/shingles.h"
 #include "engine/localpage.h"
-#include "net/CurlEasy.h"
+#include "engine/worker.h"
+#include "net/pagetransfer.h"
 #include "service/endpoints.h"
 
 namespace corvane::cli {
@@ -20,31 +20,6 @@ namespace {
 bool isWebAddress(const QString &source) {
     return source.startsWith(QLatin1StringView("http://"), Qt::CaseInsensitive) ||
            source.startsWith(QLatin1StringView("https://"), Qt::CaseInsensitive);
-}
-
-// The page as a worker downloads it; an empty result after printing the
-// worker's error line when there is no page.
-std::optional<QByteArray> downloadPage(const QString &url, const QString &userAgent) {
-    const ICurl curl = NewCurl();
-    curl->SetUserAgent(userAgent.isEmpty() ? QString::fromLatin1(DefaultUserAgent) : userAgent)
-        .SetUrl(url)
-        .SetOpt(CURLOPT_SSL_VERIFYPEER, 0L)
-        .SetOpt(CURLOPT_SSL_VERIFYHOST, 0L)
-        .SetOpt(CURLOPT_FOLLOWLOCATION, 1L)
-        .SetOpt(CURLOPT_AUTOREFERER, 1L)
-        .SwitchRecvToString();
-    try {
-        curl->Perform();
-    } catch (const ECurl &e) {
-        printErr(FormatMsg(N_("URL %d: ОШИБКА отправки запроса: %s"), {1, e.what()}));
-        return std::nullopt;
-    }
-    const long code = curl->ResponseCode();
-    if (code != 200) {
-        printErr(FormatMsg(N_("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d"), {1, code}));
-        return std::nullopt;
-    }
-    return curl->ResponseBody();
 }
 
 int runExtract(const QStringList &argv) {
@@ -66,9 +41,13 @@ int runExtract(const QStringList &argv) {
     QString source = sources.front();
     QByteArray page;
     if (isWebAddress(source)) {
-        const std::optional<QByteArray> got = downloadPage(source, userAgent);
-        if (!got) return ExitHttp;
-        page = *got;
+        // The download of a check's worker, its outcome and its error line.
+        TPageResponse got = FetchPage({source, userAgent});
+        if (const std::optional<TDownloadFailure> failed = DownloadFailure(1, got)) {
+            printErr(failed->LogLine);
+            return ExitHttp;
+        }
+        page = std::move(got.Body);
     } else {
         if (source.startsWith(QLatin1StringView("file://"), Qt::CaseInsensitive))
             source = source.mid(7);

@@ -12,7 +12,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
-#include "net/CurlEasy.h"
+#include "net/pagetransfer.h"
 
 namespace corvane {
 

@@ -8,7 +8,7 @@
 #include "core/i18n.h"
 #include "core/shingles.h"
 #include "engine/localpage.h"
-#include "net/CurlEasy.h"
+#include "net/pagetransfer.h"
 
 namespace corvane {
 
@@ -26,6 +26,24 @@ void PostLogMsg(QObject *Receiver, const QString &Text) {
 
 void PostRunNext(QObject *Receiver) {
     QCoreApplication::postEvent(Receiver, new QEvent(WM_RUN_NEXT));
+}
+
+std::optional<TDownloadFailure> DownloadFailure(std::int32_t Num, const TPageResponse &Response) {
+    switch (Response.Outcome) {
+    case TPageResponse::prSendError:
+        return TDownloadFailure{trSendError, 0,
+                                FormatMsg(N_("URL %d: ОШИБКА отправки запроса: %s"),
+                                          {Num, Response.Error})};
+    case TPageResponse::prHTTPError:
+        return TDownloadFailure{
+            trHTTPError, std::int32_t(Response.Status),
+            FormatMsg(N_("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d"),
+                      {Num, Response.Status})};
+    case TPageResponse::prOk:
+    case TPageResponse::prAborted:
+        break;
+    }
+    return std::nullopt;
 }
 
 QString DefaultWorkerUserAgent() {
@@ -143,15 +161,7 @@ TActiveTaskThread::TStep TActiveTaskThread::CheckLocalFile(QByteArray &Page) {
 
 TActiveTaskThread::TStep TActiveTaskThread::Download(QByteArray &Page) {
     TURLTaskResults &r = *FURLTaskInfo->TaskResults;
-    const ICurl curl = NewCurl();
-    curl->SetUserAgent(FUserAgent.isEmpty() ? DefaultWorkerUserAgent() : FUserAgent)
-        .SetUrl(FURLTaskInfo->URL)
-        .SetOpt(CURLOPT_SSL_VERIFYPEER, 0L)
-        .SetOpt(CURLOPT_SSL_VERIFYHOST, 0L)
-        .SetOpt(CURLOPT_FOLLOWLOCATION, 1L)
-        .SetOpt(CURLOPT_AUTOREFERER, 1L)
-        .SwitchRecvToString()
-        .SetAbortCheck([this] { return Aborting(); });
+    TPageTransfer transfer({FURLTaskInfo->URL, FUserAgent, [this] { return Aborting(); }});
 
     // Pacing: one locked reservation, then wait for its time.
     TURLTaskInfoPool *pool = FContext.Pool;
@@ -166,26 +176,16 @@ TActiveTaskThread::TStep TActiveTaskThread::Download(QByteArray &Page) {
     Log(N_("URL %d: получение страницы"));
     if (pool) pool->RegisterRequestStart();
     PostRunNext(FContext.Receiver);
-    try {
-        curl->Perform();
-    } catch (const std::exception &e) {
-        // An abort cancels the transfer; that is the abort path, not a failure.
-        if (Aborting()) return stAbort;
-        Log(N_("URL %d: ОШИБКА отправки запроса: %s"), {QString::fromUtf8(e.what())});
-        r.TaskResult = trSendError;
-        r.ErrorCode = 0;
-        return stEnd;
-    }
-    if (Aborting()) return stAbort;
-    const long code = curl->ResponseCode();
-    if (code != 200) {
-        Log(N_("URL %d: ОШИБКА получения страницы, код ошибки HTML: %d"), {code});
-        r.TaskResult = trHTTPError;
-        r.ErrorCode = std::int32_t(code);
+    TPageResponse response = transfer.Perform();
+    if (response.Outcome == TPageResponse::prAborted) return stAbort;
+    if (const std::optional<TDownloadFailure> failed = DownloadFailure(FURLTaskInfo->Num, response)) {
+        PostLogMsg(FContext.Receiver, failed->LogLine);
+        r.TaskResult = failed->Result;
+        r.ErrorCode = failed->ErrorCode;
         return stEnd;
     }
     Log(N_("URL %d: страница загружена, идет анализ"));
-    Page = curl->ResponseBody();
+    Page = std::move(response.Body);
     return stEnd;
 }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <QEvent>
 #include <QObject>
@@ -15,6 +16,7 @@
 #include "core/format.h"
 #include "core/plaintextclient.h"
 #include "engine/typeslib.h"
+#include "net/pagetransfer.h"
 
 namespace corvane {
 
@@ -68,6 +70,15 @@ void PostTaskDone(QObject *Receiver, TURLTaskInfo *Task);
 // A TMsgForLog with the text and the current time.
 void PostLogMsg(QObject *Receiver, const QString &Text);
 void PostRunNext(QObject *Receiver);
+
+// What a failed page download records in its task, and its log line.
+struct TDownloadFailure {
+    TURLTaskResult Result;
+    std::int32_t ErrorCode;
+    QString LogLine;
+};
+// None for a page (status 200) or an aborted transfer.
+std::optional<TDownloadFailure> DownloadFailure(std::int32_t Num, const TPageResponse &Response);
 
 // The default user agent when the setting is empty.
 QString DefaultWorkerUserAgent();

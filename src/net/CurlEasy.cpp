@@ -15,6 +15,8 @@ TEasyCurlImpl::TEasyCurlImpl() {
         // written to standard output.
         Check(curl_easy_setopt(fHandle, CURLOPT_WRITEFUNCTION, &TEasyCurlImpl::Discard));
         Check(curl_easy_setopt(fHandle, CURLOPT_WRITEDATA, this));
+        Check(curl_easy_setopt(fHandle, CURLOPT_HEADERFUNCTION, &TEasyCurlImpl::Header));
+        Check(curl_easy_setopt(fHandle, CURLOPT_HEADERDATA, this));
         Check(curl_easy_setopt(fHandle, CURLOPT_XFERINFOFUNCTION, &TEasyCurlImpl::Progress));
         Check(curl_easy_setopt(fHandle, CURLOPT_XFERINFODATA, this));
         Check(curl_easy_setopt(fHandle, CURLOPT_NOPROGRESS, 0L));
@@ -138,6 +140,24 @@ size_t TEasyCurlImpl::Discard(char *, size_t Size, size_t Count, void *Self) {
     return static_cast<TEasyCurlImpl *>(Self)->Counted(n) ? n : 0;
 }
 
+size_t TEasyCurlImpl::Header(char *Data, size_t Size, size_t Count, void *Self) {
+    auto *self = static_cast<TEasyCurlImpl *>(Self);
+    const size_t n = Size * Count;
+    try {
+        const QByteArray line = QByteArray(Data, qsizetype(n)).trimmed();
+        // A status line starts the fields of a new response (a redirect,
+        // a 100 Continue): only the last response's are kept.
+        if (line.startsWith("HTTP/")) {
+            self->fHeaders.clear();
+        } else if (const qsizetype colon = line.indexOf(':'); colon > 0 && self->fHeaders.size() < 1000) {
+            self->fHeaders.append({line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
+        }
+    } catch (...) { // no exception may cross libcurl
+        return 0;
+    }
+    return n;
+}
+
 int TEasyCurlImpl::Progress(void *Self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto *self = static_cast<TEasyCurlImpl *>(Self);
     return self->fAbortCheck && self->fAbortCheck() ? 1 : 0;
@@ -145,6 +165,7 @@ int TEasyCurlImpl::Progress(void *Self, curl_off_t, curl_off_t, curl_off_t, curl
 
 void TEasyCurlImpl::Perform() {
     if (fRecvStream) fRecvStream->SetSize(0);
+    fHeaders.clear();
     fReceived = 0;
     fBodyTooLarge = false;
     // A later CURLOPT_POST would turn the request into an empty plain POST;
@@ -164,6 +185,18 @@ long TEasyCurlImpl::ResponseCode() {
     long code = 0;
     Check(curl_easy_getinfo(fHandle, CURLINFO_RESPONSE_CODE, &code));
     return code;
+}
+
+QString TEasyCurlImpl::ContentType() {
+    char *type = nullptr;
+    Check(curl_easy_getinfo(fHandle, CURLINFO_CONTENT_TYPE, &type));
+    return type ? QString::fromLatin1(type) : QString();
+}
+
+QString TEasyCurlImpl::EffectiveUrl() {
+    char *url = nullptr;
+    Check(curl_easy_getinfo(fHandle, CURLINFO_EFFECTIVE_URL, &url));
+    return url ? QString::fromUtf8(url) : QString();
 }
 
 QByteArray TEasyCurlImpl::ResponseBody() const {

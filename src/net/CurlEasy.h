@@ -8,29 +8,17 @@
 #include <memory>
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 #include <curl/curl.h>
 
 #include "net/CurlForm.h"
 #include "net/CurlInterfaces.h"
+#include "net/pagetransfer.h"
 
 namespace corvane {
-
-// The user agent sent when none is configured, and always to the plain-text service.
-inline constexpr const char *DefaultUserAgent =
-    "Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:53.0) Gecko/20100101 Firefox/53.0";
-
-// Limits of every transfer. A transfer that breaks one ends with ECurlError.
-struct TCurlLimits {
-    long ConnectTimeoutSec = 30;      // connection set-up
-    long LowSpeedBytesPerSec = 1;     // a stall: less than this many bytes a second ...
-    long LowSpeedTimeSec = 60;        // ... for this many seconds
-    qint64 MaxBodyBytes = 64ll << 20; // response body (counted as it arrives)
-    long MaxRedirects = 30;           // a redirect loop ends instead of running forever
-    long TotalTimeoutSec = 120;       // a server that trickles a byte at a time ends too
-};
-inline constexpr TCurlLimits DefaultCurlLimits{};
 
 class TEasyCurlImpl {
 public:
@@ -57,12 +45,18 @@ public:
     void Perform(); // ECurlError on failure
     long ResponseCode();
     QByteArray ResponseBody() const;
+    // The header fields of the last response (after any redirects), names
+    // in lower case; collected from the first Perform on.
+    const QList<QPair<QByteArray, QByteArray>> &ResponseHeaders() const { return fHeaders; }
+    QString ContentType();  // of the last response; empty when it had none
+    QString EffectiveUrl(); // the address of the last response
     CURL *Handle() const { return fHandle; }
 
 private:
     static size_t WriteToStream(char *Data, size_t Size, size_t Count, void *Self);
     static size_t Discard(char *Data, size_t Size, size_t Count, void *Self);
     static int Progress(void *Self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+    static size_t Header(char *Data, size_t Size, size_t Count, void *Self);
     void Check(CURLcode Code);
     void ApplyLimits();
     bool Counted(size_t Bytes);
@@ -73,6 +67,7 @@ private:
     curl_mime *fMime = nullptr;
     TCurlLimits fLimits;
     std::function<bool()> fAbortCheck;
+    QList<QPair<QByteArray, QByteArray>> fHeaders;
     qint64 fReceived = 0;
     bool fBodyTooLarge = false;
 };
@@ -82,15 +77,5 @@ using ICurl = std::shared_ptr<TEasyCurlImpl>;
 inline ICurl NewCurl() {
     return std::make_shared<TEasyCurlImpl>();
 }
-
-// curl_global_init on the first live instance, curl_global_cleanup when the
-// last one goes. Program entries keep one for their whole run.
-class TCurlGlobal {
-public:
-    TCurlGlobal();
-    ~TCurlGlobal();
-    TCurlGlobal(const TCurlGlobal &) = delete;
-    TCurlGlobal &operator=(const TCurlGlobal &) = delete;
-};
 
 } // namespace corvane

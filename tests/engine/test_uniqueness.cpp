@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/sitecorpus.h"
+#include "common/sitecorpus.h"
 #include "engine/uniqueness.h"
 
 using namespace corvane;

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "engine/typeslib.h"
+#include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"
 #include "core/format.h"
 

@@ -2,6 +2,7 @@
 #include "uitest.h"
 
 #include "common/TestServer.h"
+#include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"
 #include "ui/main/chart.h"
 #include "ui/main/newsfetch.h"

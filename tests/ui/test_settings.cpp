@@ -1,6 +1,7 @@
 // The settings page and Corvane.ini.
 #include "uitest.h"
 
+#include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"
 
 #include <QButtonGroup>

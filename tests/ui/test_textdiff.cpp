@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/textdiff.h"
 

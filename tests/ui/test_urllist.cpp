@@ -5,6 +5,7 @@
 #include "core/appdir.h"
 #include "core/i18n.h"
 #include "engine/urlimport.h"
+#include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"
 #include "ui/main/urlcommands.h"
 #include "ui/main/urllist.h"

@@ -4,6 +4,7 @@
 
 #include "common/TestServer.h"
 #include "core/i18n.h"
+#include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/textdiff.h"
 #include "ui/compare/wndsimil2other.h"

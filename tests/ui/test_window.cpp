@@ -2,6 +2,7 @@
 #include "uitest.h"
 
 #include "core/i18n.h"
+#include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"
 #include "ui/main/chart.h"
 #include "ui/main/instance.h"

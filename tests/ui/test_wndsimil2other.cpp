@@ -16,6 +16,7 @@
 #include <QTreeView>
 
 #include "core/i18n.h"
+#include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/textdiff.h"
 #include "ui/compare/wndsimil2other.h"

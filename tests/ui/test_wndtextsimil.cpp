@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "core/shingles.h"
+#include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/wndtextsimil.h"
 

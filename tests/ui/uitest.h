@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/TestDialogs.h"
 #include "core/appdir.h"
 #include "ui/main/mainwnd.h"
 

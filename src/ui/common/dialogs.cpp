@@ -46,33 +46,4 @@ QString QtDialogs::saveFile(QWidget *parent, const QString &caption, const QStri
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
 }
 
-void TestDialogs::message(QWidget *parent, MessageIcon icon, const QString &text) {
-    calls.append({Kind::Message, icon, text, {}, {}, parent});
-}
-
-QString TestDialogs::openFile(QWidget *parent, const QString &caption, const QString &dir,
-                              const QString &filter) {
-    calls.append({Kind::OpenFile, MessageIcon::Information, caption, dir, filter, parent});
-    return nextOpenFiles.isEmpty() ? QString() : nextOpenFiles.takeFirst();
-}
-
-QStringList TestDialogs::openFiles(QWidget *parent, const QString &caption, const QString &dir,
-                                   const QString &filter) {
-    calls.append({Kind::OpenFiles, MessageIcon::Information, caption, dir, filter, parent});
-    return nextOpenFileLists.isEmpty() ? QStringList() : nextOpenFileLists.takeFirst();
-}
-
-QString TestDialogs::saveFile(QWidget *parent, const QString &caption, const QString &dir,
-                              const QString &filter) {
-    calls.append({Kind::SaveFile, MessageIcon::Information, caption, dir, filter, parent});
-    return nextSaveFiles.isEmpty() ? QString() : nextSaveFiles.takeFirst();
-}
-
-QStringList TestDialogs::messages() const {
-    QStringList out;
-    for (const Call &c : calls)
-        if (c.kind == Kind::Message) out << c.text;
-    return out;
-}
-
 } // namespace corvane::ui

@@ -54,40 +54,4 @@ public:
                      const QString &filter) override;
 };
 
-// Records every call and answers file dialogs from preset queues (cancel
-// when a queue is empty). Installs itself for its lifetime.
-class TestDialogs : public IDialogs {
-public:
-    enum class Kind { Message, OpenFile, OpenFiles, SaveFile };
-    struct Call {
-        Kind kind;
-        MessageIcon icon; // messages only
-        QString text;     // message text, or the dialog caption
-        QString dir;
-        QString filter;
-        QWidget *parent;
-    };
-
-    TestDialogs() { setDialogs(this); }
-    ~TestDialogs() override { setDialogs(nullptr); }
-    TestDialogs(const TestDialogs &) = delete;
-    TestDialogs &operator=(const TestDialogs &) = delete;
-
-    void message(QWidget *parent, MessageIcon icon, const QString &text) override;
-    QString openFile(QWidget *parent, const QString &caption, const QString &dir,
-                     const QString &filter) override;
-    QStringList openFiles(QWidget *parent, const QString &caption, const QString &dir,
-                          const QString &filter) override;
-    QString saveFile(QWidget *parent, const QString &caption, const QString &dir,
-                     const QString &filter) override;
-
-    // The texts of the message boxes shown so far, in order.
-    QStringList messages() const;
-
-    QList<Call> calls;
-    QStringList nextOpenFiles;            // answers of openFile
-    QList<QStringList> nextOpenFileLists; // answers of openFiles
-    QStringList nextSaveFiles;            // answers of saveFile
-};
-
 } // namespace corvane::ui

@@ -1,12 +1,11 @@
 // Program entry: one copy at a time, then the main window.
 #include "core/appdir.h"
+#include "net/pagetransfer.h"
 #include "ui/main/instance.h"
 #include "ui/main/mainwnd.h"
 
 #include <QApplication>
 #include <QMessageBox>
-
-#include <curl/curl.h>
 
 int main(int argc, char **argv) {
     QApplication App(argc, argv);
@@ -22,13 +21,8 @@ int main(int argc, char **argv) {
         return 0;
     }
 
-    curl_global_init(CURL_GLOBAL_ALL);
-    int Rc = 0;
-    {
-        corvane::TfmMain Window;
-        Window.show();
-        Rc = App.exec();
-    }
-    curl_global_cleanup();
-    return Rc;
+    const corvane::TCurlGlobal Transfers;
+    corvane::TfmMain Window;
+    Window.show();
+    return App.exec();
 }

@@ -6,6 +6,7 @@
 // started inside), and the URL page once more after a delete.
 #include "core/appdir.h"
 #include "core/i18n.h"
+#include "net/pagetransfer.h"
 #include "ui/compare/wndtextsimil.h"
 #include "ui/main/mainwnd.h"
 #include "ui/main/urlcommands.h"
@@ -22,7 +23,6 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include <curl/curl.h>
 #include <httplib.h>
 
 #include <cstdio>
@@ -230,13 +230,10 @@ int main(int argc, char **argv) {
     const QString OutDir =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
     QDir().mkpath(OutDir);
-    curl_global_init(CURL_GLOBAL_ALL);
+    const TCurlGlobal Transfers;
     bool Ok = true;
-    {
-        TDemoSite Site;
-        Ok &= Shoot(Site, OutDir, "ru", 1049);
-        Ok &= Shoot(Site, OutDir, "en", 1033);
-    }
-    curl_global_cleanup();
+    TDemoSite Site;
+    Ok &= Shoot(Site, OutDir, "ru", 1049);
+    Ok &= Shoot(Site, OutDir, "en", 1033);
     return Ok ? 0 : 1;
 }
