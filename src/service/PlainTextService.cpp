@@ -417,44 +417,61 @@ struct TPlainTextService::TImpl {
         return MHD_YES;
     }
 
+    struct TAnswer {
+        int Status = 200;
+        QByteArray Body;
+        const char *Allow = nullptr; // the Allow header of a 405
+    };
+    static TAnswer Refuse(int Status, const char *Reason) {
+        return {Status, QByteArray(Reason) + '\n'};
+    }
+
+    // GET /health.
+    static TAnswer Health() { return {200, "ok\n"}; }
+
+    // POST /: the field "text" of the form, as its visible text.
+    static TAnswer Convert(const TRequest &R) {
+        std::string_view html;
+        switch (FindFormField(R.Body, R.Boundary, "text", &html)) {
+        case TFormField::Malformed:
+            return Refuse(400, "malformed multipart/form-data body");
+        case TFormField::Missing:
+            return Refuse(400, "the form has no field \"text\"");
+        case TFormField::Found:
+            break;
+        }
+        try {
+            return {200,
+                    HtmlToPlainText(QString::fromUtf8(html.data(), qsizetype(html.size()))).toUtf8()};
+        } catch (const std::exception &) {
+            return Refuse(500, "internal error");
+        }
+    }
+
+    static TAnswer Route(const TRequest &R) {
+        if (R.Refusal) return Refuse(R.Refusal, R.Reason);
+        switch (R.Route) {
+        case TRoute::Health:
+            return Health();
+        case TRoute::Convert:
+            return Convert(R);
+        case TRoute::NotFound:
+            return Refuse(404, "not found; POST / or GET /health");
+        case TRoute::WrongMethod:
+            break;
+        }
+        TAnswer a = Refuse(405, "method not allowed; POST / or GET /health");
+        a.Allow = R.Path == "/" ? "POST" : "GET, HEAD";
+        return a;
+    }
+
     MHD_Result Answer(MHD_Connection *Connection, TConnection *C) {
         TRequest &r = C->Request;
         C->Enter(phAnswer, NowMs());
-        int status = 200;
-        QByteArray body;
-        const char *allow = nullptr;
-        auto reject = [&](int Status, const char *Reason) {
-            status = Status;
-            body = QByteArray(Reason) + '\n';
-        };
-        if (r.Refusal) {
-            reject(r.Refusal, r.Reason);
-        } else if (r.Route == TRoute::Health) {
-            body = "ok\n";
-        } else if (r.Route == TRoute::NotFound) {
-            reject(404, "not found; POST / or GET /health");
-        } else if (r.Route == TRoute::WrongMethod) {
-            reject(405, "method not allowed; POST / or GET /health");
-            allow = r.Path == "/" ? "POST" : "GET, HEAD";
-        } else {
-            std::string_view html;
-            switch (FindFormField(r.Body, r.Boundary, "text", &html)) {
-            case TFormField::Malformed:
-                reject(400, "malformed multipart/form-data body");
-                break;
-            case TFormField::Missing:
-                reject(400, "the form has no field \"text\"");
-                break;
-            case TFormField::Found:
-                try {
-                    body = HtmlToPlainText(QString::fromUtf8(html.data(), qsizetype(html.size())))
-                               .toUtf8();
-                } catch (const std::exception &) {
-                    reject(500, "internal error");
-                }
-                break;
-            }
-        }
+        TAnswer answer = Route(r);
+        const int status = answer.Status;
+        QByteArray &body = answer.Body;
+        const char *allow = answer.Allow;
         std::string().swap(r.Body);
         MHD_Response *response = MHD_create_response_from_buffer(size_t(body.size()), body.data(),
                                                                  MHD_RESPMEM_MUST_COPY);

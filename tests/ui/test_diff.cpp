@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
 #include <QTimer>
 
 #include "core/Int64List.h"
@@ -228,6 +229,7 @@ TEST(Diff, CancelFromAnEventEmptiesTheResult) {
         b[i] = -1 - std::int32_t(i);
     }
     TDiff diff;
+    diff.SetCheckpoint([] { QCoreApplication::processEvents(); });
     bool nestedResult = true;
     int countDuringRun = -1;
     QTimer::singleShot(0, [&] {

@@ -3,7 +3,6 @@
 #include <limits>
 #include <type_traits>
 
-#include <QCoreApplication>
 #include <QString>
 
 #include "core/Int64List.h"
@@ -166,7 +165,7 @@ template <typename T> void TDiff::SolveRange(const T *A, const T *B, TDiffVars r
     ResetDiagonals(m, n);
     for (std::int32_t p = 0;; ++p) {
         if (p % CheckpointPeriod == CheckpointPeriod - 1) {
-            if (QCoreApplication::instance()) QCoreApplication::processEvents();
+            if (fCheckpoint) fCheckpoint();
             if (fCancelled) return;
         }
         if (delta >= 0) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace corvane {
@@ -58,8 +59,11 @@ public:
     bool Cancelled() const { return fCancelled; }
     bool Executing() const { return fExecuting; }
 
-    // Asks a run in progress to stop at its next checkpoint (every 1 024
-    // iterations of a range, where pending events are processed).
+    // Called at every checkpoint of a run (every 1 024 iterations of a
+    // range): a window passes one that processes pending events, so that it
+    // stays responsive and can Cancel. None: the run goes straight through.
+    void SetCheckpoint(std::function<void()> Checkpoint) { fCheckpoint = std::move(Checkpoint); }
+    // Asks a run in progress to stop at its next checkpoint.
     void Cancel() { fCancelled = true; }
     // Drops the result, the counters and the borrowed sequences.
     void Clear();
@@ -87,6 +91,7 @@ private:
 
     std::vector<TCompareRec> fCompareList;
     std::vector<TDiffVars> fDiffList;
+    std::function<void()> fCheckpoint;
     bool fCancelled = false;
     bool fExecuting = false;
     bool fCompareInts = false;

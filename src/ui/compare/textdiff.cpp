@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
@@ -185,7 +186,8 @@ void TfmDiffText::prepare(const QString &URL1, const QString &URL2, const QStrin
     retranslateUi();
     fModel->setURLs(URL1, URL2);
     fModel->setRows({});
-    fModel->setRows(BuildDiffRows(Text1, Text2));
+    // Long texts take a while: the window keeps drawing meanwhile.
+    fModel->setRows(BuildDiffRows(Text1, Text2, [] { QCoreApplication::processEvents(); }));
     fitColumns();
     // Nothing selected or focused: either would hide the colour of a changed row.
     vtDiffText->selectionModel()->clear();

@@ -37,10 +37,12 @@ std::vector<std::int32_t> DiffLineKeys(const QStringList &Lines) {
     return keys;
 }
 
-std::vector<TDiffObj> BuildDiffRows(const QString &Text1, const QString &Text2) {
+std::vector<TDiffObj> BuildDiffRows(const QString &Text1, const QString &Text2,
+                                    std::function<void()> Checkpoint) {
     const QStringList lines1 = SplitDiffLines(Text1), lines2 = SplitDiffLines(Text2);
     const std::vector<std::int32_t> keys1 = DiffLineKeys(lines1), keys2 = DiffLineKeys(lines2);
     TDiff diff;
+    diff.SetCheckpoint(std::move(Checkpoint));
     std::vector<TDiffObj> rows;
     if (!diff.Execute(keys1.data(), keys2.data(), std::int32_t(keys1.size()),
                       std::int32_t(keys2.size())))

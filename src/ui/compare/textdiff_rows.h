@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <QString>
@@ -29,8 +30,10 @@ QStringList SplitDiffLines(const QString &Text);
 // LineHash of each line, lower-cased and without spaces and tabs.
 std::vector<std::int32_t> DiffLineKeys(const QStringList &Lines);
 
-// The aligned rows of text 1 against text 2; empty when the diff was cancelled.
-std::vector<TDiffObj> BuildDiffRows(const QString &Text1, const QString &Text2);
+// The aligned rows of text 1 against text 2; empty when the diff was
+// cancelled. Checkpoint, when given, is called now and then during the diff.
+std::vector<TDiffObj> BuildDiffRows(const QString &Text1, const QString &Text2,
+                                    std::function<void()> Checkpoint = {});
 
 // "+", "-", "<>" or "=".
 QString ChangeKindSymbol(TChangeKind Kind);
