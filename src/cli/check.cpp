@@ -20,11 +20,12 @@
 #include <QTimer>
 
 #include "cli.h"
+#include "core/appdir.h"
 #include "core/i18n.h"
 #include "engine/report.h"
 #include "engine/runcontroller.h"
 #include "engine/urlimport.h"
-#include "net/CurlEasy.h"
+#include "net/pagetransfer.h"
 #include "service/endpoints.h"
 
 namespace corvane::cli {
@@ -227,17 +228,6 @@ bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, bool AllPairs) {
     return Out.Write(List.isEmpty() ? "]}\n" : "\n]}\n");
 }
 
-// The two plain-text service addresses: the options, else the settings file,
-// else services started inside this command.
-TPlainTextEndpoints endpoints(const QStringList &Given) {
-    if (Given.size() == 2) return {Given[0], Given[1]};
-    QString error;
-    const TPlainTextEndpoints found = ResolvePlainTextEndpoints(&error);
-    if (found.First.isEmpty() || found.Second.isEmpty())
-        throw UsageError{QStringLiteral("no plain-text service: %1").arg(error)};
-    return found;
-}
-
 int runCheck(const QStringList &argv) {
     Args args(argv);
     const QString urls = args.value(QStringLiteral("--urls"));
@@ -312,7 +302,12 @@ int runCheck(const QStringList &argv) {
     }
     if (imported.LimitReached) printErr(URLLimitMessage());
     if (!imported.Notice.isEmpty()) printErr(imported.Notice);
-    if (settings.AlgVer != 2) settings.Endpoints = endpoints(givenEndpoints);
+    if (settings.AlgVer != 2) {
+        QString error;
+        settings.Endpoints = ResolvePlainTextEndpoints(givenEndpoints, SettingsFilePath(), &error);
+        if (settings.Endpoints.First.isEmpty())
+            throw UsageError{QStringLiteral("no plain-text service: %1").arg(error)};
+    }
 
     TCliObserver observer(verbose, std::int32_t(list.size()));
     if (!imported.LogLine.isEmpty()) observer.LogLine(imported.LogLine, NowDateTime());

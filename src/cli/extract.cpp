@@ -65,16 +65,12 @@ int runExtract(const QStringList &argv) {
     if (alg == 2) {
         result = ExtractSignificantText(page);
     } else {
-        TPlainTextEndpoints endpoints;
-        if (givenEndpoints.size() == 2) {
-            endpoints = {givenEndpoints[0], givenEndpoints[1]};
-        } else {
-            QString error;
-            endpoints = ResolvePlainTextEndpoints(&error);
-            if (endpoints.First.isEmpty()) {
-                printErr(QStringLiteral("corvane-cli: ") + error);
-                return ExitFailure;
-            }
+        QString error;
+        const TPlainTextEndpoints endpoints =
+            ResolvePlainTextEndpoints(givenEndpoints, SettingsFilePath(), &error);
+        if (endpoints.First.isEmpty()) {
+            printErr(QStringLiteral("corvane-cli: ") + error);
+            return ExitFailure;
         }
         result = GetPlainTextFromService(page, endpoints);
         if (result.Code < 0) {

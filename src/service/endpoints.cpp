@@ -3,11 +3,8 @@
 #include <memory>
 #include <mutex>
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 
-#include "core/inifile.h"
 #include "service/PlainTextService.h"
 
 namespace corvane {
@@ -17,19 +14,16 @@ namespace {
 std::mutex EmbeddedMutex;
 std::unique_ptr<TPlainTextService> Embedded[2];
 
-QString ReadKey(const TIniFile &Ini, const char *Key) {
-    return Ini.ReadString(QStringLiteral("PARAMS"), QLatin1StringView(Key), {}).trimmed();
-}
-
 } // namespace
 
-TPlainTextEndpoints ResolvePlainTextEndpoints(const QString &IniPath, QString *Error) {
+TPlainTextEndpoints ResolvePlainTextEndpoints(const QStringList &Given, const QString &IniPath,
+                                              QString *Error) {
+    if (Given.size() == 2) return {Given[0], Given[1]};
     TPlainTextEndpoints ep;
-    // The window's own reader: section and key names in any letter case.
     if (QFileInfo::exists(IniPath)) {
-        const TIniFile ini(IniPath);
-        ep.First = ReadKey(ini, PlainTextEndpoint1Key);
-        ep.Second = ReadKey(ini, PlainTextEndpoint2Key);
+        const TSettingsFile ini(IniPath);
+        ep.First = ini.Read(setting::PlainTextEndpoint1).trimmed();
+        ep.Second = ini.Read(setting::PlainTextEndpoint2).trimmed();
         if (ep.First.isEmpty()) ep.First = ep.Second;
         if (ep.Second.isEmpty()) ep.Second = ep.First;
         if (!ep.First.isEmpty()) return ep;
@@ -47,10 +41,6 @@ TPlainTextEndpoints ResolvePlainTextEndpoints(const QString &IniPath, QString *E
         }
     }
     return {Embedded[0]->Url(), Embedded[1]->Url()};
-}
-
-TPlainTextEndpoints ResolvePlainTextEndpoints(QString *Error) {
-    return ResolvePlainTextEndpoints(AppDir() + QLatin1StringView(SettingsFileName), Error);
 }
 
 void StopEmbeddedPlainTextServices() {

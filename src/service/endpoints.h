@@ -4,25 +4,26 @@
 
 #include <QString>
 
-#include "core/appdir.h" // AppDir: the program's folder, with a trailing separator
+#include <QStringList>
+
 #include "core/plaintextclient.h"
+#include "core/settings.h"
 
 namespace corvane {
 
-inline constexpr const char *SettingsFileName = "Corvane.ini";
-inline constexpr const char *PlainTextEndpoint1Key = "plaintext-endpoint-1";
-inline constexpr const char *PlainTextEndpoint2Key = "plaintext-endpoint-2";
-
-
-// The keys "plaintext-endpoint-1" and "plaintext-endpoint-2" of the section
-// "PARAMS" of IniPath. When only one is set it serves as both. When neither
-// is set, two embedded services are started on 127.0.0.1 (once per process;
-// later calls reuse them) and their URLs returned. Empty endpoints mean the
-// embedded services could not start; Error then says why.
-TPlainTextEndpoints ResolvePlainTextEndpoints(const QString &IniPath, QString *Error = nullptr);
-
-// The same for the settings file beside the executable.
-TPlainTextEndpoints ResolvePlainTextEndpoints(QString *Error = nullptr);
+// The endpoints a check uses: the two Given (corvane-cli's --endpoint
+// options), else the keys "plaintext-endpoint-1" and "plaintext-endpoint-2"
+// of the settings file at IniPath (when only one is set it serves as both),
+// else two services started on 127.0.0.1 in this process (once; later calls
+// reuse them). Empty endpoints mean the embedded services could not start;
+// Error then says why.
+TPlainTextEndpoints ResolvePlainTextEndpoints(const QStringList &Given,
+                                              const QString &IniPath = SettingsFilePath(),
+                                              QString *Error = nullptr);
+inline TPlainTextEndpoints ResolvePlainTextEndpoints(const QString &IniPath,
+                                                     QString *Error = nullptr) {
+    return ResolvePlainTextEndpoints(QStringList{}, IniPath, Error);
+}
 
 // Stops the embedded services, if any were started (also done at exit).
 void StopEmbeddedPlainTextServices();

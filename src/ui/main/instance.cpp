@@ -1,6 +1,6 @@
 #include "instance.h"
 
-#include "core/inifile.h"
+#include "core/settings.h"
 
 #include <QDir>
 
@@ -27,9 +27,11 @@ bool TInstanceGuard::Acquire() {
 }
 
 TSecondCopyBox SecondCopyBox(const QString &IniFileName) {
-    const TIniFile Ini(IniFileName);
+    // A second copy reads only the language, Russian when the key is missing.
     const QString Lang =
-        Ini.ReadString(QStringLiteral("PARAMS"), QStringLiteral("lang"), QStringLiteral("ru"));
+        TIniFile(IniFileName)
+            .ReadString(QLatin1StringView(SettingsSection), QLatin1StringView(setting::Lang.Name),
+                        QStringLiteral("ru"));
     if (Lang == QLatin1String("ru"))
         return {QStringLiteral("Предупреждение"), QStringLiteral("Программа уже запущена")};
     return {QStringLiteral("Warning"), QStringLiteral("Program already started!")};

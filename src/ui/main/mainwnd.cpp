@@ -3,13 +3,13 @@
 #include "core/appdir.h"
 #include "core/format.h"
 #include "core/i18n.h"
+#include "core/settings.h"
 #include "engine/worker.h"
 #include "service/endpoints.h"
 #include "ui/common/desktop.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/wndtextsimil.h"
 #include "ui/main/chart.h"
-#include "core/inifile.h"
 #include "ui/main/linklabel.h"
 #include "ui/main/newsfetch.h"
 #include "ui/main/urlcommands.h"
@@ -129,7 +129,6 @@ QString ReleaseNotes(const QString &Code) {
 
 namespace {
 
-const QString Params = QStringLiteral("PARAMS");
 
 // A day count holds the local wall-clock time: count on a clock without
 // offsets (UTC), then read the same date and time as local time.
@@ -570,23 +569,23 @@ void TfmMain::PostLogMsg(const QString &Text) {
 // ---- settings -------------------------------------------------------------
 
 QString TfmMain::IniFileName() const {
-    return AppDir() + QStringLiteral("Corvane.ini");
+    return SettingsFilePath();
 }
 
 void TfmMain::ReadSettings() {
-    const TIniFile Ini(IniFileName());
+    const TSettingsFile Ini(IniFileName());
     FStoredLang.clear();
     FStoredUserAgent = 0;
     CustomUserAgent.clear();
     if (!Ini.Exists()) return;
-    FStoredLang = Ini.ReadString(Params, QStringLiteral("lang"), QString());
-    edMaxTreads->setValue(Ini.ReadInteger(Params, QStringLiteral("max-threads"), 5));
-    edShingleLen->setValue(Ini.ReadInteger(Params, QStringLiteral("shingle-length"), 6));
-    edPreDelay->setValue(Ini.ReadInteger(Params, QStringLiteral("req-predelay"), 100));
-    cbImpNoClearURLs->setChecked(Ini.ReadBool(Params, QStringLiteral("import-no-clear"), false));
-    FStoredUserAgent = Ini.ReadInteger(Params, QStringLiteral("user-agent"), 0);
-    CustomUserAgent = Ini.ReadString(Params, QStringLiteral("custom-user-agent"), QString());
-    const int Alg = Ini.ReadInteger(Params, QStringLiteral("alg-version"), 1);
+    FStoredLang = Ini.Read(setting::Lang);
+    edMaxTreads->setValue(Ini.Read(setting::MaxThreads));
+    edShingleLen->setValue(Ini.Read(setting::ShingleLength));
+    edPreDelay->setValue(Ini.Read(setting::RequestDelay));
+    cbImpNoClearURLs->setChecked(Ini.Read(setting::ImportNoClear));
+    FStoredUserAgent = Ini.Read(setting::UserAgent);
+    CustomUserAgent = Ini.Read(setting::CustomUserAgent);
+    const int Alg = Ini.Read(setting::AlgVersion);
     if (Alg < 1) {
         FAlgGroup->setExclusive(false);
         for (QAbstractButton *B : FAlgGroup->buttons()) B->setChecked(false);
@@ -594,34 +593,28 @@ void TfmMain::ReadSettings() {
     } else {
         FAlgGroup->button(Alg >= 2 ? 1 : 0)->setChecked(true);
     }
-    cbIgnoreStopWords->setChecked(Ini.ReadBool(Params, QStringLiteral("ignore-stop-words"), true));
-    FLogFirst = Ini.ReadBool(Params, QStringLiteral("log-first"), false);
-    FEndpoints[0] = Ini.ReadString(Params, QStringLiteral("plaintext-endpoint-1"), QString());
-    FEndpoints[1] = Ini.ReadString(Params, QStringLiteral("plaintext-endpoint-2"), QString());
+    cbIgnoreStopWords->setChecked(Ini.Read(setting::IgnoreStopWords));
+    FLogFirst = Ini.Read(setting::LogFirst);
+    FEndpoints[0] = Ini.Read(setting::PlainTextEndpoint1);
+    FEndpoints[1] = Ini.Read(setting::PlainTextEndpoint2);
 }
 
 void TfmMain::WriteSettings() {
     if (FChanged.isEmpty()) return;
-    TIniFile Ini(IniFileName());
+    TSettingsFile Ini(IniFileName());
     auto Is = [this](const char *Name) { return FChanged.contains(QLatin1String(Name)); };
-    if (Is("edMaxTreads"))
-        Ini.WriteInteger(Params, QStringLiteral("max-threads"), edMaxTreads->value());
-    if (Is("edPreDelay"))
-        Ini.WriteInteger(Params, QStringLiteral("req-predelay"), edPreDelay->value());
-    if (Is("edShingleLen"))
-        Ini.WriteInteger(Params, QStringLiteral("shingle-length"), edShingleLen->value());
-    if (Is("edUserAgent"))
-        Ini.WriteInteger(Params, QStringLiteral("user-agent"), edUserAgent->currentIndex());
+    if (Is("edMaxTreads")) Ini.Write(setting::MaxThreads, edMaxTreads->value());
+    if (Is("edPreDelay")) Ini.Write(setting::RequestDelay, edPreDelay->value());
+    if (Is("edShingleLen")) Ini.Write(setting::ShingleLength, edShingleLen->value());
+    if (Is("edUserAgent")) Ini.Write(setting::UserAgent, edUserAgent->currentIndex());
     if (Is("edUserAgentText") && edUserAgentText->isEnabled())
-        Ini.WriteString(Params, QStringLiteral("custom-user-agent"), CustomUserAgent);
-    if (Is("cbAppLang")) Ini.WriteString(Params, QStringLiteral("lang"), LanguageCode());
-    if (Is("cbImpNoClearURLs"))
-        Ini.WriteBool(Params, QStringLiteral("import-no-clear"), cbImpNoClearURLs->isChecked());
-    if (Is("rgUniqueAlg"))
-        Ini.WriteInteger(Params, QStringLiteral("alg-version"), AlgorithmValue());
+        Ini.Write(setting::CustomUserAgent, CustomUserAgent);
+    if (Is("cbAppLang")) Ini.Write(setting::Lang, LanguageCode());
+    if (Is("cbImpNoClearURLs")) Ini.Write(setting::ImportNoClear, cbImpNoClearURLs->isChecked());
+    if (Is("rgUniqueAlg")) Ini.Write(setting::AlgVersion, AlgorithmValue());
     if (Is("cbIgnoreStopWords"))
-        Ini.WriteBool(Params, QStringLiteral("ignore-stop-words"), cbIgnoreStopWords->isChecked());
-    if (Is("log-first")) Ini.WriteBool(Params, QStringLiteral("log-first"), FLogFirst);
+        Ini.Write(setting::IgnoreStopWords, cbIgnoreStopWords->isChecked());
+    if (Is("log-first")) Ini.Write(setting::LogFirst, FLogFirst);
     if (!Ini.Save()) {
         // The settings service's own report, in English like the rest of its texts.
         const QString Text =
