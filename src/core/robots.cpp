@@ -76,29 +76,16 @@ QByteArray foldEscapes(QByteArrayView Path) {
     return out;
 }
 
-// Is Path matched by Pattern ("*" runs collapsed, no final "$")? With "*" the
-// only wildcard, taking each part between stars at its leftmost place is
-// never wrong: it leaves the most room for the parts after it. Each part is
-// searched for once, from where the one before ended, so a pattern costs
-// about one pass over the path however many stars it holds -- no backtracking.
-bool patternMatches(QByteArrayView Pattern, bool EndAnchor, QByteArrayView Path) {
-    qsizetype star = Pattern.indexOf('*');
-    if (star < 0) return EndAnchor ? Path == Pattern : Path.startsWith(Pattern);
-    if (!Path.startsWith(Pattern.first(star))) return false;
-    qsizetype pos = star;
-    qsizetype p = star + 1;
-    for (;;) {
-        const qsizetype next = Pattern.indexOf('*', p);
-        if (next < 0) break;
-        const QByteArrayView part = Pattern.sliced(p, next - p);
-        const qsizetype at = Path.indexOf(part, pos);
-        if (at < 0) return false;
-        pos = at + part.size();
-        p = next + 1;
-    }
-    const QByteArrayView tail = Pattern.sliced(p);
-    if (EndAnchor) return Path.size() - pos >= tail.size() && Path.endsWith(tail);
-    return tail.isEmpty() || Path.indexOf(tail, pos) >= 0;
+// The first place of Needle in Path at or after From, or -1. Short needles
+// (most parts of patterns) go to memchr and memcmp, at most 16 bytes
+// compared per place; longer ones to Qt's search, which does not compare a
+// place byte by byte either.
+qsizetype findPart(QByteArrayView Path, QByteArrayView Needle, qsizetype From) {
+    if (Needle.size() > 16) return Path.indexOf(Needle, From);
+    const std::size_t at =
+        std::string_view(Path.data(), std::size_t(Path.size()))
+            .find(std::string_view(Needle.data(), std::size_t(Needle.size())), std::size_t(From));
+    return at == std::string_view::npos ? -1 : qsizetype(at);
 }
 
 // A decimal number of seconds: digits, perhaps "." or "," and more digits.
@@ -252,10 +239,34 @@ TRobotsRules TRobotsRules::disallowAll() {
     return r;
 }
 
+// With "*" the only wildcard, taking each part between stars at its leftmost
+// place is never wrong: it leaves the most room for the parts after it. Each
+// part is searched for once, from where the one before ended, so a pattern
+// costs about one pass over the path however many stars it holds -- no
+// backtracking.
+bool TRobotsRules::Compiled::matches(QByteArrayView Path) const {
+    if (Literal > Path.size()) return false;
+    auto part = [this](std::size_t I) {
+        return QByteArrayView(Pattern).sliced(Parts[I].first, Parts[I].second);
+    };
+    if (Parts.size() == 1) return EndAnchor ? Path == Pattern : Path.startsWith(Pattern);
+    if (!Path.startsWith(part(0))) return false;
+    qsizetype pos = Parts[0].second;
+    for (std::size_t i = 1; i + 1 < Parts.size(); ++i) {
+        const qsizetype at = findPart(Path, part(i), pos);
+        if (at < 0) return false;
+        pos = at + Parts[i].second;
+    }
+    const QByteArrayView tail = part(Parts.size() - 1);
+    if (EndAnchor) return Path.size() - pos >= tail.size() && Path.endsWith(tail);
+    return tail.isEmpty() || findPart(Path, tail, pos) >= 0;
+}
+
 std::vector<TRobotsRules::Compiled> TRobotsRules::compile(const std::vector<TRobotsRule> &Rules,
                                                           bool Normal) {
     std::vector<Compiled> set;
     set.reserve(Rules.size());
+    QSet<QByteArray> seen;
     for (std::size_t r = 0; r < Rules.size(); ++r) {
         const QByteArray &written = Rules[r].Pattern;
         if (written.isEmpty()) continue;
@@ -278,18 +289,26 @@ std::vector<TRobotsRules::Compiled> TRobotsRules::compile(const std::vector<TRob
         // A pattern is a path; one written without its leading "/" means one.
         if (!pattern.startsWith('/') && !pattern.startsWith('*')) pattern.prepend('/');
         const qsizetype priority = pattern.size() + (anchor ? 1 : 0);
-        QByteArray collapsed;
-        collapsed.reserve(pattern.size());
-        qsizetype literal = 0;
-        for (char c : std::as_const(pattern)) {
-            if (c == '*') {
-                if (!collapsed.endsWith('*')) collapsed += c;
-            } else {
-                collapsed += c;
-                ++literal;
+        Compiled c{{}, {}, priority, 0, anchor, Rules[r].Allow, int(r)};
+        c.Pattern.reserve(pattern.size());
+        qsizetype partStart = 0;
+        for (char ch : std::as_const(pattern)) {
+            if (ch != '*') {
+                c.Pattern += ch;
+                ++c.Literal;
+            } else if (!c.Pattern.endsWith('*')) {
+                c.Parts.emplace_back(partStart, c.Pattern.size() - partStart);
+                c.Pattern += ch;
+                partStart = c.Pattern.size();
             }
         }
-        set.push_back({std::move(collapsed), priority, literal, anchor, Rules[r].Allow, int(r)});
+        c.Parts.emplace_back(partStart, c.Pattern.size() - partStart);
+        // A rule written twice is tried once.
+        const QByteArray key =
+            QByteArray::number(priority) + (anchor ? "$" : "^") + (c.Allow ? "+" : "-") + c.Pattern;
+        if (seen.contains(key)) continue;
+        seen.insert(key);
+        set.push_back(std::move(c));
     }
     std::stable_sort(set.begin(), set.end(), [](const Compiled &a, const Compiled &b) {
         if (a.Priority != b.Priority) return a.Priority > b.Priority;
@@ -302,8 +321,7 @@ const TRobotsRule *TRobotsRules::decide(const std::vector<Compiled> &Set,
                                         QByteArrayView Path) const {
     if (Path == "/robots.txt") return nullptr;
     for (const Compiled &c : Set)
-        if (c.Literal <= Path.size() && patternMatches(c.Pattern, c.EndAnchor, Path))
-            return &FRules[std::size_t(c.Rule)];
+        if (c.matches(Path)) return &FRules[std::size_t(c.Rule)];
     return nullptr;
 }
 

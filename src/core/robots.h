@@ -118,11 +118,15 @@ public:
 private:
     struct Compiled {
         QByteArray Pattern; // "*" runs collapsed, final "$" removed
+        // The literal parts between stars, as (offset, length) in Pattern:
+        // one for a pattern without "*", else the head, the parts, the tail.
+        std::vector<std::pair<qsizetype, qsizetype>> Parts;
         qsizetype Priority; // octets of the pattern before collapsing
         qsizetype Literal;  // octets a path must hold at least
         bool EndAnchor;
         bool Allow;
         int Rule; // index into FRules
+        bool matches(QByteArrayView Path) const;
     };
     static std::vector<Compiled> compile(const std::vector<TRobotsRule> &Rules, bool Normal);
     const TRobotsRule *decide(const std::vector<Compiled> &Set, QByteArrayView Path) const;
