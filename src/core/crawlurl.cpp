@@ -72,6 +72,37 @@ QString cleanHref(QStringView Href) {
     return out;
 }
 
+// RFC 3986 5.2.4 on an absolute path, in one pass: "." segments go, ".."
+// takes the segment before it away (never above the root). QUrl's
+// NormalizePathSegments is not used: in Qt 6.4 it also eats one slash of a
+// leading "//" each time it runs, so its result is not stable.
+QString removeDotSegments(QStringView Path) {
+    QString out;
+    out.reserve(Path.size());
+    qsizetype i = 0;
+    while (i < Path.size()) {
+        // One segment: the "/" before it (if any) and up to the next "/".
+        const bool slash = Path[i] == u'/';
+        const qsizetype start = slash ? i + 1 : i;
+        qsizetype end = Path.indexOf(u'/', start);
+        if (end < 0) end = Path.size();
+        const QStringView segment = Path.sliced(start, end - start);
+        const bool last = end == Path.size();
+        if (segment == u".") {
+            if (last) out += u'/';
+        } else if (segment == u"..") {
+            const qsizetype cut = out.lastIndexOf(u'/');
+            out.truncate(cut < 0 ? 0 : cut);
+            if (last) out += u'/';
+        } else {
+            if (slash) out += u'/';
+            out += segment;
+        }
+        i = end;
+    }
+    return out;
+}
+
 // The host as the site test compares it.
 QString siteHost(const QUrl &Url) {
     QString host = Url.host(QUrl::FullyEncoded).toLower();
@@ -131,7 +162,11 @@ TCrawlLink canonicalCrawlUrl(const QUrl &Url, const TQueryFilter &Filter) {
     if (!Url.isValid()) return {lvInvalid, {}};
     if (!isHttpScheme(Url.scheme())) return {Url.scheme().isEmpty() ? lvInvalid : lvNotHttp, {}};
     if (Url.host().isEmpty()) return {lvInvalid, {}};
-    QUrl u = Url.adjusted(QUrl::RemoveFragment | QUrl::NormalizePathSegments);
+    QUrl u = Url.adjusted(QUrl::RemoveFragment);
+    if (const QString path = u.path(QUrl::FullyEncoded); path.contains(u'.')) {
+        const QString clean = removeDotSegments(path);
+        if (clean != path) u.setPath(clean, QUrl::TolerantMode);
+    }
     if (explicitPort(u) < 0) u.setPort(-1);
     if (const QString host = u.host(); host.endsWith(u'.')) u.setHost(host.chopped(1));
     if (u.path().isEmpty()) u.setPath(QStringLiteral("/"));

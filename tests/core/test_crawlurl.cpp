@@ -39,6 +39,9 @@ TEST(CrawlUrl, ResolveAgainstThePage) {
         {"other.html", "ok http://example.com/dir/other.html"},
         {"../../../../up", "ok http://example.com/up"},
         {"/a/./b/../c", "ok http://example.com/a/c"},
+        {"/a//b/../c/.", "ok http://example.com/a//c/"}, // an empty segment is a segment
+        {"http://example.com/x/%2E%2E/y/%2e", "ok http://example.com/y/"},
+        {"\\\\h\\\\\\a\\b", "ok http://h///a/b"},
         {"?q=2", "ok http://example.com/dir/page.html?q=2"},
         {"#frag", "ok http://example.com/dir/page.html?x=1"},
         {"", "ok http://example.com/dir/page.html?x=1"},
