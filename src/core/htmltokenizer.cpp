@@ -108,8 +108,10 @@ char32_t numericValue(std::uint32_t Value, bool Overflow) {
 }
 
 // A reference at P ("&..."): its one or two characters and its length, or 0.
+// In an attribute value, a name without ";" before "=" or a letter or digit
+// is no reference (HTML5), so that query strings keep "&copy=".
 int decodeReference(const char16_t *P, const char16_t *To, bool ToIsInputEnd, char32_t &First,
-                    char32_t &Second) {
+                    char32_t &Second, bool InAttribute = false) {
     const char16_t *q = P + 1;
     Second = 0;
     if (q < To && *q == '#') {
@@ -151,12 +153,76 @@ int decodeReference(const char16_t *P, const char16_t *To, bool ToIsInputEnd, ch
     }
     for (int k = std::min(n, MaxLegacyName); k >= 2; --k) {
         if (auto it = map.find(std::string_view(name, k)); it != map.end()) {
+            if (InAttribute && q + k < To && (isAlnum(q[k]) || q[k] == '=')) return 0;
             First = it->second->first;
             Second = it->second->second;
             return k + 1;
         }
     }
     return 0;
+}
+
+// ---- attributes -------------------------------------------------------------
+
+// Reads a tag's attributes from Q (just after the tag's name) to the end of
+// the tag, calling Attribute(name, value, has value) for each, and returns
+// the position after the tag. Quoted values may hold ">"; an unterminated tag
+// runs to End.
+template <class F>
+const char16_t *scanAttributes(const char16_t *Q, const char16_t *End, bool &SelfClosing,
+                               F &&Attribute) {
+    const char16_t *q = Q;
+    for (;;) {
+        while (q < End && isSpace(*q)) ++q;
+        if (q >= End) break;
+        if (*q == '>') {
+            ++q;
+            break;
+        }
+        if (*q == '/') {
+            if (q + 1 < End && q[1] == '>') {
+                SelfClosing = true;
+                q += 2;
+                break;
+            }
+            ++q;
+            continue;
+        }
+        // An attribute: its name, then perhaps "=" and a value.
+        const char16_t *name = q;
+        ++q;
+        while (q < End && !isSpace(*q) && *q != '/' && *q != '>' && *q != '=') ++q;
+        const char16_t *nameEnd = q;
+        while (q < End && isSpace(*q)) ++q;
+        if (q < End && *q == '=') {
+            ++q;
+            while (q < End && isSpace(*q)) ++q;
+            const char16_t *value = q;
+            if (q < End && (*q == '"' || *q == '\'')) {
+                const char16_t *close = find(q + 1, End, *q);
+                value = q + 1;
+                q = close == End ? End : close + 1;
+                Attribute(name, nameEnd, value, close, true);
+            } else { // unquoted; a final "/>" still makes the empty-element form
+                while (q < End && !isSpace(*q) && *q != '>' &&
+                       !(*q == '/' && q + 1 < End && q[1] == '>'))
+                    ++q;
+                // ...but its "/" belongs to the value, as in HTML5: <a href=/dir/>
+                Attribute(name, nameEnd, value, q < End && *q == '/' ? q + 1 : q, true);
+            }
+        } else {
+            Attribute(name, nameEnd, nameEnd, nameEnd, false);
+        }
+    }
+    return q;
+}
+
+bool equalsNoCase(QStringView S, QLatin1StringView Lower) {
+    if (S.size() != Lower.size()) return false;
+    for (qsizetype i = 0; i < S.size(); ++i)
+        if (asciiLower(S[i].unicode()) != char16_t(asciiLower(char16_t(Lower[i].unicode()))))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -178,6 +244,8 @@ void THtmlTokenizer::setInput(const QString &Html, bool NormalizeWhitespace) {
     fTag = htUnknown;
     fTagType = ttStartTag;
     fTagName = {};
+    fAttributesFrom = nullptr;
+    fAttributesRead = false;
     fTextLength = 0;
     fPreformatted = false;
 }
@@ -205,6 +273,54 @@ THtmlTag THtmlTokenizer::tagFromName(QStringView Name) {
 
 QLatin1StringView THtmlTokenizer::nameOfTag(THtmlTag Tag) {
     return Tag < htTagCount ? QLatin1StringView(TagNames[Tag]) : QLatin1StringView();
+}
+
+const std::vector<THtmlAttribute> &THtmlTokenizer::attributes() const {
+    static const std::vector<THtmlAttribute> none;
+    if (fPieceType != ptHtmlTag) return none;
+    if (!fAttributesRead) {
+        // The same scan that found the end of the tag, this time collecting.
+        fAttributes.clear();
+        bool selfClosing = false;
+        scanAttributes(fAttributesFrom, fEnd, selfClosing,
+                       [this](const char16_t *Name, const char16_t *NameEnd, const char16_t *Value,
+                              const char16_t *ValueEnd, bool HasValue) {
+                           fAttributes.push_back({QStringView(Name, NameEnd),
+                                                  QStringView(Value, ValueEnd), HasValue});
+                       });
+        fAttributesRead = true;
+    }
+    return fAttributes;
+}
+
+QString THtmlTokenizer::attribute(QLatin1StringView Name) const {
+    for (const THtmlAttribute &a : attributes())
+        if (equalsNoCase(a.Name, Name))
+            return a.HasValue ? decodeAttributeValue(a.Value) : QStringLiteral("");
+    return {};
+}
+
+QString THtmlTokenizer::decodeAttributeValue(QStringView Raw) {
+    const char16_t *p = Raw.utf16(), *end = p + Raw.size();
+    const char16_t *amp = find(p, end, '&');
+    if (amp == end) return Raw.toString();
+    QString out;
+    out.reserve(Raw.size());
+    while (p < end) {
+        out.append(QStringView(p, amp));
+        if (amp == end) break;
+        char32_t first, second;
+        if (const int len = decodeReference(amp, end, true, first, second, true)) {
+            out.append(QChar::fromUcs4(first));
+            if (second) out.append(QChar::fromUcs4(second));
+            p = amp + len;
+        } else {
+            out.append(u'&');
+            p = amp + 1;
+        }
+        amp = find(p, end, '&');
+    }
+    return out;
 }
 
 QStringView THtmlTokenizer::trimmedText() const {
@@ -298,40 +414,12 @@ bool THtmlTokenizer::readMarkup() {
     }
     const char16_t *nameEnd = q;
     bool selfClosing = false;
-    for (;;) {
-        while (q < fEnd && isSpace(*q)) ++q;
-        if (q >= fEnd) break; // unterminated: the tag runs to the end of the input
-        if (*q == '>') {
-            ++q;
-            break;
-        }
-        if (*q == '/') {
-            if (q + 1 < fEnd && q[1] == '>') {
-                selfClosing = true;
-                q += 2;
-                break;
-            }
-            ++q;
-            continue;
-        }
-        // An attribute: its name, then perhaps "=" and a value.
-        ++q;
-        while (q < fEnd && !isSpace(*q) && *q != '/' && *q != '>' && *q != '=') ++q;
-        while (q < fEnd && isSpace(*q)) ++q;
-        if (q < fEnd && *q == '=') {
-            ++q;
-            while (q < fEnd && isSpace(*q)) ++q;
-            if (q < fEnd && (*q == '"' || *q == '\'')) {
-                const char16_t *close = find(q + 1, fEnd, *q);
-                q = close == fEnd ? fEnd : close + 1;
-            } else { // unquoted; a final "/>" still makes the empty-element form
-                while (q < fEnd && !isSpace(*q) && *q != '>' && !(*q == '/' && q + 1 < fEnd && q[1] == '>')) ++q;
-            }
-        }
-    }
+    q = scanAttributes(q, fEnd, selfClosing, [](auto...) {});
     fPos = q;
     fPieceType = ptHtmlTag;
     fTagName = QStringView(name, nameEnd);
+    fAttributesFrom = nameEnd;
+    fAttributesRead = false;
     fTag = keyed && nameEnd - name <= MaxTagKeyLength ? lookupTag(key) : htUnknown;
     fTagType = end ? ttEndTag : selfClosing ? ttEmptyElementTag : ttStartTag;
     if (fTagType == ttStartTag) {

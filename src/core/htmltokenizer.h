@@ -25,7 +25,12 @@
 // the end of the input, 128..159 read as Windows-1252. With whitespace
 // normalisation on, each run of characters U+0000..U+0020 (including those
 // that references produce) becomes one space, except inside pre elements;
-// U+00A0 is not whitespace. Attribute values are skipped, never decoded.
+// U+00A0 is not whitespace.
+//
+// Attributes: text pieces never include them. For the current tag,
+// attributes() lists them as written and attribute() gives one value with its
+// references decoded (see decodeAttributeValue); both read the tag again only
+// when asked, so callers that never ask pay nothing.
 #pragma once
 
 #include <array>
@@ -60,6 +65,16 @@ enum TPieceType {
 
 // ttEmptyElementTag: a start tag written with "/>", such as <br/>.
 enum TTagType { ttStartTag, ttEndTag, ttEmptyElementTag };
+
+// An attribute as written in its tag: the value without its quotes, character
+// references not decoded; HasValue is false for a bare name such as "checked".
+// An unquoted value keeps a "/" that ends the tag, as in HTML5: the href of
+// <a href=/dir/> is "/dir/" (the tag type is still ttEmptyElementTag).
+struct THtmlAttribute {
+    QStringView Name;
+    QStringView Value;
+    bool HasValue = false;
+};
 
 // The known HTML 4 and HTML5 element names, matched case-insensitively.
 #define CORVANE_HTML_TAGS(X)                                                                                         \
@@ -125,6 +140,18 @@ public:
     TTagType tagType() const { return fTagType; }
     QStringView tagName() const { return fTagName; }
 
+    // For a tag: its attributes in the order written (a repeated name too).
+    const std::vector<THtmlAttribute> &attributes() const;
+    // The decoded value of the tag's first attribute called Name (ASCII letter
+    // case ignored); a null string when there is none, an empty one for a bare name.
+    QString attribute(QLatin1StringView Name) const;
+
+    // An attribute value with its character references decoded by the text
+    // rules, whitespace kept, and one exception that keeps query strings
+    // whole: a named reference without ";" that "=" or a letter or digit
+    // follows stays as written ("?a=1&copy=2" keeps "&copy").
+    static QString decodeAttributeValue(QStringView Raw);
+
     // For a text piece: its characters (references decoded, whitespace folded
     // unless pre-formatted); the same with U+0000..U+0020 trimmed from both
     // ends; whether it stands inside a pre element.
@@ -160,6 +187,9 @@ private:
     THtmlTag fTag = htUnknown;
     TTagType fTagType = ttStartTag;
     QStringView fTagName;
+    const char16_t *fAttributesFrom = nullptr; // the current tag, after its name
+    mutable std::vector<THtmlAttribute> fAttributes;
+    mutable bool fAttributesRead = false;
     std::vector<char16_t> fText;
     qsizetype fTextLength = 0;
     bool fPreformatted = false;
