@@ -45,8 +45,7 @@ struct Corpus {
         shape.Pages = pages;
         MakeSiteCorpus(list, shape);
     }
-    ~Corpus() { FreeObjects(&list); }
-    TURLTaskInfoList list;
+    TOwnedTaskList list;
 };
 
 void BM_ComputeUniqueness(benchmark::State &state) {

@@ -284,11 +284,7 @@ int runCheck(const QStringList &argv) {
         if (out && !out->Probe())
             throw UsageError{QStringLiteral("cannot create %1: %2").arg(out->Name(), out->Error())};
 
-    TURLTaskInfoList list;
-    struct Guard {
-        TURLTaskInfoList &l;
-        ~Guard() { FreeObjects(&l); }
-    } guard{list};
+    TOwnedTaskList list;
     TImportOutcome imported;
     if (!urls.isNull())
         imported = ImportTextFile(list, urls, false);

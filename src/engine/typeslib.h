@@ -144,6 +144,15 @@ void FreeObjects(TURLTaskInfoList *List);
 void FreeListWithObjects(TURLTaskInfoList *&List);
 bool StrInArray(const QString &S, const QStringList &Array);
 
+// A task list that owns its tasks: they go with it.
+class TOwnedTaskList : public TURLTaskInfoList {
+public:
+    TOwnedTaskList() = default;
+    ~TOwnedTaskList() { FreeObjects(this); }
+    TOwnedTaskList(const TOwnedTaskList &) = delete;
+    TOwnedTaskList &operator=(const TOwnedTaskList &) = delete;
+};
+
 
 // Milliseconds on the monotonic clock: request pacing is measured on it, so
 // a step of the wall clock (daylight saving, an NTP correction) never makes

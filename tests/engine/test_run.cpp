@@ -194,7 +194,6 @@ public:
 class ControllerRun : public ::testing::Test {
 protected:
     ~ControllerRun() override {
-        FreeObjects(&list);
         // Worker thread objects delete themselves through the event loop.
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -224,7 +223,7 @@ protected:
     }
 
     TSite site;
-    TURLTaskInfoList list;
+    TOwnedTaskList list;
     TRecorder rec;
     QTemporaryDir dir;
 };

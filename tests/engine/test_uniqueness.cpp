@@ -8,8 +8,7 @@ using namespace corvane;
 namespace {
 
 struct ListGuard {
-    ~ListGuard() { FreeObjects(&list); }
-    TURLTaskInfoList list;
+    TOwnedTaskList list;
 };
 
 TURLTaskInfo *addTask(TURLTaskInfoList &list, const QString &text, TURLTaskResult result = trOk,

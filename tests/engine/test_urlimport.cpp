@@ -21,13 +21,12 @@ using namespace corvane;
 namespace {
 
 struct ListGuard {
-    ~ListGuard() { FreeObjects(&list); }
     QStringList urls() const {
         QStringList out;
         for (const TURLTaskInfo *t : list) out << t->URL;
         return out;
     }
-    TURLTaskInfoList list;
+    TOwnedTaskList list;
 };
 
 class EngineImport : public ::testing::Test {

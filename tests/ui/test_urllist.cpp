@@ -29,8 +29,7 @@ using namespace corvane;
 namespace {
 
 struct THost : TURLPageHost {
-    ~THost() override { FreeObjects(&List); }
-    TURLTaskInfoList *Tasks() const override { return const_cast<TURLTaskInfoList *>(&List); }
+    TURLTaskInfoList *Tasks() const override { return const_cast<TOwnedTaskList *>(&List); }
     bool ImportNoClear() const override { return NoClear; }
     bool CheckRunning() const override { return Running; }
     void RefreshAfterListChange() override { ++Refreshes; }
@@ -48,7 +47,7 @@ struct THost : TURLPageHost {
     }
     QWidget *DialogParent() override { return &Parent; }
 
-    TURLTaskInfoList List;
+    TOwnedTaskList List;
     bool NoClear = false, Running = false, ProgressVisible = false;
     int Refreshes = 0;
     QStringList Log;
