@@ -55,6 +55,39 @@ protected:
 
 } // namespace
 
+// extract and a check take a page through the same download: a redirect,
+// a 404 and a refused port end the same way, with the same line.
+TEST_F(CliExtractSources, SameOutcomeAsACheck) {
+    QTemporaryDir dir;
+    const QString refused = QStringLiteral("http://127.0.0.1:1/page");
+    for (const QString &url : {site.Url("/old"), site.Url("/gone"), refused}) {
+        SCOPED_TRACE(url.toStdString());
+        const QString list = dir.filePath(QStringLiteral("urls.txt"));
+        QFile f(list);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(url.toUtf8() + "\n");
+        f.close();
+        QProcess check;
+        check.start(QStringLiteral(CORVANE_CLI),
+                    {QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
+                     QStringLiteral("2"), QStringLiteral("--lang"), QStringLiteral("ru"),
+                     QStringLiteral("--verbose"), QStringLiteral("--report"), QStringLiteral("-")});
+        ASSERT_TRUE(check.waitForFinished(30000));
+        const QString log = QString::fromUtf8(check.readAllStandardError());
+        const QString row = QString::fromUtf8(check.readAllStandardOutput()).section(u'\n', 1, 1);
+        const TRun r = extract({QStringLiteral("--alg"), QStringLiteral("2"), url});
+        if (url == refused || url.endsWith(u"/gone")) {
+            EXPECT_EQ(r.code, 3);
+            EXPECT_TRUE(r.err.startsWith(QStringLiteral("URL 1: ОШИБКА"))) << r.err.toStdString();
+            EXPECT_TRUE(log.contains(u' ' + r.err + u'\n')) << log.toStdString();
+            EXPECT_TRUE(row.contains(url == refused ? u";SEND ERROR;" : u";404;")) << row.toStdString();
+        } else {
+            EXPECT_EQ(r.code, 0);
+            EXPECT_TRUE(row.contains(u";200;")) << row.toStdString();
+        }
+    }
+}
+
 TEST_F(CliExtractSources, DownloadsLikeAWorker) {
     TRun r = extract(
         {QStringLiteral("--alg"), QStringLiteral("2"), QStringLiteral("--raw"), site.Url("/old")});
