@@ -19,7 +19,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include "cli.h"
+#include "cli/cli.h"
 #include "core/appdir.h"
 #include "core/i18n.h"
 #include "engine/report.h"

@@ -4,7 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "cli.h"
+#include "cli/cli.h"
 #include "core/i18n.h"
 #include "core/shingles.h"
 

@@ -1,5 +1,5 @@
 // corvane-cli diff: the rows of the two-text line diff without the window.
-#include "cli.h"
+#include "cli/cli.h"
 #include "core/shingles.h"
 #include "ui/compare/textdiff_rows.h"
 

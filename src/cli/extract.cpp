@@ -2,7 +2,7 @@
 // plain-text service or by the local significant-text extraction.
 #include <optional>
 
-#include "cli.h"
+#include "cli/cli.h"
 #include "core/format.h"
 #include "core/htmltotext.h"
 #include "core/i18n.h"

@@ -2,7 +2,7 @@
 #include <clocale>
 #include <exception>
 
-#include "cli.h"
+#include "cli/cli.h"
 
 using namespace corvane::cli;
 

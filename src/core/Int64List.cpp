@@ -1,4 +1,4 @@
-#include "Int64List.h"
+#include "core/Int64List.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "appdir.h"
+#include "core/appdir.h"
 
 #include <QCoreApplication>
 #include <QDir>

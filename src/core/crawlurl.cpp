@@ -1,4 +1,4 @@
-#include "crawlurl.h"
+#include "core/crawlurl.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
-#include "htmltokenizer.h"
+#include "core/htmltokenizer.h"
 
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
 
-#include "codepages.h"
-#include "textscan.h"
+#include "core/codepages.h"
+#include "core/textscan.h"
 
 namespace corvane {
 
@@ -82,7 +82,7 @@ struct Entity {
     char32_t first, second;
 };
 const Entity Entities[] = {
-#include "htmlentities.inc"
+#include "core/htmlentities.inc"
 };
 constexpr int MaxEntityName = 32; // "CounterClockwiseContourIntegral;"
 constexpr int MaxLegacyName = 6;  // the names that may stand without ";"

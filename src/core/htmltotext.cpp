@@ -1,11 +1,11 @@
-#include "htmltotext.h"
+#include "core/htmltotext.h"
 
 #include <cstring>
 #include <string_view>
 
-#include "codepages.h"
-#include "htmltokenizer.h"
-#include "textscan.h"
+#include "core/codepages.h"
+#include "core/htmltokenizer.h"
+#include "core/textscan.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "pagelinks.h"
+#include "core/pagelinks.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "robots.h"
+#include "core/robots.h"
 
 #include <algorithm>
 #include <cmath>

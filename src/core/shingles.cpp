@@ -1,4 +1,4 @@
-#include "shingles.h"
+#include "core/shingles.h"
 
 #include <array>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "crc.h"
+#include "core/crc.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

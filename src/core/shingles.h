@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringView>
 
-#include "Int64List.h"
+#include "core/Int64List.h"
 
 namespace corvane {
 

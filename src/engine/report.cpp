@@ -1,4 +1,4 @@
-#include "report.h"
+#include "engine/report.h"
 
 #include <QFile>
 #include <QStringEncoder>

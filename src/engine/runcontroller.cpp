@@ -1,4 +1,4 @@
-#include "runcontroller.h"
+#include "engine/runcontroller.h"
 
 #include <algorithm>
 #include <cmath>

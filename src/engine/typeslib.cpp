@@ -1,4 +1,4 @@
-#include "typeslib.h"
+#include "engine/typeslib.h"
 
 #include <charconv>
 #include <chrono>

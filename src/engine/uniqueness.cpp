@@ -1,4 +1,4 @@
-#include "uniqueness.h"
+#include "engine/uniqueness.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "urlimport.h"
+#include "engine/urlimport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "worker.h"
+#include "engine/worker.h"
 
 #include <exception>
 

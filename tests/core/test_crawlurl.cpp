@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "qstring_print.h"
+#include "core/qstring_print.h"
 
 #include "core/crawlurl.h"
 #include "core/pagelinks.h"

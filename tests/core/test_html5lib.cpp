@@ -16,7 +16,7 @@
 #include <QSet>
 
 #include "core/htmltokenizer.h"
-#include "qstring_print.h"
+#include "core/qstring_print.h"
 
 using namespace corvane;
 

@@ -8,7 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "qstring_print.h"
+#include "core/qstring_print.h"
 
 #include "core/htmltokenizer.h"
 

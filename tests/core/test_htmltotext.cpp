@@ -4,7 +4,7 @@
 
 #include "core/htmltokenizer.h"
 #include "core/htmltotext.h"
-#include "qstring_print.h"
+#include "core/qstring_print.h"
 
 using namespace corvane;
 

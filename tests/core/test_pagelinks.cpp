@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "qstring_print.h"
+#include "core/qstring_print.h"
 
 #include "core/pagelinks.h"
 

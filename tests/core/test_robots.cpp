@@ -5,7 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "qstring_print.h"
+#include "core/qstring_print.h"
 
 #include "core/robots.h"
 

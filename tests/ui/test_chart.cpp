@@ -1,5 +1,5 @@
 // The uniqueness distribution chart.
-#include "uitest.h"
+#include "ui/uitest.h"
 
 #include "core/i18n.h"
 #include "ui/main/chart.h"

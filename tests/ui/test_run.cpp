@@ -1,5 +1,5 @@
 // Running a check from the window against a site on 127.0.0.1.
-#include "uitest.h"
+#include "ui/uitest.h"
 
 #include "common/TestServer.h"
 #include "common/TestDialogs.h"

@@ -1,5 +1,5 @@
 // The settings page and Corvane.ini.
-#include "uitest.h"
+#include "ui/uitest.h"
 
 #include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"

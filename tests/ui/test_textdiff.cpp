@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "qt_print.h"
+#include "ui/qt_print.h"
 
 #include <QHeaderView>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "qt_print.h"
+#include "ui/qt_print.h"
 
 #include "core/crc.h"
 #include "ui/compare/textdiff_rows.h"

@@ -1,6 +1,6 @@
 // The URL page of the real window: a user's whole way from the clipboard to
 // the report against a site on 127.0.0.1, and the commands around a check.
-#include "uitest.h"
+#include "ui/uitest.h"
 
 #include "common/TestServer.h"
 #include "core/i18n.h"

@@ -1,5 +1,5 @@
 // The main window: start-up, log, languages, single instance.
-#include "uitest.h"
+#include "ui/uitest.h"
 
 #include "core/i18n.h"
 #include "common/TestDialogs.h"

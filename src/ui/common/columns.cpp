@@ -1,4 +1,4 @@
-#include "columns.h"
+#include "ui/common/columns.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "desktop.h"
+#include "ui/common/desktop.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "Diff_ONP.h"
+#include "ui/compare/Diff_ONP.h"
 
 #include <limits>
 #include <type_traits>

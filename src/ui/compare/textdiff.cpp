@@ -1,4 +1,4 @@
-#include "textdiff.h"
+#include "ui/compare/textdiff.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "textdiff_rows.h"
+#include "ui/compare/textdiff_rows.h"
 
 #include "core/crc.h"
 

@@ -1,4 +1,4 @@
-#include "wndsimil2other.h"
+#include "ui/compare/wndsimil2other.h"
 
 #include <algorithm>
 #include <cmath>

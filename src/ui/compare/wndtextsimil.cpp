@@ -1,4 +1,4 @@
-#include "wndtextsimil.h"
+#include "ui/compare/wndtextsimil.h"
 
 #include <QEvent>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "chart.h"
+#include "ui/main/chart.h"
 
 #include "core/i18n.h"
 

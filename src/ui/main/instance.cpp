@@ -1,4 +1,4 @@
-#include "instance.h"
+#include "ui/main/instance.h"
 
 #include "core/settings.h"
 

@@ -1,4 +1,4 @@
-#include "linklabel.h"
+#include "ui/main/linklabel.h"
 
 #include <QMouseEvent>
 

@@ -1,4 +1,4 @@
-#include "mainwnd.h"
+#include "ui/main/mainwnd.h"
 
 #include "core/appdir.h"
 #include "core/format.h"

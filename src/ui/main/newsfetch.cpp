@@ -1,4 +1,4 @@
-#include "newsfetch.h"
+#include "ui/main/newsfetch.h"
 
 #include "net/pagetransfer.h"
 

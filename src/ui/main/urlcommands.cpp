@@ -1,4 +1,4 @@
-#include "urlcommands.h"
+#include "ui/main/urlcommands.h"
 
 #include <algorithm>
 

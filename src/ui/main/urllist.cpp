@@ -1,4 +1,4 @@
-#include "urllist.h"
+#include "ui/main/urllist.h"
 
 #include <algorithm>
 #include <climits>

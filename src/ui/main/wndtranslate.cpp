@@ -1,4 +1,4 @@
-#include "wndtranslate.h"
+#include "ui/main/wndtranslate.h"
 
 #include "core/i18n.h"
 
