@@ -15,6 +15,7 @@
 #include "ui/main/urllist.h"
 
 using namespace corvane;
+using namespace corvane::ui;
 
 namespace {
 

@@ -31,6 +31,7 @@
 #include <thread>
 
 using namespace corvane;
+using namespace corvane::ui;
 
 namespace {
 

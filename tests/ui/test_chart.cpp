@@ -14,6 +14,7 @@
 #include <cmath>
 
 using namespace corvane;
+using namespace corvane::ui;
 using namespace corvane::test;
 
 TEST(ChartGrades, BoundariesAndSkippedTasks) {

@@ -22,6 +22,7 @@
 #include <atomic>
 
 using namespace corvane;
+using namespace corvane::ui;
 using namespace corvane::test;
 
 namespace {

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 using namespace corvane;
+using namespace corvane::ui;
 using namespace corvane::test;
 
 namespace {

@@ -25,6 +25,7 @@
 #include <QUrl>
 
 using namespace corvane;
+using namespace corvane::ui;
 
 namespace {
 

@@ -23,6 +23,7 @@
 #include <QTableWidget>
 
 using namespace corvane;
+using namespace corvane::ui;
 using namespace corvane::test;
 
 namespace {

@@ -18,6 +18,8 @@
 
 namespace corvane::test {
 
+using ui::TfmMain;
+
 // A program folder: the catalogs and release notes of the build folder linked
 // in, the settings file written and read by the test.
 class TAppFolder {

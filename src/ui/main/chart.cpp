@@ -17,7 +17,7 @@
 #include <cfenv>
 #include <cmath>
 
-namespace corvane {
+namespace corvane::ui {
 
 namespace {
 
@@ -182,4 +182,4 @@ QStringList TScoreChart::LegendTexts() const {
     return {FLegend[0]->text(), FLegend[1]->text(), FLegend[2]->text()};
 }
 
-} // namespace corvane
+} // namespace corvane::ui

@@ -7,7 +7,7 @@
 class QLabel;
 class QPieSeries;
 
-namespace corvane {
+namespace corvane::ui {
 
 struct TGradeCounts {
     int Good = 0;
@@ -53,4 +53,4 @@ private:
     QLabel *FLegend[3];
 };
 
-} // namespace corvane
+} // namespace corvane::ui

@@ -4,7 +4,7 @@
 
 #include <QDir>
 
-namespace corvane {
+namespace corvane::ui {
 
 TInstanceGuard::TInstanceGuard(const QString &LockDir) {
     const QString Dir = LockDir.isEmpty() ? QDir::tempPath() : LockDir;
@@ -37,4 +37,4 @@ TSecondCopyBox SecondCopyBox(const QString &IniFileName) {
     return {QStringLiteral("Warning"), QStringLiteral("Program already started!")};
 }
 
-} // namespace corvane
+} // namespace corvane::ui

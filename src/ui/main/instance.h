@@ -6,7 +6,7 @@
 
 #include <memory>
 
-namespace corvane {
+namespace corvane::ui {
 
 class TInstanceGuard {
 public:
@@ -29,4 +29,4 @@ struct TSecondCopyBox {
 // exactly "ru" (also when the key or the file is missing), English otherwise.
 TSecondCopyBox SecondCopyBox(const QString &IniFileName);
 
-} // namespace corvane
+} // namespace corvane::ui

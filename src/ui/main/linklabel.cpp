@@ -2,7 +2,7 @@
 
 #include <QMouseEvent>
 
-namespace corvane {
+namespace corvane::ui {
 
 TLinkLabel::TLinkLabel(const QString &Text, QWidget *Parent) : QLabel(Text, Parent) {
     setCursor(Qt::PointingHandCursor);
@@ -20,4 +20,4 @@ void TLinkLabel::mouseReleaseEvent(QMouseEvent *E) {
     QLabel::mouseReleaseEvent(E);
 }
 
-} // namespace corvane
+} // namespace corvane::ui

@@ -3,7 +3,7 @@
 
 #include <QLabel>
 
-namespace corvane {
+namespace corvane::ui {
 
 class TLinkLabel : public QLabel {
     Q_OBJECT
@@ -17,4 +17,4 @@ protected:
     void mouseReleaseEvent(QMouseEvent *E) override;
 };
 
-} // namespace corvane
+} // namespace corvane::ui

@@ -14,15 +14,15 @@ int main(int argc, char **argv) {
     QApplication::setDesktopFileName(QStringLiteral("corvane"));
     const QString Dir = corvane::AppDir();
 
-    corvane::TInstanceGuard Guard;
+    corvane::ui::TInstanceGuard Guard;
     if (!Guard.Acquire()) {
-        const auto Box = corvane::SecondCopyBox(Dir + QStringLiteral("Corvane.ini"));
+        const auto Box = corvane::ui::SecondCopyBox(Dir + QStringLiteral("Corvane.ini"));
         QMessageBox::warning(nullptr, Box.Title, Box.Text);
         return 0;
     }
 
     const corvane::TCurlGlobal Transfers;
-    corvane::TfmMain Window;
+    corvane::ui::TfmMain Window;
     Window.show();
     return App.exec();
 }

@@ -49,7 +49,7 @@ static void InitResources() {
     Q_INIT_RESOURCE(corvane);
 }
 
-namespace corvane {
+namespace corvane::ui {
 
 const TUserAgent UserAgents[UserAgentCount] = {
     {"Corvane", CorvaneUserAgent},
@@ -871,4 +871,4 @@ void TfmMain::btAbortRequestsClick() {
     if (FRun) FRun->Abort();
 }
 
-} // namespace corvane
+} // namespace corvane::ui

@@ -28,7 +28,7 @@ class QTabWidget;
 class QTableWidget;
 class QTextBrowser;
 
-namespace corvane {
+namespace corvane::ui {
 
 class TLinkLabel;
 class TNewsFetch;
@@ -214,4 +214,4 @@ private:
     std::unique_ptr<TRunController> FRun;
 };
 
-} // namespace corvane
+} // namespace corvane::ui

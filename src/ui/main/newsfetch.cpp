@@ -2,7 +2,7 @@
 
 #include "net/pagetransfer.h"
 
-namespace corvane {
+namespace corvane::ui {
 
 TNewsFetch::TNewsFetch(const QString &Url, QObject *Parent) : QThread(Parent), FUrl(Url) {}
 
@@ -23,4 +23,4 @@ void TNewsFetch::run() {
     emit Loaded(QString::fromUtf8(response.Body), FUrl);
 }
 
-} // namespace corvane
+} // namespace corvane::ui

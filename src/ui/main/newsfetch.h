@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-namespace corvane {
+namespace corvane::ui {
 
 class TNewsFetch : public QThread {
     Q_OBJECT
@@ -29,4 +29,4 @@ private:
     std::atomic<bool> FStop{false};
 };
 
-} // namespace corvane
+} // namespace corvane::ui

@@ -22,7 +22,7 @@
 #include "ui/compare/wndsimil2other.h"
 #include "ui/main/urllist.h"
 
-namespace corvane {
+namespace corvane::ui {
 
 namespace {
 
@@ -406,4 +406,4 @@ void TURLPageCommands::miSimil2OtherClick() {
                              FHost.DialogParent());
 }
 
-} // namespace corvane
+} // namespace corvane::ui

@@ -14,7 +14,7 @@ class QAction;
 class QMenu;
 class QWidget;
 
-namespace corvane {
+namespace corvane::ui {
 
 class TURLListView;
 
@@ -103,4 +103,4 @@ private:
     QAction *miExtracted2Clipboard = nullptr;
 };
 
-} // namespace corvane
+} // namespace corvane::ui

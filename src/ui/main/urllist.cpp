@@ -16,7 +16,7 @@
 
 #include "core/i18n.h"
 
-namespace corvane {
+namespace corvane::ui {
 
 namespace {
 
@@ -575,4 +575,4 @@ void TURLListView::keyPressEvent(QKeyEvent *E) {
     QTableView::keyPressEvent(E);
 }
 
-} // namespace corvane
+} // namespace corvane::ui

@@ -14,7 +14,7 @@
 
 #include "engine/typeslib.h"
 
-namespace corvane {
+namespace corvane::ui {
 
 enum TURLColumn { ucNum = 0, ucURL = 1, ucCode = 2, ucUniqueness = 3, ucInfo = 4, ucCount = 5 };
 
@@ -164,4 +164,4 @@ private:
     bool FFitting = false;
 };
 
-} // namespace corvane
+} // namespace corvane::ui

@@ -15,7 +15,7 @@
 #include <QVariant>
 #include <QWidget>
 
-namespace corvane {
+namespace corvane::ui {
 
 namespace {
 
@@ -94,4 +94,4 @@ void TranslateWindow(QWidget *Root) {
     Walk(Root);
 }
 
-} // namespace corvane
+} // namespace corvane::ui

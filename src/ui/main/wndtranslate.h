@@ -5,7 +5,7 @@
 
 class QWidget;
 
-namespace corvane {
+namespace corvane::ui {
 
 // Widgets marked with this property (set to true) are left alone, with their children.
 inline constexpr const char *NoTranslateProperty = "corvaneNoTranslate";
@@ -15,4 +15,4 @@ void MarkNoTranslate(QWidget *W);
 // Translates (first call) or retranslates (later calls) Root and its children.
 void TranslateWindow(QWidget *Root);
 
-} // namespace corvane
+} // namespace corvane::ui
