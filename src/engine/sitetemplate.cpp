@@ -134,9 +134,20 @@ TTemplateFreeUniqueness ComputeTemplateFreeUniqueness(const TURLTaskInfoList &Li
                                                       const TSiteTemplate &Template) {
     const std::int32_t n = std::int32_t(List.size());
     TTemplateFreeUniqueness out;
-    out.Uniqueness.assign(std::size_t(n), -1);
-    out.SimilArrays.resize(std::size_t(n));
+    // The template's hashes are those that MinPages of the checked pages
+    // with content hold.
+    std::vector<bool> content(static_cast<std::size_t>(n), false);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const TURLTaskInfo *t = List[i];
+        content[std::size_t(i)] = t && t->TaskResults && t->TaskResults->TaskResult == trOk &&
+                                  t->TaskResults->HashTable &&
+                                  t->TaskResults->HashTable->Count() > 0;
+    }
+    if (ComputeUniquenessWithout(List, content, Template.MinPages, out)) return out;
 
+    out.Uniqueness.assign(std::size_t(n), -1);
+    out.SimilArrays.assign(std::size_t(n), TURLSimilArray());
+    out.Emptied.clear();
     const HashSet set(Template.Hashes);
     ListGuard copies;
     copies.list.reserve(n);
@@ -153,7 +164,7 @@ TTemplateFreeUniqueness ComputeTemplateFreeUniqueness(const TURLTaskInfoList &Li
         if (!r.HashTable) continue;
         auto table = withoutTemplate(*r.HashTable, set);
         if (table->Count() == 0 && r.HashTable->Count() > 0 && !r.ExtractedText.isEmpty()) {
-            out.EmptiedPages.push_back(i);
+            out.Emptied.push_back(i);
             continue; // no set: similarity 0 to all, uniqueness 100
         }
         c->TaskResults->HashTable = std::move(table);

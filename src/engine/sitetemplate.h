@@ -8,6 +8,7 @@
 
 #include "core/shinglespans.h"
 #include "engine/typeslib.h"
+#include "engine/uniqueness.h"
 
 namespace corvane {
 
@@ -39,21 +40,18 @@ struct TSiteTemplate {
 // is clamped to 1..100.
 TSiteTemplate FindSiteTemplate(const TURLTaskInfoList &List, int Percent = DefaultTemplatePercent);
 
-struct TTemplateFreeUniqueness {
-    // Per list position, as ComputeUniqueness would give them if the sets
-    // held no template hash: the uniqueness (-1 for a task without results)
-    // and the similarities.
-    std::vector<double> Uniqueness;
-    std::vector<TURLSimilArray> SimilArrays;
-    // Pages with text and hashes, every one of them template: left with no
-    // hash, they take part in no comparison (similarity 0 to every page) and
-    // their uniqueness is 100; the caller says so in the log. (A page whose
-    // set was empty to begin with is compared as it always is.)
-    std::vector<std::int32_t> EmptiedPages;
-};
+// Per list position, as ComputeUniqueness would give them if the sets held no
+// template hash: the uniqueness (-1 for a task without results) and the
+// similarities. Emptied lists the pages with text and hashes, every one of
+// them template: left with no hash, they take part in no comparison
+// (similarity 0 to every page) and their uniqueness is 100; the caller says
+// so in the log. (A page whose set was empty to begin with is compared as it
+// always is.)
+using TTemplateFreeUniqueness = TFilteredUniqueness;
 
-// The end-of-check step itself on copies of the sets without the template's
-// hashes; the list is left as it is.
+// Right after ComputeUniqueness, derived from its matrix (ComputeUniquenessWithout);
+// otherwise the step itself on copies of the sets without the template's
+// hashes. The list is left as it is.
 TTemplateFreeUniqueness ComputeTemplateFreeUniqueness(const TURLTaskInfoList &List,
                                                       const TSiteTemplate &Template);
 
