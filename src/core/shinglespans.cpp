@@ -1,10 +1,10 @@
-#include "shinglespans.h"
+#include "core/shinglespans.h"
 
 #include <algorithm>
 #include <string>
 
-#include "crc.h"
-#include "shingles.h"
+#include "core/crc.h"
+#include "core/shingles.h"
 
 namespace corvane {
 

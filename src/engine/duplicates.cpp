@@ -1,4 +1,4 @@
-#include "duplicates.h"
+#include "engine/duplicates.h"
 
 #include <algorithm>
 #include <numeric>
@@ -71,7 +71,7 @@ private:
 } // namespace
 
 TDuplicateGroups FindDuplicateGroups(const TURLTaskInfoList &List, int Threshold,
-                                     const std::vector<TIndexingSignals> &Signals,
+                                     const std::vector<TPageSignals> &Signals,
                                      const TURLNormalizer &Normalize) {
     const double p = std::clamp(Threshold, MinDuplicateThreshold, MaxDuplicateThreshold);
     const std::int32_t n = std::int32_t(List.size());
@@ -148,10 +148,10 @@ TDuplicateGroups FindDuplicateGroups(const TURLTaskInfoList &List, int Threshold
         }
         const QString &repURL = List[group.Representative]->URL;
         const QString target = Normalize ? Normalize(repURL) : repURL;
-        const TIndexingSignals none;
+        const TPageSignals none;
         for (const std::int32_t m : group.Members) {
             if (m == group.Representative) continue;
-            const TIndexingSignals &s =
+            const TPageSignals &s =
                 std::size_t(m) < Signals.size() ? Signals[std::size_t(m)] : none;
             const bool canonical = !s.Canonical.isEmpty() &&
                                    (Normalize ? Normalize(s.Canonical) : s.Canonical) == target;

@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "engine/indexingsignals.h"
+#include "engine/pagesignals.h"
 #include "engine/typeslib.h"
 
 namespace corvane {
@@ -51,7 +51,7 @@ using TURLNormalizer = std::function<QString(const QString &)>;
 // ShingleSimilarity, which gives the same values, against every checked page;
 // two pages without a single hash are 100 % alike, as there.
 TDuplicateGroups FindDuplicateGroups(const TURLTaskInfoList &List, int Threshold,
-                                     const std::vector<TIndexingSignals> &Signals = {},
+                                     const std::vector<TPageSignals> &Signals = {},
                                      const TURLNormalizer &Normalize = {});
 
 } // namespace corvane

@@ -1,4 +1,4 @@
-#include "frequenthashes.h"
+#include "engine/frequenthashes.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "sitetemplate.h"
+#include "engine/sitetemplate.h"
 
 #include <algorithm>
 #include <bit>

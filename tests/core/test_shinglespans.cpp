@@ -5,9 +5,9 @@
 #include <set>
 
 #include "core/crc.h"
+#include "qstring_print.h"
 #include "core/shingles.h"
 #include "core/shinglespans.h"
-#include "qstring_print.h"
 
 using namespace corvane;
 

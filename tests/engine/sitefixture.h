@@ -12,9 +12,7 @@
 #include "core/shingles.h"
 #include "engine/typeslib.h"
 
-namespace sitefixture {
-
-using namespace corvane;
+namespace corvane::test {
 
 struct ListGuard {
     ~ListGuard() { FreeObjects(&list); }
@@ -77,4 +75,4 @@ inline QString words(std::initializer_list<const char *> parts) {
     return s;
 }
 
-} // namespace sitefixture
+} // namespace corvane::test

@@ -5,11 +5,11 @@
 #include <random>
 
 #include "engine/duplicates.h"
+#include "engine/sitefixture.h"
 #include "engine/uniqueness.h"
-#include "sitefixture.h"
 
 using namespace corvane;
-using namespace sitefixture;
+using namespace corvane::test;
 
 namespace {
 
@@ -142,7 +142,7 @@ TEST(DuplicateGroups, HandledByCanonicalOrNoindex) {
     addSite(g.list);
     ComputeUniqueness(g.list);
     const QString rep = g.list[0]->URL; // representative of group 1
-    std::vector<TIndexingSignals> indexing(6);
+    std::vector<TPageSignals> indexing(6);
     indexing[1].Canonical = rep; // page 2 names the representative
     indexing[2].NoIndex = true;  // page 3 is noindex
     indexing[3].Canonical =

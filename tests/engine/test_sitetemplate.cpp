@@ -4,12 +4,12 @@
 
 #include "core/shinglespans.h"
 #include "engine/sitecorpus.h"
+#include "engine/sitefixture.h"
 #include "engine/sitetemplate.h"
 #include "engine/uniqueness.h"
-#include "sitefixture.h"
 
 using namespace corvane;
-using namespace sitefixture;
+using namespace corvane::test;
 
 namespace {
 

@@ -1,4 +1,5 @@
-// What a page says about its own indexing, read from the page by the check.
+// What a checked page says about itself that bears on duplicates: its
+// canonical URL and noindex (from its markup), and its word count.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,7 @@
 
 namespace corvane {
 
-struct TIndexingSignals {
+struct TPageSignals {
     QString Canonical;           // the canonical URL the page names; empty when none
     bool NoIndex = false;        // the page asks not to be indexed
     std::int32_t WordCount = -1; // words of its normalised text (CountShingleWords); -1 unknown
