@@ -109,9 +109,9 @@ private:
 // each row (chosen by different bits of it), so that each of its counters is
 // at least its count; a hash one of whose counters stays below MinPages is
 // held by fewer pages. (With three rows, a hash that meets hot counters in
-// all three by chance is rare.) The candidates are then counted exactly, and for HeldPerSet
-// how many each set holds; only when some candidates fall short does a third
-// pass find which sets hold those.
+// all three by chance is rare.) The candidates are then counted exactly, and
+// for HeldPerSet how many each set holds; only when some candidates fall
+// short does a third pass find which sets hold those.
 std::vector<TSharedHash> slotFiltered(const SetList &sets, int bits, std::int32_t minPages,
                                       std::vector<std::int32_t> *heldPerSet) {
     const std::size_t size = std::size_t(1) << bits;

@@ -16,11 +16,13 @@ struct TSharedHash {
 // at least), with the number of sets that hold it, in no particular order.
 // Each set is a list of distinct hashes in descending order.
 //
-// When MinPages is large next to the number of hashes over a million, a
-// first pass adds every hash to a counter of its slot, a counter being at
-// least the count of any hash of its slot; a second pass counts exactly the
-// hashes whose counter reaches MinPages. Otherwise every hash is counted, in
+// When MinPages is at least 16 times the number of hashes over 2^20, a first
+// pass adds every hash to three counters (one in each of three rows,
+// picked by different bits of the hash), each counter being at least the
+// count of any hash that adds to it; a second pass counts exactly the hashes
+// whose three counters reach MinPages. Otherwise every hash is counted, in
 // partitions that fit in cache.
+//
 // HeldPerSet, when given, gets for each set how many of its hashes are among
 // those returned.
 std::vector<TSharedHash> HashesHeldBy(const std::vector<std::span<const std::int64_t>> &Sets,
