@@ -1,4 +1,4 @@
-// The end-of-check uniqueness step over a synthetic site (engine/sitecorpus.h):
+// The end-of-check uniqueness step over a synthetic site (common/sitecorpus.h):
 // 10 000 pages of about 1 000 shingle hashes, and the plain pairwise procedure
 // at 1 000 pages for comparison. Each run reports the peak resident memory the
 // step added (VmHWM before and after) as the counter "peak_MB".

@@ -52,5 +52,6 @@ extern const Command CompareCommand;
 extern const Command DiffCommand;
 extern const Command CheckCommand;
 extern const Command ExtractCommand;
+extern const Command SharedCommand;
 
 } // namespace corvane::cli

@@ -13,6 +13,7 @@ const Command *const Commands[] = {
     &DiffCommand,
     &CheckCommand,
     &ExtractCommand,
+    &SharedCommand,
 };
 
 QString usage() {

@@ -71,6 +71,7 @@ public:
     // Every entry at once (cheaper than Count() calls of Item).
     std::vector<TURLSimilRec> ToVector() const;
     void Clear();
+    const std::shared_ptr<const TSimilarityMatrix> &Matrix() const { return FMatrix; }
 
 private:
     std::shared_ptr<const TSimilarityMatrix> FMatrix;

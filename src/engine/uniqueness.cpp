@@ -93,6 +93,14 @@ class TUniquenessBuilder {
 public:
     static std::shared_ptr<TSimilarityMatrix>
     Build(const std::vector<const TShingleHashTable *> &tables, std::vector<std::int32_t> nums);
+    // The matrix of the same sets less the hashes that at least MinPages of
+    // the counted positions hold: the groups with that many counted members
+    // leave, and their weights leave their members' sizes.
+    static std::shared_ptr<TSimilarityMatrix>
+    Without(const TSimilarityMatrix &M, const std::vector<bool> &Counted, std::int32_t MinPages);
+    static bool Filtered(const TURLTaskInfoList &List, const std::vector<bool> &Counted,
+                         std::int32_t MinPages, TFilteredUniqueness &Out);
+    class RowMaximum;
 };
 
 std::shared_ptr<TSimilarityMatrix>
@@ -379,6 +387,104 @@ std::int32_t ratioBits(const std::uint32_t *acc, const float *nb, float na, std:
 
 } // namespace
 
+// The highest similarity of a row to any other page, from the matrix alone.
+class TUniquenessBuilder::RowMaximum {
+public:
+    explicit RowMaximum(const TSimilarityMatrix &M) : m(M), n(M.Size()) {
+        // Empty tables: two of them are 100 % alike.
+        std::int64_t maxSize = 0;
+        nbf.assign(n, 0);
+        for (std::int32_t i = 0; i < n; ++i) {
+            if (m.FSizes[i] < 0) continue;
+            emptyTables += (m.FSizes[i] == 0);
+            maxSize = std::max<std::int64_t>(maxSize, m.FSizes[i]);
+            if (m.FIrregular[i])
+                irregular.push_back(i);
+            else
+                nbf[i] = float(m.FSizes[i]);
+        }
+        floatsExact = 2 * maxSize < (std::int64_t(1) << 24);
+
+        // Groups that hold many pages are added to a row as dense masks (vector
+        // code), the others page by page.
+        const std::int32_t groupCount = std::int32_t(m.FGroupWeight.size());
+        maskOf.assign(groupCount, -1);
+        for (std::int32_t g = 0; g < groupCount; ++g) {
+            const std::int64_t len = m.FGroupStart[g + 1] - m.FGroupStart[g];
+            if (len < 256 || len * 8 < n) continue;
+            maskOf[g] = std::int32_t(masks.size() / std::size_t(n));
+            masks.resize(masks.size() + std::size_t(n), 0);
+            std::uint8_t *mask = &masks[masks.size() - std::size_t(n)];
+            for (std::int64_t y = m.FGroupStart[g]; y < m.FGroupStart[g + 1]; ++y)
+                mask[m.FGroupMembers[y]] = 1;
+        }
+        acc.assign(n, 0);
+        bits.assign(n, 0);
+    }
+
+    // 0 for a page without a table.
+    double Of(std::int32_t i) {
+        double best = 0;
+        const std::int64_t na = m.FSizes[i];
+        if (na >= 0 && m.FIrregular[i]) {
+            for (std::int32_t j = 0; j < n; ++j)
+                if (j != i && m.FSizes[j] >= 0) best = std::max(best, m.Similarity(i, j));
+        } else if (na == 0) {
+            if (emptyTables > 1) best = 100;
+        } else if (na > 0) {
+            // Common-hash counts of row i against every page.
+            std::fill(acc.begin(), acc.end(), 0u);
+            for (std::int64_t x = m.FPageGroupStart[i]; x < m.FPageGroupStart[i + 1]; ++x) {
+                const std::int32_t g = m.FPageGroups[x];
+                const std::uint32_t w = std::uint32_t(m.FGroupWeight[g]);
+                if (maskOf[g] >= 0) {
+                    addMasked(acc.data(), &masks[std::size_t(maskOf[g]) * std::size_t(n)], w, n);
+                    continue;
+                }
+                for (std::int64_t y = m.FGroupStart[g]; y < m.FGroupStart[g + 1]; ++y)
+                    acc[m.FGroupMembers[y]] += w;
+            }
+            acc[i] = 0;
+            // The largest common / (na + nb), compared exactly; the double
+            // of the largest fraction is the largest double.
+            std::int64_t bc = 0, bd = 1;
+            std::int32_t bj = -1;
+            auto consider = [&](std::int32_t j) {
+                const std::int64_t c = acc[j];
+                const std::int64_t d = na + m.FSizes[j];
+                if (c * bd > bc * d) {
+                    bc = c;
+                    bd = d;
+                    bj = j;
+                }
+            };
+            if (floatsExact) {
+                const std::int32_t top =
+                    ratioBits(acc.data(), nbf.data(), float(na), bits.data(), n);
+                if (top > 0)
+                    for (std::int32_t j = 0; j < n; ++j)
+                        if (bits[j] == top) consider(j);
+            } else {
+                for (std::int32_t j = 0; j < n; ++j)
+                    if (acc[j] != 0) consider(j);
+            }
+            if (bj >= 0) best = DiceFromCounts(bc, na, m.FSizes[bj]);
+            for (const std::int32_t j : irregular) best = std::max(best, m.Similarity(i, j));
+        }
+        return best;
+    }
+
+private:
+    const TSimilarityMatrix &m;
+    const std::int32_t n;
+    std::int32_t emptyTables = 0;
+    bool floatsExact = true;
+    std::vector<std::int32_t> irregular, maskOf, bits;
+    std::vector<float> nbf;
+    std::vector<std::uint8_t> masks;
+    std::vector<std::uint32_t> acc;
+};
+
 void ComputeUniqueness(TURLTaskInfoList &List, const TUniquenessCallbacks &Callbacks) {
     const std::int32_t n = std::int32_t(List.size());
     std::vector<const TShingleHashTable *> tables(n, nullptr);
@@ -391,40 +497,7 @@ void ComputeUniqueness(TURLTaskInfoList &List, const TUniquenessCallbacks &Callb
     }
     const std::shared_ptr<TSimilarityMatrix> m = TUniquenessBuilder::Build(tables, nums);
     const std::shared_ptr<const TSimilarityMatrix> shared = m;
-
-    // Empty tables: two of them are 100 % alike.
-    std::int32_t emptyTables = 0;
-    std::int64_t maxSize = 0;
-    std::vector<std::int32_t> irregular;
-    std::vector<float> nbf(n, 0);
-    for (std::int32_t i = 0; i < n; ++i) {
-        if (!tables[i]) continue;
-        emptyTables += (tables[i]->Count() == 0);
-        maxSize = std::max<std::int64_t>(maxSize, tables[i]->Count());
-        if (m->FIrregular[i])
-            irregular.push_back(i);
-        else
-            nbf[i] = float(tables[i]->Count());
-    }
-    const bool floatsExact = 2 * maxSize < (std::int64_t(1) << 24);
-
-    // Groups that hold many pages are added to a row as dense masks (vector
-    // code), the others page by page.
-    const std::int32_t groupCount = std::int32_t(m->FGroupWeight.size());
-    std::vector<std::int32_t> maskOf(groupCount, -1);
-    std::vector<std::uint8_t> masks;
-    for (std::int32_t g = 0; g < groupCount; ++g) {
-        const std::int64_t len = m->FGroupStart[g + 1] - m->FGroupStart[g];
-        if (len < 256 || len * 8 < n) continue;
-        maskOf[g] = std::int32_t(masks.size() / std::size_t(n));
-        masks.resize(masks.size() + std::size_t(n), 0);
-        std::uint8_t *mask = &masks[masks.size() - std::size_t(n)];
-        for (std::int64_t y = m->FGroupStart[g]; y < m->FGroupStart[g + 1]; ++y)
-            mask[m->FGroupMembers[y]] = 1;
-    }
-
-    std::vector<std::uint32_t> acc(n, 0);
-    std::vector<std::int32_t> bits(n, 0);
+    TUniquenessBuilder::RowMaximum highest(*m);
     for (std::int32_t i = 0; i < n; ++i) {
         TURLTaskInfo *t = List[i];
         if (Callbacks.Log && t) Callbacks.Log(t->Num);
@@ -433,58 +506,97 @@ void ComputeUniqueness(TURLTaskInfoList &List, const TUniquenessCallbacks &Callb
             r->Uniqueness = 0;
         } else if (r) {
             r->SimilArray = TURLSimilArray(shared, i);
-            double best = 0;
-            const std::int64_t na = m->FSizes[i];
-            if (tables[i] && m->FIrregular[i]) {
-                for (std::int32_t j = 0; j < n; ++j)
-                    if (j != i && tables[j]) best = std::max(best, m->Similarity(i, j));
-            } else if (tables[i] && na == 0) {
-                if (emptyTables > 1) best = 100;
-            } else if (tables[i]) {
-                // Common-hash counts of row i against every page.
-                std::fill(acc.begin(), acc.end(), 0u);
-                for (std::int64_t x = m->FPageGroupStart[i]; x < m->FPageGroupStart[i + 1]; ++x) {
-                    const std::int32_t g = m->FPageGroups[x];
-                    const std::uint32_t w = std::uint32_t(m->FGroupWeight[g]);
-                    if (maskOf[g] >= 0) {
-                        addMasked(acc.data(), &masks[std::size_t(maskOf[g]) * std::size_t(n)], w,
-                                  n);
-                        continue;
-                    }
-                    for (std::int64_t y = m->FGroupStart[g]; y < m->FGroupStart[g + 1]; ++y)
-                        acc[m->FGroupMembers[y]] += w;
-                }
-                acc[i] = 0;
-                // The largest common / (na + nb), compared exactly; the double
-                // of the largest fraction is the largest double.
-                std::int64_t bc = 0, bd = 1;
-                std::int32_t bj = -1;
-                auto consider = [&](std::int32_t j) {
-                    const std::int64_t c = acc[j];
-                    const std::int64_t d = na + m->FSizes[j];
-                    if (c * bd > bc * d) {
-                        bc = c;
-                        bd = d;
-                        bj = j;
-                    }
-                };
-                if (floatsExact) {
-                    const std::int32_t top =
-                        ratioBits(acc.data(), nbf.data(), float(na), bits.data(), n);
-                    if (top > 0)
-                        for (std::int32_t j = 0; j < n; ++j)
-                            if (bits[j] == top) consider(j);
-                } else {
-                    for (std::int32_t j = 0; j < n; ++j)
-                        if (acc[j] != 0) consider(j);
-                }
-                if (bj >= 0) best = DiceFromCounts(bc, na, m->FSizes[bj]);
-                for (const std::int32_t j : irregular) best = std::max(best, m->Similarity(i, j));
-            }
-            r->Uniqueness = 100 - best;
+            r->Uniqueness = 100 - highest.Of(i);
         }
         if (Callbacks.Progress) Callbacks.Progress(i + 1);
     }
+}
+
+std::shared_ptr<TSimilarityMatrix> TUniquenessBuilder::Without(const TSimilarityMatrix &M,
+                                                               const std::vector<bool> &Counted,
+                                                               std::int32_t MinPages) {
+    auto w = std::make_shared<TSimilarityMatrix>();
+    const std::int32_t n = M.Size();
+    w->FNums = M.FNums;
+    w->FSizes = M.FSizes;
+    w->FIrregular = M.FIrregular; // all false: tables with repeats are not taken (no groups)
+    const std::int32_t groups = std::int32_t(M.FGroupWeight.size());
+    std::vector<std::int32_t> newId(groups, -1);
+    w->FGroupStart.assign(1, 0);
+    for (std::int32_t g = 0; g < groups; ++g) {
+        std::int32_t counted = 0;
+        for (std::int64_t y = M.FGroupStart[g]; y < M.FGroupStart[g + 1]; ++y)
+            counted +=
+                std::size_t(M.FGroupMembers[y]) < Counted.size() && Counted[M.FGroupMembers[y]];
+        if (counted >= MinPages) {
+            for (std::int64_t y = M.FGroupStart[g]; y < M.FGroupStart[g + 1]; ++y)
+                w->FSizes[M.FGroupMembers[y]] -= M.FGroupWeight[g];
+            continue;
+        }
+        newId[g] = std::int32_t(w->FGroupWeight.size());
+        w->FGroupWeight.push_back(M.FGroupWeight[g]);
+        w->FGroupMembers.insert(w->FGroupMembers.end(), M.FGroupMembers.begin() + M.FGroupStart[g],
+                                M.FGroupMembers.begin() + M.FGroupStart[g + 1]);
+        w->FGroupStart.push_back(std::int64_t(w->FGroupMembers.size()));
+    }
+    // Each page's groups keep their order (the new ids keep the old order).
+    w->FPageGroupStart.assign(std::size_t(n) + 1, 0);
+    for (std::int32_t i = 0; i < n; ++i) {
+        for (std::int64_t x = M.FPageGroupStart[i]; x < M.FPageGroupStart[i + 1]; ++x)
+            if (newId[M.FPageGroups[x]] >= 0) w->FPageGroups.push_back(newId[M.FPageGroups[x]]);
+        w->FPageGroupStart[i + 1] = std::int64_t(w->FPageGroups.size());
+    }
+    return w;
+}
+
+bool ComputeUniquenessWithout(const TURLTaskInfoList &List, const std::vector<bool> &Counted,
+                              std::int32_t MinPages, TFilteredUniqueness &Out) {
+    return TUniquenessBuilder::Filtered(List, Counted, MinPages, Out);
+}
+
+bool TUniquenessBuilder::Filtered(const TURLTaskInfoList &List, const std::vector<bool> &Counted,
+                                  std::int32_t MinPages, TFilteredUniqueness &Out) {
+    const std::int32_t n = std::int32_t(List.size());
+    // The matrix the step left, if it is this list's: every number and size
+    // as the list has them now.
+    std::shared_ptr<const TSimilarityMatrix> m;
+    for (const TURLTaskInfo *t : List)
+        if (t && t->TaskResults && t->TaskResults->SimilArray.Count() == n) {
+            m = t->TaskResults->SimilArray.Matrix();
+            break;
+        }
+    if (!m) return false;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const TURLTaskInfo *t = List[i];
+        const TURLTaskResults *r = t ? t->TaskResults.get() : nullptr;
+        const TShingleHashTable *h = r ? r->HashTable.get() : nullptr;
+        if (m->FNums[i] != (r ? t->Num : 0) || m->FSizes[i] != (h ? h->Count() : -1) ||
+            m->FIrregular[i])
+            return false;
+    }
+    const std::shared_ptr<TSimilarityMatrix> w = Without(*m, Counted, MinPages);
+    Out.Uniqueness.assign(n, -1);
+    Out.SimilArrays.assign(n, TURLSimilArray());
+    Out.Emptied.clear();
+    for (std::int32_t i = 0; i < n; ++i)
+        if (m->FSizes[i] > 0 && w->FSizes[i] == 0 &&
+            !List[i]->TaskResults->ExtractedText.isEmpty()) {
+            w->FSizes[i] = -1; // no set left: compared with nothing
+            Out.Emptied.push_back(i);
+        }
+    const std::shared_ptr<const TSimilarityMatrix> shared = w;
+    RowMaximum highest(*w);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const TURLTaskResults *r = List[i] ? List[i]->TaskResults.get() : nullptr;
+        if (!r) continue;
+        if (r->ExtractedText.isEmpty()) {
+            Out.Uniqueness[i] = 0;
+            continue;
+        }
+        Out.SimilArrays[i] = TURLSimilArray(shared, i);
+        Out.Uniqueness[i] = 100 - highest.Of(i);
+    }
+    return true;
 }
 
 void ComputeUniquenessPairwise(TURLTaskInfoList &List,

@@ -60,6 +60,24 @@ private:
 // Fills SimilArray and Uniqueness of every task of List that has results.
 void ComputeUniqueness(TURLTaskInfoList &List, const TUniquenessCallbacks &Callbacks = {});
 
+// What ComputeUniqueness gives when every set is taken without the hashes
+// that at least MinPages of the positions marked in Counted hold, derived
+// from the matrix the step left on List: a hash that several tasks hold sits
+// in one group of it with exactly those tasks, so the groups with MinPages
+// counted members leave and their weights leave their members' set sizes;
+// no set is read again. A task with text that had hashes and is left with
+// none takes part in no comparison (similarity 0 to every task, uniqueness
+// 100) and is listed in Emptied. The list is not changed. False when List
+// holds no matrix of the step that matches it, or one with tables that are
+// no sets (repeats, another order).
+struct TFilteredUniqueness {
+    std::vector<double> Uniqueness;          // per list position; -1 without results
+    std::vector<TURLSimilArray> SimilArrays; // per list position
+    std::vector<std::int32_t> Emptied;       // list positions
+};
+bool ComputeUniquenessWithout(const TURLTaskInfoList &List, const std::vector<bool> &Counted,
+                              std::int32_t MinPages, TFilteredUniqueness &Out);
+
 // The plain procedure: ShingleSimilarity for every ordered pair, arrays of
 // records. Kept for comparison in tests and benchmarks; ComputeUniqueness
 // gives the same values.
