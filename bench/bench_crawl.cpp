@@ -1,9 +1,9 @@
 // The per-page and per-link work of a site crawl: the links of a page with
 // 100 000 of them, extracted and resolved to canonical addresses; and 10 000
 // URLs tested against a robots.txt of 1 000 rules with wildcards.
-#include <benchmark/benchmark.h>
-
 #include <QStringList>
+
+#include <benchmark/benchmark.h>
 
 #include "core/crawlurl.h"
 #include "core/pagelinks.h"

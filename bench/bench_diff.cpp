@@ -1,9 +1,9 @@
 // The line diff of two 20 000-line texts, 5 % of whose lines differ: the
 // TDiff run over the line keys alone, and the whole row building (split,
 // trim, hash, diff, rows) that the diff window and corvane-cli diff do.
-#include <benchmark/benchmark.h>
-
 #include <random>
+
+#include <benchmark/benchmark.h>
 
 #include "ui/compare/Diff_ONP.h"
 #include "ui/compare/textdiff_rows.h"

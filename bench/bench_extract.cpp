@@ -6,13 +6,12 @@
 // after Google Benchmark's own options, else $CORVANE_BENCH_HTML, else the
 // Node.js API documentation of Debian's nodejs-doc package.
 //     corvane_bench_extract [--benchmark_...] [FOLDER]
-#include <benchmark/benchmark.h>
-
+#include <QDir>
+#include <QFile>
 #include <cstdio>
 #include <cstdlib>
 
-#include <QDir>
-#include <QFile>
+#include <benchmark/benchmark.h>
 
 #include "core/htmltokenizer.h"
 #include "core/htmltotext.h"
@@ -28,8 +27,8 @@ const QList<QByteArray> &pages() {
     static const QList<QByteArray> list = [] {
         QList<QByteArray> out;
         const QDir dir(PageFolder);
-        for (const QString &name : dir.entryList({QStringLiteral("*.html"), QStringLiteral("*.htm")}, QDir::Files,
-                                                 QDir::Name)) {
+        for (const QString &name : dir.entryList(
+                 {QStringLiteral("*.html"), QStringLiteral("*.htm")}, QDir::Files, QDir::Name)) {
             QFile f(dir.filePath(name));
             if (f.open(QIODevice::ReadOnly)) out << f.readAll();
         }
@@ -70,7 +69,8 @@ BENCHMARK(BM_ExtractNormalizeShingle)->Unit(benchmark::kMillisecond);
 void BM_ExtractSignificantText(benchmark::State &state) {
     if (!havePages(state)) return;
     for (auto _ : state)
-        for (const QByteArray &page : pages()) benchmark::DoNotOptimize(ExtractSignificantText(page));
+        for (const QByteArray &page : pages())
+            benchmark::DoNotOptimize(ExtractSignificantText(page));
     state.SetBytesProcessed(state.iterations() * totalBytes());
 }
 BENCHMARK(BM_ExtractSignificantText)->Unit(benchmark::kMillisecond);
@@ -79,7 +79,8 @@ BENCHMARK(BM_ExtractSignificantText)->Unit(benchmark::kMillisecond);
 void BM_DecodePage(benchmark::State &state) {
     if (!havePages(state)) return;
     for (auto _ : state)
-        for (const QByteArray &page : pages()) benchmark::DoNotOptimize(DecodePage(page, DetectCharset(page).Charset));
+        for (const QByteArray &page : pages())
+            benchmark::DoNotOptimize(DecodePage(page, DetectCharset(page).Charset));
     state.SetBytesProcessed(state.iterations() * totalBytes());
 }
 BENCHMARK(BM_DecodePage)->Unit(benchmark::kMillisecond);
@@ -123,8 +124,10 @@ BENCHMARK(BM_Tokenize)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
-    if (argc > 1) PageFolder = QString::fromLocal8Bit(argv[1]);
-    else if (const char *env = std::getenv("CORVANE_BENCH_HTML")) PageFolder = QString::fromLocal8Bit(env);
+    if (argc > 1)
+        PageFolder = QString::fromLocal8Bit(argv[1]);
+    else if (const char *env = std::getenv("CORVANE_BENCH_HTML"))
+        PageFolder = QString::fromLocal8Bit(env);
     if (argc > 2) {
         std::fprintf(stderr, "usage: corvane_bench_extract [--benchmark_...] [FOLDER]\n");
         return 2;

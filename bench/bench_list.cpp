@@ -1,15 +1,15 @@
 // The result list of the main window at its limit: pasting 10 000 URLs into
 // the window (filter, duplicate test, rows, repaint) and sorting 10 000
 // checked rows by a header click, on the offscreen platform.
-#include <benchmark/benchmark.h>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include "engine/urlimport.h"
+#include <benchmark/benchmark.h>
+
 #include "core/appdir.h"
+#include "engine/urlimport.h"
 #include "ui/main/mainwnd.h"
 #include "ui/main/urlcommands.h"
 #include "ui/main/urllist.h"

@@ -2,13 +2,12 @@
 //
 // The prose is the licence texts that every Debian system ships, cut to 100 KB;
 // CORVANE_PROSE names another UTF-8 file.
-#include <benchmark/benchmark.h>
-
+#include <QDir>
+#include <QFile>
 #include <cstdlib>
 #include <random>
 
-#include <QDir>
-#include <QFile>
+#include <benchmark/benchmark.h>
 
 #include "core/shingles.h"
 
@@ -31,7 +30,8 @@ QString loadProse() {
     }
     bytes.truncate(100 * 1000);
     QString text = QString::fromUtf8(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\n', QStringLiteral("\r\n"));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(u'\n', QStringLiteral("\r\n"));
     NormalizeText(text);
     return text;
 }

@@ -5,8 +5,8 @@
 //
 // Each site run reports the peak resident memory it added (VmHWM before and
 // after) as "peak_MB", and the time of each analysis in ms.
-#include <benchmark/benchmark.h>
-
+#include <QDir>
+#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -14,15 +14,13 @@
 #include <ctime>
 #include <random>
 
-#include <QDir>
-#include <QFile>
-
+#include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include "common/sitecorpus.h"
 #include "core/shingles.h"
 #include "core/shinglespans.h"
 #include "engine/duplicates.h"
-#include "common/sitecorpus.h"
 #include "engine/sitetemplate.h"
 #include "engine/uniqueness.h"
 

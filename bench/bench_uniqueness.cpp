@@ -2,13 +2,12 @@
 // 10 000 pages of about 1 000 shingle hashes, and the plain pairwise procedure
 // at 1 000 pages for comparison. Each run reports the peak resident memory the
 // step added (VmHWM before and after) as the counter "peak_MB".
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 
+#include <benchmark/benchmark.h>
 #include <malloc.h>
 
 #include "common/sitecorpus.h"

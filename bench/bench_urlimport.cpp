@@ -1,11 +1,11 @@
 // Importing 10 000 URLs from a text file into an empty list, and adding them
 // to a list that already holds 9 000 (the duplicate test against kept tasks);
 // the same 10 000 as a sitemap.
-#include <benchmark/benchmark.h>
-
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
 
 #include "engine/urlimport.h"
 

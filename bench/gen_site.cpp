@@ -6,17 +6,16 @@
 // pages under BASE-URL, one a line) and FOLDER/files.txt (their paths).
 //
 //   corvane_gen_site FOLDER PAGES BASE-URL
-#include <cstdio>
-#include <cstdlib>
-#include <random>
-#include <string>
-#include <vector>
-
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -87,7 +86,8 @@ int main(int argc, char **argv) {
                                             "<title>Page %1</title></head><body>\n")
                                  .arg(i) +
                              header + QStringLiteral("<main><h2>Page %1</h2>\n").arg(i) + body +
-                             QStringLiteral("</main>\n") + footer + QStringLiteral("</body></html>\n");
+                             QStringLiteral("</main>\n") + footer +
+                             QStringLiteral("</body></html>\n");
         const QString name = QStringLiteral("page-%1.html").arg(i);
         const QString path = folder + QStringLiteral("/site/") + name;
         if (!Write(path, html.toUtf8())) {

@@ -12,7 +12,9 @@ using namespace corvane;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *Data, std::size_t Size) {
     const QByteArray page(reinterpret_cast<const char *>(Data), qsizetype(Size));
     const TCharsetInfo info = DetectCharset(page);
-    if (info.Charset != u"UTF8" && info.Charset != u"WINDOWS-1251" && info.Charset != u"WINDOWS-1252") std::abort();
+    if (info.Charset != u"UTF8" && info.Charset != u"WINDOWS-1251" &&
+        info.Charset != u"WINDOWS-1252")
+        std::abort();
     const TExtractResult result = ExtractSignificantText(page);
     if (result.Code != 0) std::abort();
 

@@ -4,14 +4,6 @@
 // site served on 127.0.0.1, so that the list, the chart and the log have
 // content (default settings: the pages go through the plain-text service
 // started inside), and the URL page once more after a delete.
-#include "core/appdir.h"
-#include "core/i18n.h"
-#include "net/pagetransfer.h"
-#include "ui/compare/wndtextsimil.h"
-#include "ui/main/mainwnd.h"
-#include "ui/main/urlcommands.h"
-#include "ui/main/urllist.h"
-
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -22,13 +14,20 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
-
-#include <httplib.h>
-
 #include <cstdio>
 #include <functional>
 #include <random>
 #include <thread>
+
+#include <httplib.h>
+
+#include "core/appdir.h"
+#include "core/i18n.h"
+#include "net/pagetransfer.h"
+#include "ui/compare/wndtextsimil.h"
+#include "ui/main/mainwnd.h"
+#include "ui/main/urlcommands.h"
+#include "ui/main/urllist.h"
 
 using namespace corvane;
 using namespace corvane::ui;

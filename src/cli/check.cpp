@@ -1,13 +1,5 @@
 // corvane-cli check: a whole check without the window, through the same run
 // controller, pool, workers and uniqueness step.
-#include <algorithm>
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
-#include <optional>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -18,6 +10,14 @@
 #include <QLocale>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include <unistd.h>
 
 #include "cli/cli.h"
 #include "core/appdir.h"
@@ -142,7 +142,8 @@ public:
     bool Open() {
         if (IsStdout()) return true;
         FFile.setFileName(FPath);
-        if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) return Fail(FFile.errorString());
+        if (!FFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return Fail(FFile.errorString());
         return true;
     }
     bool Write(const QByteArray &Bytes) {
@@ -214,7 +215,8 @@ bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, bool AllPairs) {
         auto closer = [](const TURLSimilRec &a, const TURLSimilRec &b) {
             return a.Similarity != b.Similarity ? a.Similarity > b.Similarity : a.Num < b.Num;
         };
-        const std::size_t shown = AllPairs ? similar.size() : std::min(similar.size(), JsonSimilarCount);
+        const std::size_t shown =
+            AllPairs ? similar.size() : std::min(similar.size(), JsonSimilarCount);
         std::partial_sort(similar.begin(), similar.begin() + std::ptrdiff_t(shown), similar.end(),
                           closer);
         for (std::size_t k = 0; k < shown; ++k) {
@@ -249,7 +251,8 @@ int runCheck(const QStringList &argv) {
     const QString jsonPath = args.value(QStringLiteral("--json"));
     const QString pairs = args.value(QStringLiteral("--json-pairs"), QStringLiteral("top"));
     if (pairs != u"top" && pairs != u"all")
-        throw UsageError{QStringLiteral("--json-pairs must be \"top\" or \"all\", not \"%1\"").arg(pairs)};
+        throw UsageError{
+            QStringLiteral("--json-pairs must be \"top\" or \"all\", not \"%1\"").arg(pairs)};
     const bool allPairs = pairs == u"all";
     QString lang = args.value(QStringLiteral("--lang"));
     const bool verbose = args.flag(QStringLiteral("--verbose"));

@@ -1,8 +1,7 @@
 #include "cli/cli.h"
 
-#include <cstdio>
-
 #include <QFile>
+#include <cstdio>
 
 namespace corvane::cli {
 

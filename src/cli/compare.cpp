@@ -1,8 +1,7 @@
 // corvane-cli compare: the free-text comparison without the window.
-#include <cstdio>
-
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstdio>
 
 #include "cli/cli.h"
 #include "core/i18n.h"

@@ -42,7 +42,7 @@ int runExtract(const QStringList &argv) {
     QByteArray page;
     if (isWebAddress(source)) {
         // The download of a check's worker, its outcome and its error line.
-        TPageResponse got = FetchPage({source, userAgent});
+        TPageResponse got = FetchPage({source, userAgent, {}});
         if (const std::optional<TDownloadFailure> failed = DownloadFailure(1, got)) {
             printErr(failed->LogLine);
             return ExitHttp;

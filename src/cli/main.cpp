@@ -9,16 +9,13 @@ using namespace corvane::cli;
 namespace {
 
 const Command *const Commands[] = {
-    &CompareCommand,
-    &DiffCommand,
-    &CheckCommand,
-    &ExtractCommand,
-    &SharedCommand,
+    &CompareCommand, &DiffCommand, &CheckCommand, &ExtractCommand, &SharedCommand,
 };
 
 QString usage() {
     QString text = QStringLiteral("Usage: corvane-cli COMMAND [OPTIONS]\n\nCommands:\n");
-    for (const Command *c : Commands) text += QStringLiteral("  ") + QString::fromUtf8(c->usage) + QStringLiteral("\n\n");
+    for (const Command *c : Commands)
+        text += QStringLiteral("  ") + QString::fromUtf8(c->usage) + QStringLiteral("\n\n");
     text += QStringLiteral("  --help, -h    this text (also after a command)\n"
                            "  --version     the program's version\n");
     return text;
@@ -48,12 +45,14 @@ int main(int argc, char **argv) {
         for (const Command *c : Commands) {
             if (command != QLatin1StringView(c->name)) continue;
             if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-                printOut(QStringLiteral("Usage: corvane-cli ") + QString::fromUtf8(c->usage) + u'\n');
+                printOut(QStringLiteral("Usage: corvane-cli ") + QString::fromUtf8(c->usage) +
+                         u'\n');
                 return ExitOk;
             }
             return c->run(args);
         }
-        throw UsageError{QStringLiteral("unknown command \"%1\"; see corvane-cli --help").arg(command)};
+        throw UsageError{
+            QStringLiteral("unknown command \"%1\"; see corvane-cli --help").arg(command)};
     } catch (const UsageError &e) {
         printErr(QStringLiteral("corvane-cli: ") + e.message);
         return ExitUsage;

@@ -1,14 +1,13 @@
 #include "core/Int64List.h"
 
+#include <QFile>
+#include <QIODevice>
+#include <QtEndian>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
-
-#include <QFile>
-#include <QIODevice>
-#include <QtEndian>
 
 #include "core/format.h"
 
@@ -49,7 +48,9 @@ void QuickSort(std::int64_t *a, std::int32_t L, std::int32_t R, Before before) {
 
 } // namespace
 
-TInt64List::~TInt64List() { Clear(); }
+TInt64List::~TInt64List() {
+    Clear();
+}
 
 void TInt64List::Error(const char *Msg, std::int32_t Data) {
     throw EListError(ErrMsg(Msg, Data).toStdString());
@@ -515,21 +516,22 @@ void TInt64List::LoadFromStream(QIODevice &S, bool KeepCurrentSortType) {
         Clear();
         Error(SReadError, count);
     }
-    const bool complete = Reload(count, TInt64SortOption(mode), KeepCurrentSortType,
-                                 [&](std::int64_t *dst) {
-        char *bytes = reinterpret_cast<char *>(dst);
-        qint64 got = 0;
-        while (got < need) {
-            const qint64 n = S.read(bytes + got, need - got);
-            if (n > 0)
-                got += n;
-            else if (n < 0 || !S.waitForReadyRead(-1))
-                break;
-        }
-        if (got != need) return false;
-        for (std::int32_t i = 0; i < count; ++i) dst[i] = qFromLittleEndian<std::int64_t>(dst + i);
-        return true;
-    });
+    const bool complete =
+        Reload(count, TInt64SortOption(mode), KeepCurrentSortType, [&](std::int64_t *dst) {
+            char *bytes = reinterpret_cast<char *>(dst);
+            qint64 got = 0;
+            while (got < need) {
+                const qint64 n = S.read(bytes + got, need - got);
+                if (n > 0)
+                    got += n;
+                else if (n < 0 || !S.waitForReadyRead(-1))
+                    break;
+            }
+            if (got != need) return false;
+            for (std::int32_t i = 0; i < count; ++i)
+                dst[i] = qFromLittleEndian<std::int64_t>(dst + i);
+            return true;
+        });
     if (!complete) Error(SReadError, count);
 }
 

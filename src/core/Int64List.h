@@ -2,13 +2,12 @@
 // or without duplicates; the storage of every shingle-hash set.
 #pragma once
 
+#include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
-
-#include <QString>
-#include <QStringList>
 
 class QIODevice;
 
@@ -108,7 +107,8 @@ private:
     // then either re-sorts into the remembered mode or takes StoredMode.
     // When fill() fails the list is left empty and false is returned.
     template <typename Fill>
-    bool Reload(std::int32_t Count, TInt64SortOption StoredMode, bool KeepCurrentSortType, Fill fill);
+    bool Reload(std::int32_t Count, TInt64SortOption StoredMode, bool KeepCurrentSortType,
+                Fill fill);
 
     std::int64_t *FList = nullptr;
     std::int32_t FCount = 0;

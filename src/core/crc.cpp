@@ -46,7 +46,8 @@ constexpr std::array<std::uint64_t, ShiftTableSize> makeShiftTable() {
 constexpr std::array<std::uint64_t, ShiftTableSize> ShiftTable = makeShiftTable();
 
 std::uint64_t shiftByZeros(std::uint64_t reg, std::size_t n) {
-    for (; n >= 2; n -= 2) reg = (reg << 16) ^ Crc64Tab.t[1][reg >> 56] ^ Crc64Tab.t[0][(reg >> 48) & 0xFF];
+    for (; n >= 2; n -= 2)
+        reg = (reg << 16) ^ Crc64Tab.t[1][reg >> 56] ^ Crc64Tab.t[0][(reg >> 48) & 0xFF];
     if (n) reg = (reg << 8) ^ Crc64Tab.t[0][reg >> 56];
     return reg;
 }
@@ -69,7 +70,7 @@ constexpr std::uint64_t barrettMu() {
 constexpr std::uint64_t BarrettMu = barrettMu();
 
 __attribute__((target("pclmul,sse4.1"))) std::uint64_t mulModClmul(std::uint64_t a,
-                                                                     std::uint64_t b) {
+                                                                   std::uint64_t b) {
     const __m128i va = _mm_cvtsi64_si128(static_cast<long long>(a));
     const __m128i vb = _mm_cvtsi64_si128(static_cast<long long>(b));
     const __m128i prod = _mm_clmulepi64_si128(va, vb, 0x00);
@@ -78,7 +79,8 @@ __attribute__((target("pclmul,sse4.1"))) std::uint64_t mulModClmul(std::uint64_t
     // q = floor(hi * x^64 / P) = hi xor high64(hi * mu)
     const __m128i vh = _mm_cvtsi64_si128(static_cast<long long>(hi));
     const __m128i vmu = _mm_cvtsi64_si128(static_cast<long long>(BarrettMu));
-    const std::uint64_t q = hi ^ std::uint64_t(_mm_extract_epi64(_mm_clmulepi64_si128(vh, vmu, 0x00), 1));
+    const std::uint64_t q =
+        hi ^ std::uint64_t(_mm_extract_epi64(_mm_clmulepi64_si128(vh, vmu, 0x00), 1));
     const __m128i vq = _mm_cvtsi64_si128(static_cast<long long>(q));
     const __m128i vp = _mm_cvtsi64_si128(static_cast<long long>(Crc64Poly));
     return lo ^ std::uint64_t(_mm_cvtsi128_si64(_mm_clmulepi64_si128(vq, vp, 0x00)));
@@ -100,7 +102,9 @@ std::uint64_t crc64ShiftBytes(std::uint64_t reg, std::size_t n) {
 
 } // namespace crcdetail
 
-void Crc64Init(TCrc64 &State) { State.Register = Crc64Ones; }
+void Crc64Init(TCrc64 &State) {
+    State.Register = Crc64Ones;
+}
 
 void Crc64Update(TCrc64 &State, const void *Bytes, std::size_t Length) {
     const auto *p = static_cast<const std::uint8_t *>(Bytes);
@@ -109,10 +113,13 @@ void Crc64Update(TCrc64 &State, const void *Bytes, std::size_t Length) {
     State.Register = reg;
 }
 
-void Crc64Final(TCrc64 &State) { State.Register ^= Crc64Ones; }
+void Crc64Final(TCrc64 &State) {
+    State.Register ^= Crc64Ones;
+}
 
 std::int64_t ShingleHash(const QChar *Text, std::size_t Length) {
-    const std::uint64_t reg = crc64Units(Crc64Ones, reinterpret_cast<const char16_t *>(Text), Length);
+    const std::uint64_t reg =
+        crc64Units(Crc64Ones, reinterpret_cast<const char16_t *>(Text), Length);
     return std::int64_t(reg ^ Crc64Ones);
 }
 

@@ -1,8 +1,7 @@
 #include "core/format.h"
 
-#include <charconv>
-
 #include <QLocale>
+#include <charconv>
 
 #include "core/i18n.h"
 
@@ -54,7 +53,8 @@ QString FormatText(const QString &Format, std::span<const TFormatArg> Args) {
         // %[width][.precision](d|s|f); anything else stays as written.
         qsizetype j = i + 1;
         int width = 0, precision = 6;
-        while (j < n && Format[j].isDigit() && width < 100) width = width * 10 + Format[j++].digitValue();
+        while (j < n && Format[j].isDigit() && width < 100)
+            width = width * 10 + Format[j++].digitValue();
         if (j < n && Format[j] == u'.') {
             precision = 0;
             ++j;

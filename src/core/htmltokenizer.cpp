@@ -13,11 +13,21 @@ namespace {
 
 // ---- character classes ------------------------------------------------------
 
-inline bool isAsciiLetter(char16_t c) { return char16_t((c | 0x20) - 'a') < 26; }
-inline bool isDigit(char16_t c) { return char16_t(c - '0') < 10; }
-inline bool isAlnum(char16_t c) { return isAsciiLetter(c) || isDigit(c); }
-inline bool isSpace(char16_t c) { return c <= 0x20; }
-inline char16_t asciiLower(char16_t c) { return char16_t(c - 'A') < 26 ? char16_t(c | 0x20) : c; }
+inline bool isAsciiLetter(char16_t c) {
+    return char16_t((c | 0x20) - 'a') < 26;
+}
+inline bool isDigit(char16_t c) {
+    return char16_t(c - '0') < 10;
+}
+inline bool isAlnum(char16_t c) {
+    return isAsciiLetter(c) || isDigit(c);
+}
+inline bool isSpace(char16_t c) {
+    return c <= 0x20;
+}
+inline char16_t asciiLower(char16_t c) {
+    return char16_t(c - 'A') < 26 ? char16_t(c | 0x20) : c;
+}
 
 // First occurrence of C in [From, To), or To.
 inline const char16_t *find(const char16_t *From, const char16_t *To, char16_t C) {
@@ -34,10 +44,9 @@ bool startsWithNoCase(const char16_t *P, const char16_t *To, std::string_view Lo
 
 // ---- tag names --------------------------------------------------------------
 
-constexpr const char *TagNames[htTagCount] = {
-    "",
+constexpr const char *TagNames[htTagCount] = {"",
 #define CORVANE_HTML_TAG_NAME(Id, Name) Name,
-    CORVANE_HTML_TAGS(CORVANE_HTML_TAG_NAME)
+                                              CORVANE_HTML_TAGS(CORVANE_HTML_TAG_NAME)
 #undef CORVANE_HTML_TAG_NAME
 };
 
@@ -50,7 +59,9 @@ inline std::uint64_t keyDigit(char16_t c) {
     return 0;
 }
 
-inline std::uint32_t tagSlot(std::uint64_t Key) { return std::uint32_t((Key * 0x9E3779B97F4A7C15ull) >> 55); }
+inline std::uint32_t tagSlot(std::uint64_t Key) {
+    return std::uint32_t((Key * 0x9E3779B97F4A7C15ull) >> 55);
+}
 
 // Open addressing over 512 slots, filled once.
 struct TagTable {
@@ -99,7 +110,8 @@ const std::unordered_map<std::string_view, const Entity *> &entityMap() {
 
 // The character of a numeric reference's value.
 char32_t numericValue(std::uint32_t Value, bool Overflow) {
-    if (Overflow || Value == 0 || Value > 0x10FFFF || (Value >= 0xD800 && Value <= 0xDFFF)) return 0xFFFD;
+    if (Overflow || Value == 0 || Value > 0x10FFFF || (Value >= 0xD800 && Value <= 0xDFFF))
+        return 0xFFFD;
     if (Value >= 0x80 && Value <= 0x9F) {
         const char16_t c = Windows1252High[Value - 0x80];
         return c == Value ? 0xFFFD : c; // the five bytes Windows-1252 leaves undefined
@@ -123,15 +135,20 @@ int decodeReference(const char16_t *P, const char16_t *To, bool ToIsInputEnd, ch
         bool overflow = false;
         for (; q < To; ++q) {
             unsigned d;
-            if (isDigit(*q)) d = *q - '0';
-            else if (hex && char16_t((*q | 0x20) - 'a') < 6) d = (*q | 0x20) - 'a' + 10;
-            else break;
+            if (isDigit(*q))
+                d = *q - '0';
+            else if (hex && char16_t((*q | 0x20) - 'a') < 6)
+                d = (*q | 0x20) - 'a' + 10;
+            else
+                break;
             value = value * (hex ? 16 : 10) + d;
             if (value > 0x10FFFF) overflow = true, value = 0x110000;
         }
         if (q == digits) return 0;
-        if (q < To && *q == ';') ++q;
-        else if (!(q < To ? *q == ' ' : ToIsInputEnd)) return 0;
+        if (q < To && *q == ';')
+            ++q;
+        else if (!(q < To ? *q == ' ' : ToIsInputEnd))
+            return 0;
         First = numericValue(value, overflow);
         return int(q - P);
     }
@@ -229,7 +246,9 @@ bool equalsNoCase(QStringView S, QLatin1StringView Lower) {
 
 // ---- THtmlTokenizer ---------------------------------------------------------
 
-THtmlTokenizer::THtmlTokenizer() { setInput(QString()); }
+THtmlTokenizer::THtmlTokenizer() {
+    setInput(QString());
+}
 
 void THtmlTokenizer::setInput(const QString &Html, bool NormalizeWhitespace) {
     fInput = Html;
@@ -258,7 +277,9 @@ void THtmlTokenizer::setReportedTags(std::initializer_list<THtmlTag> StartTags,
     fReport[htUnknown] = 0;
 }
 
-void THtmlTokenizer::setReportAllTags() { fReport.fill(ReportStart | ReportEnd); }
+void THtmlTokenizer::setReportAllTags() {
+    fReport.fill(ReportStart | ReportEnd);
+}
 
 THtmlTag THtmlTokenizer::tagFromName(QStringView Name) {
     if (Name.isEmpty() || Name.size() > MaxTagKeyLength) return htUnknown;
@@ -340,7 +361,8 @@ bool THtmlTokenizer::ParseNextPiece() {
         const char16_t *p = fPos;
         if (*p == '<' && p + 1 < fEnd) {
             const char16_t c = p[1];
-            if (c == '!' || c == '?' || isAsciiLetter(c) || (c == '/' && p + 2 < fEnd && isAsciiLetter(p[2]))) {
+            if (c == '!' || c == '?' || isAsciiLetter(c) ||
+                (c == '/' && p + 2 < fEnd && isAsciiLetter(p[2]))) {
                 if (readMarkup()) return true;
                 continue;
             }
@@ -408,9 +430,12 @@ bool THtmlTokenizer::readMarkup() {
     const char16_t *q = name + 1;
     for (; q < fEnd; ++q) {
         const char16_t ch = *q;
-        if (const std::uint64_t d = keyDigit(ch)) key = key * 37 + d;
-        else if (ch == '-' || ch == '_' || ch == ':' || ch == '.' || ch >= 0x80) keyed = false;
-        else break;
+        if (const std::uint64_t d = keyDigit(ch))
+            key = key * 37 + d;
+        else if (ch == '-' || ch == '_' || ch == ':' || ch == '.' || ch >= 0x80)
+            keyed = false;
+        else
+            break;
     }
     const char16_t *nameEnd = q;
     bool selfClosing = false;
@@ -423,8 +448,10 @@ bool THtmlTokenizer::readMarkup() {
     fTag = keyed && nameEnd - name <= MaxTagKeyLength ? lookupTag(key) : htUnknown;
     fTagType = end ? ttEndTag : selfClosing ? ttEmptyElementTag : ttStartTag;
     if (fTagType == ttStartTag) {
-        if (fTag == htScript || fTag == htStyle || fTag == htTitle) fRawTextTag = fTag;
-        else if (fTag == htPre) ++fPreDepth;
+        if (fTag == htScript || fTag == htStyle || fTag == htTitle)
+            fRawTextTag = fTag;
+        else if (fTag == htPre)
+            ++fPreDepth;
     } else if (fTagType == ttEndTag && fTag == htPre && fPreDepth > 0) {
         --fPreDepth;
     }

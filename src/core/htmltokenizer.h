@@ -33,14 +33,14 @@
 // when asked, so callers that never ask pay nothing.
 #pragma once
 
+#include <QString>
+#include <QStringView>
 #include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
 
 #include <QLatin1StringView>
-#include <QString>
-#include <QStringView>
 
 namespace corvane {
 
@@ -77,6 +77,7 @@ struct THtmlAttribute {
 };
 
 // The known HTML 4 and HTML5 element names, matched case-insensitively.
+// clang-format off
 #define CORVANE_HTML_TAGS(X)                                                                                         \
     X(A, "a") X(Abbr, "abbr") X(Acronym, "acronym") X(Address, "address") X(Applet, "applet") X(Area, "area")       \
     X(Article, "article") X(Aside, "aside") X(Audio, "audio") X(B, "b") X(Base, "base") X(Basefont, "basefont")     \
@@ -102,6 +103,7 @@ struct THtmlAttribute {
     X(Textarea, "textarea") X(Tfoot, "tfoot") X(Th, "th") X(Thead, "thead") X(Time, "time") X(Title, "title")       \
     X(Tr, "tr") X(Track, "track") X(Tt, "tt") X(U, "u") X(Ul, "ul") X(Var, "var") X(Video, "video") X(Wbr, "wbr")   \
     X(Xmp, "xmp")
+// clang-format on
 
 // A tag's identity: htUnknown for a name outside the list.
 enum THtmlTag : std::uint8_t {
@@ -168,9 +170,9 @@ public:
 private:
     enum : std::uint8_t { ReportStart = 1, ReportEnd = 2 };
 
-    bool readMarkup();            // at "<" that starts markup; true when reported
-    void readText();              // from fPos up to the next markup
-    void skipRawText();           // the contents of script, style or title
+    bool readMarkup();  // at "<" that starts markup; true when reported
+    void readText();    // from fPos up to the next markup
+    void skipRawText(); // the contents of script, style or title
     void decodeText(const char16_t *From, const char16_t *To);
 
     QString fInput;

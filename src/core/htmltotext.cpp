@@ -56,7 +56,8 @@ TCharsetInfo DetectCharset(const QByteArray &Page) {
             else if (value == "WINDOWS-1252" || value == "CP1252")
                 info.Charset = QStringLiteral("WINDOWS-1252");
         } else if (const qsizetype ct = tag.indexOf(ContentKey); ct >= 0) {
-            if (quotedValue(tag, ct + ContentKey.size(), value)) info.Lang = QString::fromLatin1(value);
+            if (quotedValue(tag, ct + ContentKey.size(), value))
+                info.Lang = QString::fromLatin1(value);
         }
     }
     return info;
@@ -95,7 +96,9 @@ int countWords(const char16_t *P, const char16_t *End, int Enough) {
     for (;; ++P) {
         if (P < End && (*P >= 128 ? *P != 0xA0 : !Separators.is[*P])) continue;
         const qsizetype n = P - part;
-        if (n > 0 && !(n == 3 && part[0] == '.' && part[1] == '.' && part[2] == '.') && ++words == Enough) break;
+        if (n > 0 && !(n == 3 && part[0] == '.' && part[1] == '.' && part[2] == '.') &&
+            ++words == Enough)
+            break;
         if (P == End) break;
         part = P + 1;
     }
@@ -140,7 +143,9 @@ void appendLine(QString &Output, const char16_t *B, const char16_t *E, bool Clea
     appendText(Output, B, E, Clean);
 }
 
-inline bool isLineBlank(char16_t C) { return C <= 0x20 || C == 0xA0; }
+inline bool isLineBlank(char16_t C) {
+    return C <= 0x20 || C == 0xA0;
+}
 
 // Keeps the lines of a finished paragraph-like element that hold at least
 // five words, with no-break spaces turned into spaces and runs of spaces into
@@ -199,7 +204,8 @@ TExtractResult ExtractSignificantText(const QByteArray &Page) {
                 if (!start) {
                     const QStringView heading = trimControls(buffer);
                     if (!heading.isEmpty())
-                        appendLine(output, heading.utf16(), heading.utf16() + heading.size(), false);
+                        appendLine(output, heading.utf16(), heading.utf16() + heading.size(),
+                                   false);
                     buffer.truncate(0);
                 }
             } else { // p, li, pre, hr
@@ -229,8 +235,10 @@ TExtractResult ExtractSignificantText(const QByteArray &Page) {
         char16_t *d = reinterpret_cast<char16_t *>(buffer.data()) + old;
         if (spaceFirst) *d++ = ' ';
         if (collect) {
-            if (lineBreakDue) *d++ = '\r', *d++ = '\n';
-            else *d++ = ' ';
+            if (lineBreakDue)
+                *d++ = '\r', *d++ = '\n';
+            else
+                *d++ = ' ';
             std::memcpy(d, text.utf16(), std::size_t(text.size()) * sizeof(char16_t));
         }
     }

@@ -3,10 +3,10 @@
 #include <QByteArray>
 #include <QMutex>
 #include <QMutexLocker>
-
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+
 #include <libintl.h>
 
 // GNU libintl keeps a cache of looked-up translations; bumping this counter

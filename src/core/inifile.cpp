@@ -36,7 +36,8 @@ void TIniFile::Reload() {
     FExists = F.exists();
     if (!F.open(QIODevice::ReadOnly)) return;
     QString Text = QString::fromUtf8(F.readAll());
-    if (Text.startsWith(QChar(0xFEFF))) Text.remove(0, 1); // written by an editor with a byte-order mark
+    if (Text.startsWith(QChar(0xFEFF)))
+        Text.remove(0, 1); // written by an editor with a byte-order mark
     Text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     FLines = Text.split(u'\n');
     if (!FLines.isEmpty() && FLines.last().isEmpty()) FLines.removeLast();

@@ -7,7 +7,6 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 namespace corvane {

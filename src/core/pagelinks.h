@@ -2,9 +2,8 @@
 // of the tokenizer (linear in the page, whatever its markup).
 #pragma once
 
-#include <vector>
-
 #include <QString>
+#include <vector>
 
 #include "core/htmltokenizer.h"
 

@@ -2,9 +2,8 @@
 // field "text", its plain text comes back.
 #pragma once
 
-#include <functional>
-
 #include <QString>
+#include <functional>
 
 #include "core/htmltotext.h"
 

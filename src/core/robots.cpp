@@ -1,10 +1,9 @@
 #include "core/robots.h"
 
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <string_view>
-
-#include <QSet>
 
 namespace corvane {
 

@@ -57,8 +57,12 @@ public:
         return FIni.ReadString(Section(), Name(Key), QString::fromUtf8(Key.Default));
     }
 
-    void Write(const TSetting<int> &Key, int Value) { FIni.WriteInteger(Section(), Name(Key), Value); }
-    void Write(const TSetting<bool> &Key, bool Value) { FIni.WriteBool(Section(), Name(Key), Value); }
+    void Write(const TSetting<int> &Key, int Value) {
+        FIni.WriteInteger(Section(), Name(Key), Value);
+    }
+    void Write(const TSetting<bool> &Key, bool Value) {
+        FIni.WriteBool(Section(), Name(Key), Value);
+    }
     void Write(const TSetting<const char *> &Key, const QString &Value) {
         FIni.WriteString(Section(), Name(Key), Value);
     }

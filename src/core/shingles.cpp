@@ -22,6 +22,7 @@ namespace {
 // --- Stop words -------------------------------------------------------------
 
 // The Russian list holds "и" twice, as it always has.
+// clang-format off
 const char16_t *const RussianStopWords[] = {
     u"а", u"без", u"более", u"бы", u"был", u"была", u"были", u"было", u"быть", u"в",
     u"вам", u"вас", u"весь", u"во", u"вот", u"все", u"всего", u"всех", u"вы", u"где",
@@ -50,6 +51,7 @@ const char16_t *const EnglishStopWords[] = {
     u"us", u"use", u"via", u"viz", u"vs", u"was", u"way", u"we", u"which", u"with",
     u"within", u"when", u"who", u"why", u"yes", u"yet", u"you",
 };
+// clang-format on
 
 static_assert(std::size(RussianStopWords) == 100);
 static_assert(std::size(EnglishStopWords) == 127);
@@ -102,7 +104,8 @@ private:
     // A bit per (length, first unit, last unit) signature: most words that are
     // no stop word are turned away by one bit test.
     static unsigned signature(const char16_t *w, qsizetype len) {
-        return (unsigned(len) * 0x9E37u + unsigned(w[0]) * 31u + unsigned(w[len - 1])) & (SigBits - 1);
+        return (unsigned(len) * 0x9E37u + unsigned(w[0]) * 31u + unsigned(w[len - 1])) &
+               (SigBits - 1);
     }
     bool maybe(const char16_t *w, qsizetype len) const {
         const unsigned sig = signature(w, len);
@@ -110,7 +113,8 @@ private:
     }
 
     static std::size_t slot(const Key &k) {
-        return std::size_t((k.a * 0x9E3779B97F4A7C15ULL ^ k.b * 0xC2B2AE3D27D4EB4FULL) >> 55) & (Slots - 1);
+        return std::size_t((k.a * 0x9E3779B97F4A7C15ULL ^ k.b * 0xC2B2AE3D27D4EB4FULL) >> 55) &
+               (Slots - 1);
     }
 
     void insert(const char16_t *w, unsigned mask) {
@@ -191,10 +195,8 @@ std::int64_t mergeCount(const std::int64_t *a, std::int32_t na, const std::int64
 // once, then the block that ends earlier in the order moves on. Counts each
 // item of a once only when neither side holds repeats.
 template <bool Descending>
-__attribute__((target("avx2,popcnt"))) std::int64_t blockMergeCount(const std::int64_t *a,
-                                                                    std::int32_t na,
-                                                                    const std::int64_t *b,
-                                                                    std::int32_t nb) {
+__attribute__((target("avx2,popcnt"))) std::int64_t
+blockMergeCount(const std::int64_t *a, std::int32_t na, const std::int64_t *b, std::int32_t nb) {
     std::int64_t common = 0;
     std::int32_t i = 0, j = 0;
     while (i + 4 <= na && j + 4 <= nb) {
@@ -214,7 +216,8 @@ __attribute__((target("avx2,popcnt"))) std::int64_t blockMergeCount(const std::i
             j += lb <= la ? 4 : 0;
         }
     }
-    using Before = std::conditional_t<Descending, std::greater<std::int64_t>, std::less<std::int64_t>>;
+    using Before =
+        std::conditional_t<Descending, std::greater<std::int64_t>, std::less<std::int64_t>>;
     return common + mergeCount(a + i, na - i, b + j, nb - j, Before());
 }
 
@@ -237,7 +240,8 @@ inline qsizetype normalizeStep(const char16_t *src, qsizetype i, qsizetype n, ch
                                qsizetype &o) {
     char16_t c = src[i];
     // Two line breaks in a row become one, in a single pass.
-    if (c == u'\r' && i + 3 < n && src[i + 1] == u'\n' && src[i + 2] == u'\r' && src[i + 3] == u'\n') {
+    if (c == u'\r' && i + 3 < n && src[i + 1] == u'\n' && src[i + 2] == u'\r' &&
+        src[i + 3] == u'\n') {
         out[o++] = u'\r';
         out[o++] = u'\n';
         return i + 4;
@@ -269,7 +273,8 @@ void NormalizeText(QString &Text) {
                              : _mm_slli_si128(v, 2);
         prev = _mm_insert_epi16(prev, o > 0 ? out[o - 1] : 0, 0);
         const __m128i sp = _mm_cmpeq_epi16(v, space);
-        const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x2E)), _mm_setzero_si128());
+        const __m128i low =
+            _mm_cmpeq_epi16(_mm_subs_epu16(v, _mm_set1_epi16(0x2E)), _mm_setzero_si128());
         __m128i special = _mm_andnot_si128(sp, low); // up to '.' but the space: marks, CR, tab
         special = _mm_or_si128(special, _mm_or_si128(eq(v, ':'), eq(v, '?')));
         special = _mm_or_si128(special, _mm_or_si128(eq(v, '_'), eq(v, '|')));
@@ -329,8 +334,8 @@ std::unique_ptr<TShingleHashTable> BuildShingles(const QString &Text, QStringVie
     };
     std::vector<Start> ring(static_cast<std::size_t>(N));
     std::size_t kept = 0, slot = 0; // slot: where word number `kept` goes, kept mod N
-    std::uint64_t reg = 0; // the stream's register, zero-initialised
-    std::size_t pos = 0;   // the stream's length in bytes
+    std::uint64_t reg = 0;          // the stream's register, zero-initialised
+    std::size_t pos = 0;            // the stream's length in bytes
     thread_local std::vector<std::int64_t> hashes;
     hashes.clear();
 
@@ -352,8 +357,8 @@ std::unique_ptr<TShingleHashTable> BuildShingles(const QString &Text, QStringVie
         if (++slot == ring.size()) slot = 0;
         if (kept >= std::size_t(N)) {
             const Start &first = ring[slot]; // word kept - N, the oldest
-            hashes.push_back(std::int64_t(crcdetail::crc64ShiftBytes(ones ^ first.before, pos - first.begin) ^
-                                          reg ^ ones));
+            hashes.push_back(std::int64_t(
+                crcdetail::crc64ShiftBytes(ones ^ first.before, pos - first.begin) ^ reg ^ ones));
         }
     };
 
@@ -413,16 +418,18 @@ double ShingleSimilarity(const TInt64List &A, const TInt64List &B) {
         return m == Int64SortDownWithDup || m == Int64SortDownNoDup;
     };
     const std::int64_t *a = A.List(), *b = B.List();
-    if (na > 0 && nb > 0 && ((down(A.SortType()) && down(B.SortType())) ||
-                             (up(A.SortType()) && up(B.SortType())))) {
+    if (na > 0 && nb > 0 &&
+        ((down(A.SortType()) && down(B.SortType())) || (up(A.SortType()) && up(B.SortType())))) {
         // Both in the same order: one merge counts every item of A found in B,
         // the same count that a binary search per item gives.
         const bool desc = down(A.SortType());
 #if defined(__x86_64__)
-        const bool noRepeats = (A.SortType() == Int64SortDownNoDup || A.SortType() == Int64SortUpNoDup) &&
-                               (B.SortType() == Int64SortDownNoDup || B.SortType() == Int64SortUpNoDup);
+        const bool noRepeats =
+            (A.SortType() == Int64SortDownNoDup || A.SortType() == Int64SortUpNoDup) &&
+            (B.SortType() == Int64SortDownNoDup || B.SortType() == Int64SortUpNoDup);
         if (HaveAvx2 && noRepeats)
-            common = desc ? blockMergeCount<true>(a, na, b, nb) : blockMergeCount<false>(a, na, b, nb);
+            common =
+                desc ? blockMergeCount<true>(a, na, b, nb) : blockMergeCount<false>(a, na, b, nb);
         else
 #endif
             common = desc ? mergeCount(a, na, b, nb, std::greater<std::int64_t>())

@@ -10,11 +10,17 @@
 
 namespace corvane::textscan {
 
-inline bool isBlank(char16_t C) { return C <= 0x20; }
+inline bool isBlank(char16_t C) {
+    return C <= 0x20;
+}
 
 #if defined(__SSE2__)
-inline __m128i load(const char16_t *P) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(P)); }
-inline __m128i eq(__m128i V, char16_t C) { return _mm_cmpeq_epi16(V, _mm_set1_epi16(short(C))); }
+inline __m128i load(const char16_t *P) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(P));
+}
+inline __m128i eq(__m128i V, char16_t C) {
+    return _mm_cmpeq_epi16(V, _mm_set1_epi16(short(C)));
+}
 // Lanes holding U+0000..U+0020.
 inline __m128i blank(__m128i V) {
     return _mm_cmpeq_epi16(_mm_subs_epu16(V, _mm_set1_epi16(0x20)), _mm_setzero_si128());
@@ -56,14 +62,16 @@ inline const char16_t *findFoldStop(const char16_t *Start, const char16_t *End, 
     auto stopsAt = [&](const char16_t *q) {
         const char16_t c = *q;
         if (c > 0x20) return c == '&';
-        return c != ' ' || q + 1 >= End || isBlank(q[1]) || (q > Start ? isBlank(q[-1]) : AfterSpace);
+        return c != ' ' || q + 1 >= End || isBlank(q[1]) ||
+               (q > Start ? isBlank(q[-1]) : AfterSpace);
     };
     if (p < End && stopsAt(p)) return p;
     if (p < End) ++p;
 #if defined(__SSE2__)
     for (; End - p >= 9; p += 8) {
         const __m128i v = load(p), before = load(p - 1), after = load(p + 1);
-        const __m128i single = _mm_andnot_si128(_mm_or_si128(blank(before), blank(after)), eq(v, ' '));
+        const __m128i single =
+            _mm_andnot_si128(_mm_or_si128(blank(before), blank(after)), eq(v, ' '));
         const __m128i stop = _mm_or_si128(_mm_andnot_si128(single, blank(v)), eq(v, '&'));
         if (const int i = firstLane(stop); i >= 0) return p + i;
     }
@@ -89,8 +97,10 @@ inline const char16_t *findCleanStop(const char16_t *P, const char16_t *End, boo
         __m128i stop = _mm_or_si128(_mm_or_si128(eq(v, '.'), eq(v, '!')), eq(v, '?'));
         if (Clean) {
             const __m128i before = load(P - 1), after = load(P + 1);
-            const __m128i nextToSpace = _mm_or_si128(_mm_or_si128(eq(before, ' '), eq(before, 0xA0)), eq(after, ' '));
-            stop = _mm_or_si128(stop, _mm_or_si128(eq(v, 0xA0), _mm_and_si128(eq(v, ' '), nextToSpace)));
+            const __m128i nextToSpace =
+                _mm_or_si128(_mm_or_si128(eq(before, ' '), eq(before, 0xA0)), eq(after, ' '));
+            stop = _mm_or_si128(stop,
+                                _mm_or_si128(eq(v, 0xA0), _mm_and_si128(eq(v, ' '), nextToSpace)));
         }
         if (const int i = firstLane(stop); i >= 0) return P + i;
     }

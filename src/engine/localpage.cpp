@@ -1,5 +1,7 @@
 #include "engine/localpage.h"
 
+#include <QFile>
+#include <QStringDecoder>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -8,9 +10,6 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <QFile>
-#include <QStringDecoder>
 
 #include "net/pagetransfer.h"
 
@@ -76,8 +75,8 @@ TLocalPage ReadLocalPage(const QString &Path, const std::function<bool()> &Abort
             return fail(QStringLiteral("reading the file took longer than %1 seconds")
                             .arg(limits.TotalTimeoutSec));
         if (now - lastData > std::chrono::seconds(limits.LowSpeedTimeSec))
-            return fail(QStringLiteral("no data from the file for %1 seconds")
-                            .arg(limits.LowSpeedTimeSec));
+            return fail(
+                QStringLiteral("no data from the file for %1 seconds").arg(limits.LowSpeedTimeSec));
         const ssize_t n = ::read(fd.Get(), buf, sizeof buf);
         if (n == 0) break; // end of the file, or a FIFO without a writer
         if (n < 0) {
@@ -88,7 +87,8 @@ TLocalPage ReadLocalPage(const QString &Path, const std::function<bool()> &Abort
             continue;
         }
         if (bytes.size() + n > limits.MaxBodyBytes)
-            return fail(QStringLiteral("the file is larger than %1 bytes").arg(limits.MaxBodyBytes));
+            return fail(
+                QStringLiteral("the file is larger than %1 bytes").arg(limits.MaxBodyBytes));
         bytes.append(buf, n);
         lastData = Clock::now();
     }

@@ -3,11 +3,10 @@
 // file can neither block a worker for ever nor exhaust memory.
 #pragma once
 
-#include <cstdint>
-#include <functional>
-
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <functional>
 
 namespace corvane {
 

@@ -2,9 +2,8 @@
 // canonical URL and noindex (from its markup), and its word count.
 #pragma once
 
-#include <cstdint>
-
 #include <QString>
+#include <cstdint>
 
 namespace corvane {
 

@@ -1,11 +1,10 @@
 #include "engine/runcontroller.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QCoreApplication>
 #include <QSet>
 #include <QThread>
+#include <algorithm>
+#include <cmath>
 
 #include "core/i18n.h"
 #include "engine/uniqueness.h"
@@ -179,7 +178,8 @@ void TRunController::FinishRun() {
     FPool.reset();
     TaskPool = nullptr;
     ComputeUniqueness(FList, {[this](std::int32_t num) {
-                                  PostLogMsg(this, FormatMsg(N_("URL %d: сравнение содержимого"), {num}));
+                                  PostLogMsg(this,
+                                             FormatMsg(N_("URL %d: сравнение содержимого"), {num}));
                               },
                               [this](std::int32_t) { Progress(1); }});
     FRunning = false;
@@ -193,8 +193,7 @@ void TRunController::FinishRun() {
                    FormatMsg(N_("Проверка отменена через %d сек., завершено страниц: %d из %d"),
                              {seconds, FFinished, FCounted}));
     else
-        PostLogMsg(this,
-                   FormatMsg(N_("Проверка завершена за %d сек."), {seconds}));
+        PostLogMsg(this, FormatMsg(N_("Проверка завершена за %d сек."), {seconds}));
     if (!aborted) {
         TButtonStates states = FButtons;
         states.Export = true;

@@ -1,11 +1,10 @@
 #include "engine/typeslib.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <charconv>
 #include <chrono>
 #include <cmath>
-
-#include <QDateTime>
-#include <QLocale>
 
 #include "engine/uniqueness.h"
 

@@ -3,15 +3,14 @@
 // task pool with its request clock.
 #pragma once
 
+#include <QList>
+#include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
-
-#include <QList>
-#include <QString>
-#include <QStringList>
 
 #include "core/compacttext.h"
 #include "core/format.h"
@@ -153,7 +152,6 @@ public:
     TOwnedTaskList(const TOwnedTaskList &) = delete;
     TOwnedTaskList &operator=(const TOwnedTaskList &) = delete;
 };
-
 
 // Milliseconds on the monotonic clock: request pacing is measured on it, so
 // a step of the wall clock (daylight saving, an NTP correction) never makes

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
-
 #include <utility>
 
 #include "core/i18n.h"

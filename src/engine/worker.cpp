@@ -1,8 +1,7 @@
 #include "engine/worker.h"
 
-#include <exception>
-
 #include <QCoreApplication>
+#include <exception>
 
 #include "core/htmltotext.h"
 #include "core/i18n.h"
@@ -31,9 +30,9 @@ void PostRunNext(QObject *Receiver) {
 std::optional<TDownloadFailure> DownloadFailure(std::int32_t Num, const TPageResponse &Response) {
     switch (Response.Outcome) {
     case TPageResponse::prSendError:
-        return TDownloadFailure{trSendError, 0,
-                                FormatMsg(N_("URL %d: ОШИБКА отправки запроса: %s"),
-                                          {Num, Response.Error})};
+        return TDownloadFailure{
+            trSendError, 0,
+            FormatMsg(N_("URL %d: ОШИБКА отправки запроса: %s"), {Num, Response.Error})};
     case TPageResponse::prHTTPError:
         return TDownloadFailure{
             trHTTPError, std::int32_t(Response.Status),
@@ -178,7 +177,8 @@ TActiveTaskThread::TStep TActiveTaskThread::Download(QByteArray &Page) {
     PostRunNext(FContext.Receiver);
     TPageResponse response = transfer.Perform();
     if (response.Outcome == TPageResponse::prAborted) return stAbort;
-    if (const std::optional<TDownloadFailure> failed = DownloadFailure(FURLTaskInfo->Num, response)) {
+    if (const std::optional<TDownloadFailure> failed =
+            DownloadFailure(FURLTaskInfo->Num, response)) {
         PostLogMsg(FContext.Receiver, failed->LogLine);
         r.TaskResult = failed->Result;
         r.ErrorCode = failed->ErrorCode;
@@ -208,8 +208,7 @@ TActiveTaskThread::TStep TActiveTaskThread::Extract(const QByteArray &Page) {
         if (res.Failure.isEmpty())
             Log(N_("URL %d: ОШИБКА анализа страницы: %d"), {res.Code});
         else
-            Log(N_("URL %d: ОШИБКА анализа страницы: %d (%s)"),
-                {res.Code, res.Failure});
+            Log(N_("URL %d: ОШИБКА анализа страницы: %d (%s)"), {res.Code, res.Failure});
         r.TaskResult = trParseError;
         r.ErrorCode = res.Code;
         return stEnd;

@@ -149,8 +149,10 @@ size_t TEasyCurlImpl::Header(char *Data, size_t Size, size_t Count, void *Self) 
         // a 100 Continue): only the last response's are kept.
         if (line.startsWith("HTTP/")) {
             self->fHeaders.clear();
-        } else if (const qsizetype colon = line.indexOf(':'); colon > 0 && self->fHeaders.size() < 1000) {
-            self->fHeaders.append({line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
+        } else if (const qsizetype colon = line.indexOf(':');
+                   colon > 0 && self->fHeaders.size() < 1000) {
+            self->fHeaders.append(
+                {line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
         }
     } catch (...) { // no exception may cross libcurl
         return 0;

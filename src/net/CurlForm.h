@@ -3,11 +3,10 @@
 // type). The transfer object turns the form into a libcurl MIME post.
 #pragma once
 
-#include <memory>
-#include <vector>
-
 #include <QByteArray>
 #include <QString>
+#include <memory>
+#include <vector>
 
 namespace corvane {
 

@@ -36,7 +36,9 @@ TPageTransfer::~TPageTransfer() = default;
 TPageResponse TPageTransfer::Perform() {
     TPageResponse out;
     TEasyCurlImpl &curl = *FImpl->Curl;
-    const auto aborting = [this] { return FImpl->Request.AbortCheck && FImpl->Request.AbortCheck(); };
+    const auto aborting = [this] {
+        return FImpl->Request.AbortCheck && FImpl->Request.AbortCheck();
+    };
     try {
         curl.Perform();
     } catch (const std::exception &e) {

@@ -5,13 +5,12 @@
 // and the news tab make the same transfer. No libcurl type appears here.
 #pragma once
 
-#include <functional>
-#include <memory>
-
 #include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <functional>
+#include <memory>
 
 namespace corvane {
 
@@ -39,7 +38,6 @@ public:
     TCurlGlobal(const TCurlGlobal &) = delete;
     TCurlGlobal &operator=(const TCurlGlobal &) = delete;
 };
-
 
 struct TPageRequest {
     QString URL;                      // UTF-8, not escaped

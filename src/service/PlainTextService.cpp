@@ -1,5 +1,6 @@
 #include "service/PlainTextService.h"
 
+#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -14,16 +15,13 @@
 #include <vector>
 
 #include <arpa/inet.h>
+#include <microhttpd.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <microhttpd.h>
-
-#include <QFile>
 
 #include "service/formdata.h"
 #include "service/plaintext.h"
@@ -441,8 +439,9 @@ struct TPlainTextService::TImpl {
             break;
         }
         try {
-            return {200,
-                    HtmlToPlainText(QString::fromUtf8(html.data(), qsizetype(html.size()))).toUtf8()};
+            return {
+                200,
+                HtmlToPlainText(QString::fromUtf8(html.data(), qsizetype(html.size()))).toUtf8()};
         } catch (const std::exception &) {
             return Refuse(500, "internal error");
         }

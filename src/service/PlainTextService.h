@@ -3,9 +3,8 @@
 // GET /health answers "ok".
 #pragma once
 
-#include <memory>
-
 #include <QString>
+#include <memory>
 
 namespace corvane {
 

@@ -1,9 +1,8 @@
 #include "service/endpoints.h"
 
+#include <QFileInfo>
 #include <memory>
 #include <mutex>
-
-#include <QFileInfo>
 
 #include "service/PlainTextService.h"
 

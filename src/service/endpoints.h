@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QString>
-
 #include <QStringList>
 
 #include "core/plaintextclient.h"

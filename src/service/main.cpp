@@ -1,12 +1,11 @@
 // corvane-plaintext: the plain-text web service as a program of its own.
+#include <QString>
+#include <QStringList>
 #include <csignal>
 #include <cstdio>
 
 #include <malloc.h>
 #include <sys/resource.h>
-
-#include <QString>
-#include <QStringList>
 
 #include "service/PlainTextService.h"
 

@@ -1,13 +1,4 @@
 // corvane-cli check against a loopback site.
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <pty.h>
-#include <sys/wait.h>
-#include <sys/resource.h>
-#include <mutex>
-#include <vector>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -16,6 +7,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
+#include <mutex>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 #include "common/CliRunner.h"
 #include "common/TestServer.h"
@@ -66,7 +65,8 @@ protected:
     // Without --lang the interface language follows the system locale, which
     // is not Russian here; these tests read the Russian texts.
     CliRun cli(QStringList args, const QStringList &env = {}) {
-        if (!args.contains(QStringLiteral("--lang"))) args << QStringLiteral("--lang") << QStringLiteral("ru");
+        if (!args.contains(QStringLiteral("--lang")))
+            args << QStringLiteral("--lang") << QStringLiteral("ru");
         return RunCli(args, env);
     }
 
@@ -182,13 +182,16 @@ TEST_F(CliCheck, EmbeddedServiceByDefault) {
 
 TEST_F(CliCheck, LanguageOfTheReport) {
     const QString list = file("urls.txt", url("/c") + "\n");
-    const QStringList base = {QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
-                              QStringLiteral("2"), QStringLiteral("--report"), QStringLiteral("-")};
+    const QStringList base = {
+        QStringLiteral("check"), QStringLiteral("--urls"), list,
+        QStringLiteral("--alg"), QStringLiteral("2"),      QStringLiteral("--report"),
+        QStringLiteral("-")};
     const CliRun ru = cli(base + QStringList{QStringLiteral("--lang"), QStringLiteral("ru")});
     ASSERT_EQ(ru.code, 0) << ru.err.toStdString();
     EXPECT_TRUE(ru.out.startsWith(QStringLiteral("№;URL;Код ответа;Уникальность, %;i\r\n")));
     // The default follows the system locale, as the window's first start does.
-    const CliRun byLocale = cli(base, {QStringLiteral("LC_ALL=ru_RU.UTF-8"), QStringLiteral("LANG=ru_RU.UTF-8")});
+    const CliRun byLocale =
+        cli(base, {QStringLiteral("LC_ALL=ru_RU.UTF-8"), QStringLiteral("LANG=ru_RU.UTF-8")});
     EXPECT_EQ(byLocale.out.section(u'\n', 0, 0), ru.out.section(u'\n', 0, 0));
     const QString catalog = QFileInfo(QStringLiteral(CORVANE_CLI)).absolutePath() +
                             QStringLiteral("/locale/en/LC_MESSAGES/Corvane.mo");
@@ -293,9 +296,10 @@ TEST_F(CliCheck, SignalsAbortAndWriteWhatFinished) {
 // the other output is still written.
 TEST_F(CliCheck, OutputsThatCannotBeWritten) {
     const QString list = file("urls.txt", url("/c") + "\n");
-    const QStringList base = {QStringLiteral("check"), QStringLiteral("--urls"), list,
-                              QStringLiteral("--alg"), QStringLiteral("2"),
-                              QStringLiteral("--delay"), QStringLiteral("0")};
+    const QStringList base = {
+        QStringLiteral("check"), QStringLiteral("--urls"), list,
+        QStringLiteral("--alg"), QStringLiteral("2"),      QStringLiteral("--delay"),
+        QStringLiteral("0")};
     const QString missingFolder = dir.filePath(QStringLiteral("no/such/folder/r.csv"));
     for (const QStringList &bad :
          {QStringList{QStringLiteral("--report"), missingFolder},
@@ -315,7 +319,12 @@ TEST_F(CliCheck, OutputsThatCannotBeWritten) {
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Невозможно создать файл экспорта! /dev/full: ")))
         << r.err.toStdString();
-    EXPECT_EQ(QJsonDocument::fromJson(read(json)).object().value(QStringLiteral("tasks")).toArray().size(), 1);
+    EXPECT_EQ(QJsonDocument::fromJson(read(json))
+                  .object()
+                  .value(QStringLiteral("tasks"))
+                  .toArray()
+                  .size(),
+              1);
 
     // Standard output full or closed: said, not lost in silence.
     for (const bool closed : {false, true}) {
@@ -330,8 +339,9 @@ TEST_F(CliCheck, OutputsThatCannotBeWritten) {
         ASSERT_TRUE(p.waitForFinished(20000));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << closed;
         EXPECT_EQ(p.exitCode(), 1) << closed;
-        EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
-                        .contains(QStringLiteral("Невозможно создать файл экспорта! standard output: ")))
+        EXPECT_TRUE(
+            QString::fromUtf8(p.readAllStandardError())
+                .contains(QStringLiteral("Невозможно создать файл экспорта! standard output: ")))
             << closed;
     }
 }
@@ -414,9 +424,9 @@ TEST_F(CliCheck, NoThreadForAWorkerFailsItsTask) {
     ASSERT_TRUE(p.waitForFinished(20000));
     EXPECT_EQ(p.exitCode(), 0);
     const QString err = QString::fromUtf8(p.readAllStandardError());
-    for (const char *line : {"URL 1: ОШИБКА отправки запроса: cannot start a worker thread",
-                             "URL 2: ОШИБКА отправки запроса: cannot start a worker thread",
-                             "Проверка завершена за "})
+    for (const char *line :
+         {"URL 1: ОШИБКА отправки запроса: cannot start a worker thread",
+          "URL 2: ОШИБКА отправки запроса: cannot start a worker thread", "Проверка завершена за "})
         EXPECT_TRUE(err.contains(QString::fromUtf8(line))) << err.toStdString();
     const QJsonArray tasks = QJsonDocument::fromJson(p.readAllStandardOutput())
                                  .object()

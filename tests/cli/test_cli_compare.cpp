@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include "common/CliRunner.h"
 #include "core/shingles.h"
@@ -11,7 +11,9 @@ using namespace corvane;
 
 namespace {
 
-CliRun cli(const QStringList &args) { return RunCli(args); }
+CliRun cli(const QStringList &args) {
+    return RunCli(args);
+}
 
 class CliCompare : public ::testing::Test {
 protected:
@@ -21,14 +23,12 @@ protected:
     QTemporaryDir dir;
 };
 
-const QByteArray Prose1 =
-    "The quick brown fox jumps over the lazy dog near the river bank.\n"
-    "Every morning the fox runs along the river to find something to eat.\n"
-    "Лиса бежит вдоль реки каждое утро, чтобы найти что-нибудь поесть.\n";
-const QByteArray Prose2 =
-    "The quick brown fox jumps over the lazy dog near the old mill.\n"
-    "Every morning the fox runs along the river to find something to eat.\n"
-    "Лиса бежит вдоль реки каждое утро, чтобы найти что-нибудь поесть.\n";
+const QByteArray Prose1 = "The quick brown fox jumps over the lazy dog near the river bank.\n"
+                          "Every morning the fox runs along the river to find something to eat.\n"
+                          "Лиса бежит вдоль реки каждое утро, чтобы найти что-нибудь поесть.\n";
+const QByteArray Prose2 = "The quick brown fox jumps over the lazy dog near the old mill.\n"
+                          "Every morning the fox runs along the river to find something to eat.\n"
+                          "Лиса бежит вдоль реки каждое утро, чтобы найти что-нибудь поесть.\n";
 
 double expected(QString a, QString b, int n, bool skip) {
     NormalizeText(a);
@@ -51,7 +51,10 @@ TEST_F(CliCompare, PrintsTheSimilarityOfTheDefinitions) {
     const Case cases[] = {
         {{}, 6, true},
         {{QStringLiteral("--shingle-length"), QStringLiteral("3")}, 3, true},
-        {{QStringLiteral("--shingle-length=10"), QStringLiteral("--stop-words"), QStringLiteral("off")}, 10, false},
+        {{QStringLiteral("--shingle-length=10"), QStringLiteral("--stop-words"),
+          QStringLiteral("off")},
+         10,
+         false},
     };
     for (const Case &c : cases) {
         const double want = expected(ta, tb, c.n, c.skip);
@@ -60,12 +63,16 @@ TEST_F(CliCompare, PrintsTheSimilarityOfTheDefinitions) {
         CliRun plain = cli(QStringList{QStringLiteral("compare"), a, b} + c.options);
         EXPECT_EQ(plain.code, 0) << plain.err.toStdString();
         EXPECT_EQ(plain.out, QString::asprintf("%.2f\n", want));
-        CliRun json = cli(QStringList{QStringLiteral("compare"), a, b, QStringLiteral("--json")} + c.options);
+        CliRun json =
+            cli(QStringList{QStringLiteral("compare"), a, b, QStringLiteral("--json")} + c.options);
         EXPECT_EQ(json.code, 0);
         const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8()).object();
         EXPECT_EQ(o.value(QStringLiteral("similarity")).toDouble(), want);
-        EXPECT_EQ(o.value(QStringLiteral("shingles1")).toInt(),
-                  [&] { QString t = ta; NormalizeText(t); return BuildShingles(t, {}, c.n, c.skip)->Count(); }());
+        EXPECT_EQ(o.value(QStringLiteral("shingles1")).toInt(), [&] {
+            QString t = ta;
+            NormalizeText(t);
+            return BuildShingles(t, {}, c.n, c.skip)->Count();
+        }());
     }
 }
 
@@ -94,11 +101,18 @@ TEST_F(CliCompare, Failures) {
     const Case cases[] = {
         {{QStringLiteral("compare"), empty, good}, "Текст #1 не имеет содержимого для сравнения"},
         {{QStringLiteral("compare"), good, empty}, "Текст #2 не имеет содержимого для сравнения"},
-        {{QStringLiteral("compare"), good, dir.filePath(QStringLiteral("missing.txt"))}, "cannot read"},
+        {{QStringLiteral("compare"), good, dir.filePath(QStringLiteral("missing.txt"))},
+         "cannot read"},
         {{QStringLiteral("compare"), good}, "two files"},
-        {{QStringLiteral("compare"), good, good, QStringLiteral("--shingle-length"), QStringLiteral("11")}, "from 3 to 10"},
-        {{QStringLiteral("compare"), good, good, QStringLiteral("--shingle-length"), QStringLiteral("2")}, "from 3 to 10"},
-        {{QStringLiteral("compare"), good, good, QStringLiteral("--stop-words"), QStringLiteral("yes")}, "\"on\" or \"off\""},
+        {{QStringLiteral("compare"), good, good, QStringLiteral("--shingle-length"),
+          QStringLiteral("11")},
+         "from 3 to 10"},
+        {{QStringLiteral("compare"), good, good, QStringLiteral("--shingle-length"),
+          QStringLiteral("2")},
+         "from 3 to 10"},
+        {{QStringLiteral("compare"), good, good, QStringLiteral("--stop-words"),
+          QStringLiteral("yes")},
+         "\"on\" or \"off\""},
         {{QStringLiteral("compare"), good, good, QStringLiteral("--bogus")}, "unknown option"},
         {{QStringLiteral("frobnicate")}, "unknown command"},
     };

@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
-
-#include <random>
-
 #include <QFile>
 #include <QTemporaryDir>
+#include <random>
+
+#include <gtest/gtest.h>
 
 #include "common/CliRunner.h"
 #include "core/shingles.h"
@@ -13,7 +12,9 @@ using namespace corvane;
 
 namespace {
 
-CliRun diffCli(const QStringList &args) { return RunCli(QStringList{QStringLiteral("diff")} + args); }
+CliRun diffCli(const QStringList &args) {
+    return RunCli(QStringList{QStringLiteral("diff")} + args);
+}
 
 class CliDiff : public ::testing::Test {
 protected:

@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include "core/htmltotext.h"
 #include "core/shingles.h"
@@ -20,7 +20,9 @@ struct ExtractRun {
 ExtractRun extract(const QStringList &args) {
     QProcess p;
     // The local extraction; test_cli_extract_sources.cpp covers the service.
-    p.start(QStringLiteral(CORVANE_CLI), QStringList{QStringLiteral("extract"), QStringLiteral("--alg"), QStringLiteral("2")} + args);
+    p.start(QStringLiteral(CORVANE_CLI),
+            QStringList{QStringLiteral("extract"), QStringLiteral("--alg"), QStringLiteral("2")} +
+                args);
     EXPECT_TRUE(p.waitForFinished(30000));
     return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
 }
@@ -47,7 +49,9 @@ const QByteArray Page = "<html><head><title>Skipped</title></head><body>\n"
 TEST_F(CliExtract, RawTextKeepsItsLineBreaks) {
     const ExtractRun r = extract({QStringLiteral("--raw"), page(Page)});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QByteArray("Title\r\nThe first paragraph has enough words.\r\nAn unclosed paragraph"));
+    EXPECT_EQ(
+        r.out,
+        QByteArray("Title\r\nThe first paragraph has enough words.\r\nAn unclosed paragraph"));
 }
 
 TEST_F(CliExtract, PrintsTheNormalisedText) {
@@ -60,8 +64,9 @@ TEST_F(CliExtract, PrintsTheNormalisedText) {
 }
 
 TEST_F(CliExtract, DecodesTheDeclaredCharset) {
-    const QByteArray w1251 = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">"
-                             "<h2>\xcf\xf0\xe8\xe2\xe5\xf2</h2>";
+    const QByteArray w1251 =
+        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">"
+        "<h2>\xcf\xf0\xe8\xe2\xe5\xf2</h2>";
     const ExtractRun r = extract({QStringLiteral("--raw"), page(w1251)});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(QString::fromUtf8(r.out), QStringLiteral("Привет"));
@@ -69,7 +74,8 @@ TEST_F(CliExtract, DecodesTheDeclaredCharset) {
 
 TEST_F(CliExtract, BlankPageGivesEmptyOutput) {
     EXPECT_EQ(extract({page("<div>a</div><div>b</div>")}).out, QByteArray());
-    EXPECT_EQ(extract({QStringLiteral("--raw"), page("<div>a</div><div>b</div>")}).out, QByteArray(" "));
+    EXPECT_EQ(extract({QStringLiteral("--raw"), page("<div>a</div><div>b</div>")}).out,
+              QByteArray(" "));
 }
 
 // The page bytes a check takes from a local file: a byte-order mark selects

@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include "common/TestServer.h"
 #include "core/qstring_print.h"
@@ -69,9 +69,10 @@ TEST_F(CliExtractSources, SameOutcomeAsACheck) {
         f.close();
         QProcess check;
         check.start(QStringLiteral(CORVANE_CLI),
-                    {QStringLiteral("check"), QStringLiteral("--urls"), list, QStringLiteral("--alg"),
-                     QStringLiteral("2"), QStringLiteral("--lang"), QStringLiteral("ru"),
-                     QStringLiteral("--verbose"), QStringLiteral("--report"), QStringLiteral("-")});
+                    {QStringLiteral("check"), QStringLiteral("--urls"), list,
+                     QStringLiteral("--alg"), QStringLiteral("2"), QStringLiteral("--lang"),
+                     QStringLiteral("ru"), QStringLiteral("--verbose"), QStringLiteral("--report"),
+                     QStringLiteral("-")});
         ASSERT_TRUE(check.waitForFinished(30000));
         const QString log = QString::fromUtf8(check.readAllStandardError());
         const QString row = QString::fromUtf8(check.readAllStandardOutput()).section(u'\n', 1, 1);
@@ -80,7 +81,8 @@ TEST_F(CliExtractSources, SameOutcomeAsACheck) {
             EXPECT_EQ(r.code, 3);
             EXPECT_TRUE(r.err.startsWith(QStringLiteral("URL 1: ОШИБКА"))) << r.err.toStdString();
             EXPECT_TRUE(log.contains(u' ' + r.err + u'\n')) << log.toStdString();
-            EXPECT_TRUE(row.contains(url == refused ? u";SEND ERROR;" : u";404;")) << row.toStdString();
+            EXPECT_TRUE(row.contains(url == refused ? u";SEND ERROR;" : u";404;"))
+                << row.toStdString();
         } else {
             EXPECT_EQ(r.code, 0);
             EXPECT_TRUE(row.contains(u";200;")) << row.toStdString();

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include "common/CliRunner.h"
 

@@ -1,11 +1,11 @@
 // Runs the built corvane-cli and writes fixture files for the CLI tests.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 struct CliRun {
     int code;

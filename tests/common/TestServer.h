@@ -2,6 +2,7 @@
 // port, listening on its own thread, stopped and joined on destruction.
 #pragma once
 
+#include <QString>
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -13,17 +14,14 @@
 #include <thread>
 #include <vector>
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <QString>
 
 namespace corvane::test {
 

@@ -1,11 +1,10 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
 
-#include "core/qstring_print.h"
+#include <gtest/gtest.h>
 
 #include "core/crawlurl.h"
 #include "core/pagelinks.h"
+#include "core/qstring_print.h"
 
 using namespace corvane;
 

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <random>
+
+#include <gtest/gtest.h>
 
 #include "core/crc.h"
 
@@ -40,7 +40,8 @@ TEST(Crc, ShingleHashMatchesByteFeedForAnyText) {
     for (int round = 0; round < 200; ++round) {
         QString s;
         const int len = int(rng() % 300);
-        for (int i = 0; i < len; ++i) s += QChar(char16_t(rng() % 3 ? rng() % 128 : rng() % 0x10000));
+        for (int i = 0; i < len; ++i)
+            s += QChar(char16_t(rng() % 3 ? rng() % 128 : rng() % 0x10000));
         EXPECT_EQ(std::uint64_t(ShingleHash(s.constData(), std::size_t(s.size()))), crc64Utf16(s));
     }
 }
@@ -72,7 +73,10 @@ TEST(Crc, LineHash) {
         // Cyrillic capitals are lower-cased: U+0416 -> U+0436, low byte 0x36
         {QStringLiteral("\u0416"), true, false, Crc32("\x36", 1)},
         // other blanks stay
-        {QStringLiteral("a\u00A0b"), false, true, Crc32("a\xA0" "b", 3)},
+        {QStringLiteral("a\u00A0b"), false, true,
+         Crc32("a\xA0"
+               "b",
+               3)},
     };
     for (const Case &c : cases)
         EXPECT_EQ(LineHash(c.line, c.lower, c.strip), c.hash) << c.line.toStdString();

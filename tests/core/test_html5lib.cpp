@@ -6,14 +6,14 @@
 // 128..159 that Windows-1252 leaves undefined decode to U+FFFD (the suite
 // expects the C1 control of that number), and "</" not followed by a letter
 // is text, so "</>" stays in the text (the suite drops it).
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+
+#include <gtest/gtest.h>
 
 #include "core/htmltokenizer.h"
 #include "core/qstring_print.h"
@@ -78,22 +78,25 @@ QString tokenizeText(const QString &Input) {
 
 TEST(Html5libTokenizerSuite, CharacterReferences) {
     const QJsonDocument differences = readJson(SuiteDir + u"/expected-differences.json"_qs);
-    if (!QFileInfo::exists(SuiteDir + u"/tokenizer"_qs)) GTEST_SKIP() << "no html5lib tests in " << SuiteDir.toStdString();
+    if (!QFileInfo::exists(SuiteDir + u"/tokenizer"_qs))
+        GTEST_SKIP() << "no html5lib tests in " << SuiteDir.toStdString();
     ASSERT_TRUE(differences.isArray());
     QSet<QString> expectedToDiffer;
     for (const QJsonValue v : differences.array())
-        expectedToDiffer << v[u"file"_qs].toString() + u'#' + QString::number(v[u"index"_qs].toInt());
+        expectedToDiffer << v[u"file"_qs].toString() + u'#' +
+                                QString::number(v[u"index"_qs].toInt());
     EXPECT_EQ(expectedToDiffer.size(), 16);
 
     // "</>" is text for us.
-    const QSet<QString> ownDifferences = {u"tokenizer/test1.test#7"_qs, u"tokenizer/test2.test#41"_qs,
+    const QSet<QString> ownDifferences = {u"tokenizer/test1.test#7"_qs,
+                                          u"tokenizer/test2.test#41"_qs,
                                           u"tokenizer/test3.test#1137"_qs};
 
     int passed = 0;
     QSet<QString> differed, notApplicable = expectedToDiffer;
-    const QStringList files = {u"namedEntities.test"_qs, u"numericEntities.test"_qs, u"entities.test"_qs,
-                               u"test1.test"_qs,         u"test2.test"_qs,           u"test3.test"_qs,
-                               u"test4.test"_qs};
+    const QStringList files = {
+        u"namedEntities.test"_qs, u"numericEntities.test"_qs, u"entities.test"_qs, u"test1.test"_qs,
+        u"test2.test"_qs,         u"test3.test"_qs,           u"test4.test"_qs};
     for (const QString &file : files) {
         const QJsonDocument doc = readJson(SuiteDir + u"/tokenizer/"_qs + file);
         const QJsonArray tests = doc[u"tests"_qs].toArray();
@@ -102,7 +105,8 @@ TEST(Html5libTokenizerSuite, CharacterReferences) {
             const QJsonObject t = tests[i].toObject();
             const QString key = u"tokenizer/"_qs + file + u'#' + QString::number(i);
             const QJsonArray states = t[u"initialStates"_qs].toArray();
-            if (!states.isEmpty() && !(states.size() == 1 && states[0] == u"Data state"_qs)) continue;
+            if (!states.isEmpty() && !(states.size() == 1 && states[0] == u"Data state"_qs))
+                continue;
             QString expected;
             bool textOnly = true;
             for (const QJsonValue o : t[u"output"_qs].toArray()) {
@@ -125,16 +129,17 @@ TEST(Html5libTokenizerSuite, CharacterReferences) {
             } else {
                 differed << key;
                 EXPECT_TRUE(expectedToDiffer.contains(key) || ownDifferences.contains(key))
-                    << key.toStdString() << " " << t[u"description"_qs].toString().toStdString() << "\n input "
-                    << input.toStdString() << "\n got " << got.toStdString() << "\n expected "
-                    << expected.toStdString();
+                    << key.toStdString() << " " << t[u"description"_qs].toString().toStdString()
+                    << "\n input " << input.toStdString() << "\n got " << got.toStdString()
+                    << "\n expected " << expected.toStdString();
             }
         }
     }
     // The remaining listed tests compare attribute values, which the
     // tokenizer skips without decoding; they are outside the text-only set.
     EXPECT_EQ(differed.size() + notApplicable.size(), 16 + ownDifferences.size());
-    for (const QString &key : notApplicable) EXPECT_TRUE(key.contains(u"entities.test"_qs) || key.contains(u"test1.test"_qs));
+    for (const QString &key : notApplicable)
+        EXPECT_TRUE(key.contains(u"entities.test"_qs) || key.contains(u"test1.test"_qs));
     EXPECT_GT(passed, 4600);
     RecordProperty("passed", passed);
 }

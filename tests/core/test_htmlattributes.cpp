@@ -1,16 +1,15 @@
 // Tag attributes from the tokenizer: how they are cut out of a tag and how
 // their values are decoded.
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "core/qstring_print.h"
+#include <gtest/gtest.h>
 
 #include "core/htmltokenizer.h"
+#include "core/qstring_print.h"
 
 using namespace corvane;
 

@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <QStringList>
 
-#include "core/qstring_print.h"
+#include <gtest/gtest.h>
 
 #include "core/htmltokenizer.h"
+#include "core/qstring_print.h"
 
 using namespace corvane;
 
@@ -28,9 +27,15 @@ QString pieces(const QString &Html, bool AllTags = true, bool Normalize = true) 
         const QString name = tok.tag() == htUnknown ? u'?' + tok.tagName().toString()
                                                     : QString(THtmlTokenizer::nameOfTag(tok.tag()));
         switch (tok.tagType()) {
-        case ttStartTag: out += u'<' + name + u'>'; break;
-        case ttEndTag: out += QStringLiteral("</") + name + u'>'; break;
-        case ttEmptyElementTag: out += u'<' + name + QStringLiteral("/>"); break;
+        case ttStartTag:
+            out += u'<' + name + u'>';
+            break;
+        case ttEndTag:
+            out += QStringLiteral("</") + name + u'>';
+            break;
+        case ttEmptyElementTag:
+            out += u'<' + name + QStringLiteral("/>");
+            break;
         }
     }
     return out;
@@ -40,7 +45,6 @@ struct Case {
     const char16_t *html;
     const char16_t *expected;
 };
-
 
 template <std::size_t N> void checkAll(const Case (&Cases)[N], bool AllTags = true) {
     for (const Case &c : Cases)
@@ -68,7 +72,8 @@ TEST(HtmlTokenizer, Pieces) {
         // Markup other than tags is passed over but still ends text.
         {u"a<!-- <p>x</p> -->b", u"[a][b]"},
         {u"a<!-->b<!--->c<!-- -- --->d", u"[a][b][c][d]"},
-        {u"a<!DOCTYPE html>b<![CDATA[<p>]]>c<!ELEMENT x>d<?xml v?>e<?php x ?>f", u"[a][b][c][d][e][f]"},
+        {u"a<!DOCTYPE html>b<![CDATA[<p>]]>c<!ELEMENT x>d<?xml v?>e<?php x ?>f",
+         u"[a][b][c][d][e][f]"},
         // Quoted attribute values may hold ">" and quotes of the other kind.
         {u"<a title=\"1 > 0\" alt='\"<p>'>t</a>", u"<a>[t]</a>"},
         {u"<a b=c>d>e</a>", u"<a>[d>e]</a>"},
@@ -94,8 +99,10 @@ TEST(HtmlTokenizer, ReportedTags) {
     tok.setReportedTags({htBr, htHr}, {htP, htH1});
     QStringList seen;
     while (tok.ParseNextPiece()) {
-        if (tok.pieceType() == ptText) seen << tok.text().toString();
-        else seen << QString(THtmlTokenizer::nameOfTag(tok.tag())) + QString::number(tok.tagType());
+        if (tok.pieceType() == ptText)
+            seen << tok.text().toString();
+        else
+            seen << QString(THtmlTokenizer::nameOfTag(tok.tag())) + QString::number(tok.tagType());
     }
     EXPECT_EQ(seen.join(u','), u"p0,a,br0,b,br2,c,p1,hr0,h10,d,h11");
     // Before any choice only text is reported.
@@ -111,7 +118,8 @@ TEST(HtmlTokenizer, TagIdentities) {
     EXPECT_EQ(THtmlTokenizer::tagFromName(u"h6"), htH6);
     EXPECT_EQ(THtmlTokenizer::tagFromName(u"figcaption"), htFigcaption);
     for (const char16_t *name : {u"", u"h7", u"blockquotes", u"p-x", u"\u0440", u"pp"})
-        EXPECT_EQ(THtmlTokenizer::tagFromName(name), htUnknown) << QString::fromUtf16(name).toStdString();
+        EXPECT_EQ(THtmlTokenizer::tagFromName(name), htUnknown)
+            << QString::fromUtf16(name).toStdString();
     for (int t = 1; t < htTagCount; ++t) {
         const QString name = THtmlTokenizer::nameOfTag(THtmlTag(t));
         EXPECT_EQ(THtmlTokenizer::tagFromName(name), THtmlTag(t)) << name.toStdString();
@@ -125,7 +133,8 @@ TEST(HtmlTokenizer, WhitespaceAndPre) {
         {u"a\u00a0 \u00a0b", u"[a\u00a0 \u00a0b]"},
         {u"a\u0001\u001fb", u"[a b]"},
         {u"<pre>  a\n  b</pre> a\n  b", u"<pre>{  a\n  b}</pre>[ a b]"},
-        {u"<pre><pre>x</pre>\n y\n</pre>\n z\n</pre>w", u"<pre><pre>{x}</pre>{\n y\n}</pre>[ z ]</pre>[w]"},
+        {u"<pre><pre>x</pre>\n y\n</pre>\n z\n</pre>w",
+         u"<pre><pre>{x}</pre>{\n y\n}</pre>[ z ]</pre>[w]"},
         {u"<pre/>a  b", u"<pre/>[a b]"},
         // References that stand for whitespace fold with it.
         {u"a&#32;&#10; &Tab;b&nbsp;c", u"[a b\u00a0c]"},

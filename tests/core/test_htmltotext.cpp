@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <QStringList>
+
+#include <gtest/gtest.h>
 
 #include "core/htmltokenizer.h"
 #include "core/htmltotext.h"
@@ -24,36 +24,49 @@ TEST(DetectCharset, MetaElements) {
     const CharsetCase cases[] = {
         {"none", "<html><p>text</p>", "UTF8", "RU"},
         {"content type 1251",
-         "<META http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">", "WINDOWS-1251", "RU"},
-        {"cp1251 lower case", "<meta http-equiv=\"content-type\" content=\"text/html; charset=cp1251\">",
+         "<META http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">",
          "WINDOWS-1251", "RU"},
-        {"1252", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Windows-1252\">", "WINDOWS-1252",
+        {"cp1251 lower case",
+         "<meta http-equiv=\"content-type\" content=\"text/html; charset=cp1251\">", "WINDOWS-1251",
          "RU"},
-        {"cp1252", "<meta http-equiv=\"Content-Type\" content=\"text/html;charset=CP1252\">", "WINDOWS-1252", "RU"},
+        {"1252", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Windows-1252\">",
+         "WINDOWS-1252", "RU"},
+        {"cp1252", "<meta http-equiv=\"Content-Type\" content=\"text/html;charset=CP1252\">",
+         "WINDOWS-1252", "RU"},
         {"html5 charset attribute", "<meta charset=\"windows-1251\">", "UTF8", "RU"},
-        {"other charset", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=koi8-r\">", "UTF8", "RU"},
-        {"single quotes", "<meta http-equiv='Content-Type' content='text/html; charset=windows-1251'>", "UTF8",
+        {"other charset",
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=koi8-r\">", "UTF8", "RU"},
+        {"single quotes",
+         "<meta http-equiv='Content-Type' content='text/html; charset=windows-1251'>", "UTF8",
          "RU"},
-        {"single-quoted content", "<meta http-equiv=\"Content-Type\" content='text/html; charset=windows-1251'>",
-         "UTF8", "RU"},
-        {"parameters after the value", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251; x\">",
+        {"single-quoted content",
+         "<meta http-equiv=\"Content-Type\" content='text/html; charset=windows-1251'>", "UTF8",
+         "RU"},
+        {"parameters after the value",
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251; x\">",
          "UTF8", "RU"},
         {"no quote within 20 bytes",
-         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251xxxxxxxxxxx\">", "UTF8", "RU"},
-        {"space before the quote", "<meta http-equiv = \"Content-Type\" content=\"charset=windows-1251\">", "UTF8",
-         "RU"},
-        {"language hint", "<meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\">", "UTF8", "IE=EDGE"},
-        {"language hint of at most 20 bytes", "<meta http-equiv=\"Content-Language\" content=\"en-us, abcdefghijklmnop\">",
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; "
+         "charset=windows-1251xxxxxxxxxxx\">",
          "UTF8", "RU"},
+        {"space before the quote",
+         "<meta http-equiv = \"Content-Type\" content=\"charset=windows-1251\">", "UTF8", "RU"},
+        {"language hint", "<meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\">", "UTF8",
+         "IE=EDGE"},
+        {"language hint of at most 20 bytes",
+         "<meta http-equiv=\"Content-Language\" content=\"en-us, abcdefghijklmnop\">", "UTF8",
+         "RU"},
         {"later meta overrides",
          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">"
          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">"
          "<meta http-equiv=\"Content-Language\" content=\"en\">",
          "WINDOWS-1252", "EN"},
         {"beyond the first 1024 bytes",
-         filler + "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">", "UTF8", "RU"},
-        {"tag without its end", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\"",
+         filler + "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">",
          "UTF8", "RU"},
+        {"tag without its end",
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\"", "UTF8",
+         "RU"},
     };
     for (const CharsetCase &c : cases) {
         const TCharsetInfo info = DetectCharset(c.page);
@@ -91,7 +104,9 @@ TEST(DecodePage, StopsAtZeroByteInCodePages) {
 }
 
 TEST(DecodePage, Utf8) {
-    EXPECT_EQ(DecodePage("\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82", QStringLiteral("UTF8")), u"Привет");
+    EXPECT_EQ(
+        DecodePage("\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82", QStringLiteral("UTF8")),
+        u"Привет");
     EXPECT_EQ(DecodePage("\xf0\x9f\x98\x80", QStringLiteral("UTF8")), u"\U0001F600");
     // Malformed sequences: a lone continuation byte, a truncated sequence,
     // an overlong form and a byte that never occurs.
@@ -146,7 +161,8 @@ TEST(ExtractSignificantText, Paragraphs) {
 TEST(ExtractSignificantText, HeadingsAndSeparators) {
     const ExtractCase cases[] = {
         {"<h1>Word</h1>", "Word"},
-        {"<h1>Title</h1><p>one two three four five</p><h2>Next</h2>", "Title\r\none two three four five\r\nNext"},
+        {"<h1>Title</h1><p>one two three four five</p><h2>Next</h2>",
+         "Title\r\none two three four five\r\nNext"},
         {"<h2>Note .</h2>", "Note."},
         {"<h3>Why ? Yes !</h3>", "Why? Yes!"},
         // Step 1 and step 4 of the text rule each add a space.
@@ -168,7 +184,8 @@ TEST(ExtractSignificantText, HeadingsAndSeparators) {
         {"<div>one</div><div>two</div><span>three</span>", "  "},
         {"<table><tr><td>a b c d e f</td><td>g</td></tr></table>", " "},
         // Script contents are never text.
-        {"<p>one two three <script>if (a<b) x='</p>';</script>four five</p>", "one two three four five"},
+        {"<p>one two three <script>if (a<b) x='</p>';</script>four five</p>",
+         "one two three four five"},
         // Blank pieces go into the buffer only after text, inside.
         {"<p>one<b>\xc2\xa0</b>two three four five</p>", "one two three four five"},
     };
@@ -178,17 +195,19 @@ TEST(ExtractSignificantText, HeadingsAndSeparators) {
 
 TEST(ExtractSignificantText, CharsetsAndLanguage) {
     // "Привет мир это пятое слово" in Windows-1251.
-    const QByteArray cyr = "\xcf\xf0\xe8\xe2\xe5\xf2 \xec\xe8\xf0 \xfd\xf2\xee \xef\xff\xf2\xee\xe5 \xf1\xeb\xee\xe2\xee";
+    const QByteArray cyr = "\xcf\xf0\xe8\xe2\xe5\xf2 \xec\xe8\xf0 \xfd\xf2\xee "
+                           "\xef\xff\xf2\xee\xe5 \xf1\xeb\xee\xe2\xee";
     const QString expected = QStringLiteral("Привет мир это пятое слово");
-    const QByteArray declared =
-        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\"></head><body><p>" +
-        cyr + "</p>";
+    const QByteArray declared = "<html><head><meta http-equiv=\"Content-Type\" "
+                                "content=\"text/html; charset=windows-1251\"></head><body><p>" +
+                                cyr + "</p>";
     EXPECT_EQ(ExtractSignificantText(declared).Text, expected);
-    const TExtractResult html5 = ExtractSignificantText("<meta charset=\"windows-1251\"><p>" + cyr + "</p>");
+    const TExtractResult html5 =
+        ExtractSignificantText("<meta charset=\"windows-1251\"><p>" + cyr + "</p>");
     EXPECT_EQ(html5.Text.count(QChar(0xFFFD)), expected.size() - 4);
     EXPECT_EQ(ExtractSignificantText("<p>" + expected.toUtf8() + "</p>").Text, expected);
-    const TExtractResult ua =
-        ExtractSignificantText("<meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\"><h1>x</h1>");
+    const TExtractResult ua = ExtractSignificantText(
+        "<meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\"><h1>x</h1>");
     EXPECT_EQ(ua.Lang, u"IE=EDGE");
     EXPECT_EQ(ua.Text, u"x");
 }
@@ -277,7 +296,8 @@ QString referenceExtract(const QByteArray &Page) {
             QString text = trimLow(buffer);
             if (text.isEmpty()) continue;
             text.replace(QChar(0xA0), u' ');
-            while (text.contains(QStringLiteral("  "))) text.replace(QStringLiteral("  "), QStringLiteral(" "));
+            while (text.contains(QStringLiteral("  ")))
+                text.replace(QStringLiteral("  "), QStringLiteral(" "));
             text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
             for (const QString &line : text.split(u'\n'))
                 if (referenceWords(trimLow(line)) >= 5) add(trimLow(line));
@@ -292,11 +312,14 @@ QString referenceExtract(const QByteArray &Page) {
             continue;
         }
         bool due = false;
-        if (sep == 1 || sep == 2) buffer += u' ';
-        else if (sep >= 3) due = true;
+        if (sep == 1 || sep == 2)
+            buffer += u' ';
+        else if (sep >= 3)
+            due = true;
         const QString text = tok.isPreformatted() ? piece : trimLow(piece);
         sep = tok.isPreformatted() || piece.back().unicode() > 0x20 ? 1 : 2;
-        if (!text.isEmpty() && inside) buffer += (due ? QStringLiteral("\r\n") : QStringLiteral(" ")) + text;
+        if (!text.isEmpty() && inside)
+            buffer += (due ? QStringLiteral("\r\n") : QStringLiteral(" ")) + text;
     }
     output += buffer;
     return output.replace(QStringLiteral(" ."), QStringLiteral("."))
@@ -308,9 +331,11 @@ QString referenceExtract(const QByteArray &Page) {
 
 TEST(ExtractSignificantText, AgreesWithTheRulesOnRandomPages) {
     static const char *const pieces[] = {
-        "<p>", "</p>", "<li>", "</li>", "<pre>", "</pre>", "<h1>", "</h1>", "<h3>", "</h3>", "<br>", "<br/>", "<hr>",
-        "<hr/>", "<b>", "</b>", "<div>", "</div>", "word", "abc", "x", "...", "-", "/", ".", "!", "?", " ", " ", " ",
-        "  ", "\t", "\n", "\r\n", "\r", "\xc2\xa0", "&nbsp;", "&#32;", "&#10;", "&amp;", " .", " !", " ?", "a,b",
+        "<p>",    "</p>",  "<li>",  "</li>", "<pre>", "</pre>", "<h1>", "</h1>", "<h3>",
+        "</h3>",  "<br>",  "<br/>", "<hr>",  "<hr/>", "<b>",    "</b>", "<div>", "</div>",
+        "word",   "abc",   "x",     "...",   "-",     "/",      ".",    "!",     "?",
+        " ",      " ",     " ",     "  ",    "\t",    "\n",     "\r\n", "\r",    "\xc2\xa0",
+        "&nbsp;", "&#32;", "&#10;", "&amp;", " .",    " !",     " ?",   "a,b",
     };
     std::uint32_t seed = 12345;
     auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
@@ -332,8 +357,10 @@ TEST(HtmlTokenizerFolding, AgreesWithPlainFoldingOnRandomText) {
         for (int i = 0; i < n; ++i) text += QChar(alphabet[next() % (std::size(alphabet) - 1)]);
         QString folded;
         for (QChar c : text) {
-            if (c.unicode() > 0x20) folded += c;
-            else if (!folded.endsWith(u' ')) folded += u' ';
+            if (c.unicode() > 0x20)
+                folded += c;
+            else if (!folded.endsWith(u' '))
+                folded += u' ';
         }
         THtmlTokenizer tok;
         tok.setInput(text);

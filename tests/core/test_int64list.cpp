@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
+#include <QBuffer>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <random>
 
-#include <QBuffer>
-#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 #include "core/Int64List.h"
 
@@ -20,8 +19,7 @@ void fill(TInt64List &l, std::initializer_list<std::int64_t> v) {
     for (auto x : v) l.Add(x);
 }
 
-template <typename F>
-std::string errorOf(F f) {
+template <typename F> std::string errorOf(F f) {
     try {
         f();
     } catch (const EListError &e) {
@@ -91,8 +89,8 @@ TEST(Int64List, LargeSortsMatchAComparisonSort) {
     for (int n : {255, 256, 5000}) {
         std::vector<std::int64_t> v;
         for (int i = 0; i < n; ++i) {
-            const std::int64_t pick[] = {INT64_MIN, INT64_MAX, -1, 0, std::int64_t(rng()),
-                                         std::int64_t(rng() % 1000) - 500};
+            const std::int64_t pick[] = {
+                INT64_MIN, INT64_MAX, -1, 0, std::int64_t(rng()), std::int64_t(rng() % 1000) - 500};
             v.push_back(pick[rng() % 6]);
         }
         for (TInt64SortOption mode : {Int64SortUpWithDup, Int64SortDownNoDup}) {
@@ -126,7 +124,7 @@ TEST(Int64List, CapacityGrowthAndRules) {
 
     TInt64List z;
     z.Add(7);
-    z.SetCount(3); // grows exactly, new items zero
+    z.SetCount(3);              // grows exactly, new items zero
     EXPECT_EQ(z.Capacity(), 4); // Add grew to 4 first
     z.SetCount(10);
     EXPECT_EQ(z.Capacity(), 10);
@@ -206,13 +204,16 @@ TEST(Int64List, EditingOperations) {
     // Sort with a comparison: by absolute value, sort mode untouched
     TInt64List c;
     fill(c, {-5, 3, -1, 4});
-    c.Sort([](std::int64_t a, std::int64_t b) { return std::abs(a) < std::abs(b) ? -1 : std::abs(a) > std::abs(b); });
+    c.Sort([](std::int64_t a, std::int64_t b) {
+        return std::abs(a) < std::abs(b) ? -1 : std::abs(a) > std::abs(b);
+    });
     EXPECT_EQ(items(c), (std::vector<std::int64_t>{-1, 3, 4, -5}));
 
     QStringList lines{QStringLiteral("old")};
     c.ShowList(&lines, {}, true);
     EXPECT_EQ(lines.front(), QStringLiteral("Items[0] = -1"));
-    c.ShowList(&lines, [](std::int32_t i, std::int64_t v) { return QString::number(i * 100 + v); }, false);
+    c.ShowList(
+        &lines, [](std::int32_t i, std::int64_t v) { return QString::number(i * 100 + v); }, false);
     EXPECT_EQ(lines.size(), 8);
     EXPECT_EQ(lines.back(), QStringLiteral("295"));
 }
@@ -225,8 +226,9 @@ TEST(Int64List, StreamFormat) {
     QBuffer buf(&bytes);
     buf.open(QIODevice::WriteOnly);
     l.SaveToStream(buf);
-    EXPECT_EQ(bytes.toHex(' '),
-              QByteArray("02 00 00 00 04 00 00 00 01 00 00 00 00 00 00 00 ff ff ff ff ff ff ff ff"));
+    EXPECT_EQ(
+        bytes.toHex(' '),
+        QByteArray("02 00 00 00 04 00 00 00 01 00 00 00 00 00 00 00 ff ff ff ff ff ff ff ff"));
 
     // KeepCurrentSortType false: the stored mode is taken, unchecked.
     QByteArray unordered = QByteArray::fromHex("020000000400000001000000000000000500000000000000");

@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <QStringList>
 
-#include "core/qstring_print.h"
+#include <gtest/gtest.h>
 
 #include "core/pagelinks.h"
+#include "core/qstring_print.h"
 
 using namespace corvane;
 

@@ -1,12 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "core/qstring_print.h"
+#include <gtest/gtest.h>
 
+#include "core/qstring_print.h"
 #include "core/robots.h"
 
 using namespace corvane;

@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <random>
+
+#include <gtest/gtest.h>
 
 #include "core/crc.h"
 #include "core/shingles.h"
@@ -82,11 +82,13 @@ std::unique_ptr<TShingleHashTable> tableOf(std::initializer_list<std::int64_t> v
 // Random text from a vocabulary heavy in stop words, separators and line breaks.
 QString randomText(std::mt19937 &rng, int words) {
     static const char *const vocab[] = {
-        "the", "cat", "And", "dog", "ran", "home", "и", "И", "в", "кот", "Ёлка", "елка", "шёл",
-        "co", "i'm", "a's", "Однако", "within", "WORD", "x", "", "ünïcödé", "Straße", "İstanbul",
+        "the",    "cat",    "And",  "dog",  "ran", "home",    "и",      "И",
+        "в",      "кот",    "Ёлка", "елка", "шёл", "co",      "i'm",    "a's",
+        "Однако", "within", "WORD", "x",    "",    "ünïcödé", "Straße", "İstanbul",
     };
-    static const char *const seps[] = {" ", " ", " ", ", ", ". ", "  ", "\r\n", "\r\n\r\n", "\r",
-                                       "\n", "\t", ",,", " - ", "«", "»", "—", "!", "(", ")", ";"};
+    static const char *const seps[] = {" ",        " ",  " ",  ", ", ". ", "  ",  "\r\n",
+                                       "\r\n\r\n", "\r", "\n", "\t", ",,", " - ", "«",
+                                       "»",        "—",  "!",  "(",  ")",  ";"};
     QString s;
     for (int i = 0; i < words; ++i) {
         if (rng() % 97 == 0)
@@ -140,11 +142,11 @@ TEST(Shingles, StopWords) {
         bool stop;
     };
     const Case cases[] = {
-        {"и", "", true},     {"И", "", false},   {"и", "ru", true},  {"и", "en", false},
-        {"the", "", true},   {"the", "en", true}, {"the", "ru", false}, {"the", "RU", false},
-        {"", "de", true},    {"и", "de", false}, {"ее", "", true},  {"её", "", false},
+        {"и", "", true},     {"И", "", false},     {"и", "ru", true},    {"и", "en", false},
+        {"the", "", true},   {"the", "en", true},  {"the", "ru", false}, {"the", "RU", false},
+        {"", "de", true},    {"и", "de", false},   {"ее", "", true},     {"её", "", false},
         {"co.", "en", true}, {"within", "", true}, {"однако", "", true}, {"withi", "", false},
-        {"чья", "ru", true}, {"you", "", true},  {"youth", "", false},
+        {"чья", "ru", true}, {"you", "", true},    {"youth", "", false},
     };
     for (const Case &c : cases)
         EXPECT_EQ(IsStopWord(QString::fromUtf8(c.word), QString::fromUtf8(c.lang)), c.stop)
@@ -205,7 +207,8 @@ TEST(Shingles, Similarity) {
         for (int i = 0; i < 300; ++i) x.Add(std::int64_t(rng() % 500) - 250);
         for (int i = 0; i < 200; ++i) y.Add(std::int64_t(rng() % 500) - 250);
         x.SetSortType(Int64SortDownNoDup);
-        const auto modes = {Int64SortNone, Int64SortUpNoDup, Int64SortDownWithDup, Int64SortDownNoDup};
+        const auto modes = {Int64SortNone, Int64SortUpNoDup, Int64SortDownWithDup,
+                            Int64SortDownNoDup};
         for (TInt64SortOption m : modes) {
             TInt64List yy;
             yy.CopyFrom(y, false);

@@ -1,13 +1,13 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <random>
 #include <set>
 
+#include <gtest/gtest.h>
+
 #include "core/crc.h"
-#include "qstring_print.h"
 #include "core/shingles.h"
 #include "core/shinglespans.h"
+#include "qstring_print.h"
 
 using namespace corvane;
 

@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <map>
 #include <random>
+
+#include <gtest/gtest.h>
 
 #include "engine/duplicates.h"
 #include "engine/sitefixture.h"

@@ -1,10 +1,10 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <random>
 #include <set>
 #include <unordered_map>
+
+#include <gtest/gtest.h>
 
 #include "engine/frequenthashes.h"
 

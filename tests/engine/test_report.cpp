@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include "engine/report.h"
 

@@ -1,20 +1,18 @@
 // Checks of a small loopback site through the real controller, pool, workers
 // and uniqueness step.
-#include <gtest/gtest.h>
-
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
 #include <atomic>
 #include <chrono>
 #include <map>
 #include <mutex>
 #include <thread>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QThread>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -305,10 +303,11 @@ TEST_F(ControllerRun, SmallSiteGivesEveryOutcome) {
     EXPECT_LT(ab, 100);
     EXPECT_EQ(task(2).TaskResults->Uniqueness, 100 - ab);
     EXPECT_EQ(task(5).TaskResults->Uniqueness, 100);
-    EXPECT_TRUE(
-        task(5).TaskResults->ExtractedText.Text().contains(QStringLiteral("Наша компания строит лодки")))
+    EXPECT_TRUE(task(5).TaskResults->ExtractedText.Text().contains(
+        QStringLiteral("Наша компания строит лодки")))
         << task(5).TaskResults->ExtractedText.Text().toStdString();
-    EXPECT_TRUE(task(6).TaskResults->ExtractedText.Text().startsWith(QStringLiteral("A local page")));
+    EXPECT_TRUE(
+        task(6).TaskResults->ExtractedText.Text().startsWith(QStringLiteral("A local page")));
     for (int failed : {4, 7, 8, 9}) EXPECT_EQ(task(failed).TaskResults->Uniqueness, 0);
     EXPECT_EQ(task(4).UniquenessText(), QString());
     EXPECT_EQ(task(8).UniquenessText(), PercentText(0));
@@ -508,7 +507,7 @@ TEST_F(ControllerRun, LocalFilesThatNeverEnd) {
     const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
     add(QStringLiteral("file://") + QString::fromLocal8Bit(fifo)); // 1: no writer: an empty page
-    add(QStringLiteral("file:///dev/zero"));                        // 2: never ends
+    add(QStringLiteral("file:///dev/zero"));                       // 2: never ends
     TRunController c(list, &rec);
     c.SetSettings(settings(2));
     ASSERT_TRUE(c.Run(rvAll));

@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <map>
 
-#include "core/shinglespans.h"
+#include <gtest/gtest.h>
+
 #include "common/sitecorpus.h"
+#include "core/shinglespans.h"
 #include "engine/sitefixture.h"
 #include "engine/sitetemplate.h"
 #include "engine/uniqueness.h"

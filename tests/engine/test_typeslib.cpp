@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <QLocale>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "engine/typeslib.h"
 

@@ -1,17 +1,15 @@
-#include <gtest/gtest.h>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <functional>
-#include <thread>
-
 #include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "core/qstring_print.h"
 #include "engine/urlimport.h"

@@ -1,12 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <string>
 #include <thread>
 
 #include <arpa/inet.h>
-#include <poll.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

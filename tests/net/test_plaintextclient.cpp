@@ -1,10 +1,10 @@
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "common/TestServer.h"
 #include "core/plaintextclient.h"
@@ -162,8 +162,7 @@ TEST_F(NetPlainTextClient, ThreeFailuresGiveMinusOneAndTheLastError) {
     EXPECT_EQ(r.Text, u"ERROR: COULD NOT CALL PLAIN-TEXT WEB SERVICE: Couldn't connect to server");
     EXPECT_EQ(failing.Hits(), 1u);
     // Every attempt's endpoint and reason, for the log.
-    EXPECT_EQ(r.Failure, closed + QStringLiteral(": Couldn't connect to server; ") +
-                             failing.Url() +
+    EXPECT_EQ(r.Failure, closed + QStringLiteral(": Couldn't connect to server; ") + failing.Url() +
                              QStringLiteral(": the service answered with HTTP status 503; ") +
                              closed + QStringLiteral(": Couldn't connect to server"));
     EXPECT_GE(steady_clock::now() - start, 2000ms);

@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
+#include <QStringList>
 #include <random>
 
-#include <QStringList>
+#include <gtest/gtest.h>
 
 #include "core/qstring_print.h"
 #include "service/plaintext.h"

@@ -1,11 +1,10 @@
-#include <gtest/gtest.h>
-
-#include <random>
-
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <random>
+
+#include <gtest/gtest.h>
 
 #include "common/TestServer.h"
 #include "core/plaintextclient.h"

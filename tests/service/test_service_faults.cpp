@@ -1,7 +1,7 @@
 // The plain-text service facing clients that are slow, idle, many, or
 // hostile: raw loopback sockets, so that every byte and every close is seen.
-#include <gtest/gtest.h>
-
+#include <QProcess>
+#include <QRegularExpression>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -9,14 +9,12 @@
 #include <vector>
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <QProcess>
-#include <QRegularExpression>
 
 #include "service/PlainTextService.h"
 

@@ -1,16 +1,15 @@
 // The English catalog: complete for the sources, and switchable at run time.
-#include <gtest/gtest.h>
-
-#include "core/i18n.h"
-
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <clocale>
 #include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "core/i18n.h"
 
 using namespace corvane;
 

@@ -1,17 +1,15 @@
 // The uniqueness distribution chart.
-#include "ui/uitest.h"
+#include <QChart>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QSet>
+#include <cmath>
 
 #include "core/i18n.h"
 #include "ui/main/chart.h"
 #include "ui/main/urlcommands.h"
 #include "ui/main/urllist.h"
-
-#include <QChart>
-#include <QPieSeries>
-#include <QPieSlice>
-#include <QSet>
-
-#include <cmath>
+#include "ui/uitest.h"
 
 using namespace corvane;
 using namespace corvane::ui;

@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include "ui/qt_print.h"
-
 #include <QApplication>
 #include <QFile>
 #include <QLocale>
@@ -10,14 +6,16 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-
 #include <clocale>
 #include <string>
 
-#include "engine/typeslib.h"
+#include <gtest/gtest.h>
+
 #include "common/TestDialogs.h"
-#include "ui/common/dialogs.h"
 #include "core/format.h"
+#include "engine/typeslib.h"
+#include "ui/common/dialogs.h"
+#include "ui/qt_print.h"
 
 using namespace corvane::ui;
 
@@ -93,7 +91,8 @@ TEST(Format, SeparatorsOfSeveralBytesComeOutWhole) {
         ASSERT_EQ(QLocale().decimalPoint(), C.Point);
         EXPECT_EQ(corvane::PercentText(87.25),
                   QStringLiteral("87") + C.Point + QStringLiteral("25"));
-        EXPECT_EQ(corvane::PercentText(0.125), QStringLiteral("0") + C.Point + QStringLiteral("12"));
+        EXPECT_EQ(corvane::PercentText(0.125),
+                  QStringLiteral("0") + C.Point + QStringLiteral("12"));
         EXPECT_EQ(corvane::FormatMsg("Тексты схожи на: %3.2f%%", {57.1428}),
                   QStringLiteral("Тексты схожи на: 57") + C.Point + QStringLiteral("14%"));
     }

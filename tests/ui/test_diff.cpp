@@ -1,11 +1,10 @@
-#include <gtest/gtest.h>
-
+#include <QCoreApplication>
+#include <QTimer>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <QCoreApplication>
-#include <QTimer>
+#include <gtest/gtest.h>
 
 #include "core/Int64List.h"
 #include "ui/compare/Diff_ONP.h"

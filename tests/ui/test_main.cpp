@@ -1,7 +1,7 @@
 // The user-interface tests run real widgets on the offscreen platform.
-#include <gtest/gtest.h>
-
 #include <QApplication>
+
+#include <gtest/gtest.h>
 
 int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,12 +1,4 @@
 // Running a check from the window against a site on 127.0.0.1.
-#include "ui/uitest.h"
-
-#include "common/TestServer.h"
-#include "common/TestDialogs.h"
-#include "ui/common/dialogs.h"
-#include "ui/main/chart.h"
-#include "ui/main/newsfetch.h"
-
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDeadlineTimer>
@@ -18,8 +10,14 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
-
 #include <atomic>
+
+#include "common/TestDialogs.h"
+#include "common/TestServer.h"
+#include "ui/common/dialogs.h"
+#include "ui/main/chart.h"
+#include "ui/main/newsfetch.h"
+#include "ui/uitest.h"
 
 using namespace corvane;
 using namespace corvane::ui;
@@ -347,8 +345,9 @@ TEST(WindowRun, DefaultAlgorithmUsesTheServiceStartedInsideTheProgram) {
         ASSERT_TRUE(T->TaskResults);
         EXPECT_EQ(T->TaskResults->TaskResult, trOk) << T->URL.toStdString();
         EXPECT_EQ(T->TaskResults->Uniqueness, 100) << T->URL.toStdString();
-        EXPECT_TRUE(T->TaskResults->ExtractedText.Text().contains(QStringLiteral("apple orchard")) ||
-                    T->TaskResults->ExtractedText.Text().contains(QStringLiteral("striped herds")));
+        EXPECT_TRUE(
+            T->TaskResults->ExtractedText.Text().contains(QStringLiteral("apple orchard")) ||
+            T->TaskResults->ExtractedText.Text().contains(QStringLiteral("striped herds")));
     }
     EXPECT_TRUE(Buttons(W.get()).Export);
     W->close();

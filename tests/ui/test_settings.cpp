@@ -1,9 +1,4 @@
 // The settings page and Corvane.ini.
-#include "ui/uitest.h"
-
-#include "common/TestDialogs.h"
-#include "ui/common/dialogs.h"
-
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +7,10 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
+
+#include "common/TestDialogs.h"
+#include "ui/common/dialogs.h"
+#include "ui/uitest.h"
 
 using namespace corvane;
 using namespace corvane::ui;

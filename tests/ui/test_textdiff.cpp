@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include "ui/qt_print.h"
-
 #include <QHeaderView>
 #include <QLocale>
 #include <QScrollBar>
@@ -10,9 +6,12 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <gtest/gtest.h>
+
 #include "common/TestDialogs.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/textdiff.h"
+#include "ui/qt_print.h"
 
 using namespace corvane;
 using namespace corvane::ui;

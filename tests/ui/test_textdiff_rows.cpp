@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "ui/qt_print.h"
-
 #include "core/crc.h"
 #include "ui/compare/textdiff_rows.h"
+#include "ui/qt_print.h"
 
 using namespace corvane;
 

@@ -1,15 +1,5 @@
 // The result list and the commands around it, driven offscreen with a small
 // host in place of the window (the window's own wiring is tested in test_urlpage.cpp).
-#include <gtest/gtest.h>
-
-#include "core/appdir.h"
-#include "core/i18n.h"
-#include "engine/urlimport.h"
-#include "common/TestDialogs.h"
-#include "ui/common/dialogs.h"
-#include "ui/main/urlcommands.h"
-#include "ui/main/urllist.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -23,6 +13,16 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include "common/TestDialogs.h"
+#include "core/appdir.h"
+#include "core/i18n.h"
+#include "engine/urlimport.h"
+#include "ui/common/dialogs.h"
+#include "ui/main/urlcommands.h"
+#include "ui/main/urllist.h"
 
 using namespace corvane;
 using namespace corvane::ui;

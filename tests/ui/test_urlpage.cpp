@@ -1,16 +1,5 @@
 // The URL page of the real window: a user's whole way from the clipboard to
 // the report against a site on 127.0.0.1, and the commands around a check.
-#include "ui/uitest.h"
-
-#include "common/TestServer.h"
-#include "core/i18n.h"
-#include "common/TestDialogs.h"
-#include "ui/common/dialogs.h"
-#include "ui/compare/textdiff.h"
-#include "ui/compare/wndsimil2other.h"
-#include "ui/main/urlcommands.h"
-#include "ui/main/urllist.h"
-
 #include <QAction>
 #include <QClipboard>
 #include <QDeadlineTimer>
@@ -19,8 +8,17 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
-
 #include <atomic>
+
+#include "common/TestDialogs.h"
+#include "common/TestServer.h"
+#include "core/i18n.h"
+#include "ui/common/dialogs.h"
+#include "ui/compare/textdiff.h"
+#include "ui/compare/wndsimil2other.h"
+#include "ui/main/urlcommands.h"
+#include "ui/main/urllist.h"
+#include "ui/uitest.h"
 
 using namespace corvane;
 using namespace corvane::ui;

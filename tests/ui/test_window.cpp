@@ -1,13 +1,4 @@
 // The main window: start-up, log, languages, single instance.
-#include "ui/uitest.h"
-
-#include "core/i18n.h"
-#include "common/TestDialogs.h"
-#include "ui/common/dialogs.h"
-#include "ui/main/chart.h"
-#include "ui/main/instance.h"
-#include "ui/main/linklabel.h"
-
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -21,6 +12,14 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+
+#include "common/TestDialogs.h"
+#include "core/i18n.h"
+#include "ui/common/dialogs.h"
+#include "ui/main/chart.h"
+#include "ui/main/instance.h"
+#include "ui/main/linklabel.h"
+#include "ui/uitest.h"
 
 using namespace corvane;
 using namespace corvane::ui;

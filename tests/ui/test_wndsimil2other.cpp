@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include "ui/qt_print.h"
-
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -15,11 +11,14 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include "core/i18n.h"
+#include <gtest/gtest.h>
+
 #include "common/TestDialogs.h"
+#include "core/i18n.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/textdiff.h"
 #include "ui/compare/wndsimil2other.h"
+#include "ui/qt_print.h"
 
 using namespace corvane::ui;
 

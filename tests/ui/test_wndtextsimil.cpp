@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include "ui/qt_print.h"
-
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QLocale>
@@ -12,10 +8,13 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include "core/shingles.h"
+#include <gtest/gtest.h>
+
 #include "common/TestDialogs.h"
+#include "core/shingles.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/wndtextsimil.h"
+#include "ui/qt_print.h"
 
 using namespace corvane;
 using namespace corvane::ui;

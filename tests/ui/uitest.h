@@ -2,19 +2,18 @@
 // window that runs in it.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include "common/TestDialogs.h"
-#include "core/appdir.h"
-#include "ui/main/mainwnd.h"
-
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
+
+#include <gtest/gtest.h>
+
+#include "common/TestDialogs.h"
+#include "core/appdir.h"
+#include "ui/main/mainwnd.h"
 
 namespace corvane::test {
 

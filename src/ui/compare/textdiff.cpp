@@ -1,7 +1,5 @@
 #include "ui/compare/textdiff.h"
 
-#include <algorithm>
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QHeaderView>
@@ -9,6 +7,7 @@
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/format.h"
 #include "core/i18n.h"

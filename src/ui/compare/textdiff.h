@@ -2,11 +2,10 @@
 // side, line against line.
 #pragma once
 
-#include <vector>
-
 #include <QAbstractTableModel>
 #include <QDialog>
 #include <QList>
+#include <vector>
 
 #include "ui/compare/textdiff_rows.h"
 

@@ -1,8 +1,5 @@
 #include "ui/compare/wndsimil2other.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -12,6 +9,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "core/format.h"
 #include "core/i18n.h"

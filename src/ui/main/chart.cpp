@@ -1,7 +1,5 @@
 #include "ui/main/chart.h"
 
-#include "core/i18n.h"
-
 #include <QChart>
 #include <QFont>
 #include <QGraphicsLayout>
@@ -13,9 +11,10 @@
 #include <QPieSlice>
 #include <QResizeEvent>
 #include <QVBoxLayout>
-
 #include <cfenv>
 #include <cmath>
+
+#include "core/i18n.h"
 
 namespace corvane::ui {
 

@@ -1,8 +1,8 @@
 #include "ui/main/instance.h"
 
-#include "core/settings.h"
-
 #include <QDir>
+
+#include "core/settings.h"
 
 namespace corvane::ui {
 

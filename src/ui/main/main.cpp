@@ -1,11 +1,11 @@
 // Program entry: one copy at a time, then the main window.
+#include <QApplication>
+#include <QMessageBox>
+
 #include "core/appdir.h"
 #include "net/pagetransfer.h"
 #include "ui/main/instance.h"
 #include "ui/main/mainwnd.h"
-
-#include <QApplication>
-#include <QMessageBox>
 
 int main(int argc, char **argv) {
     QApplication App(argc, argv);

@@ -1,21 +1,5 @@
 #include "ui/main/mainwnd.h"
 
-#include "core/appdir.h"
-#include "core/format.h"
-#include "core/i18n.h"
-#include "core/settings.h"
-#include "engine/worker.h"
-#include "service/endpoints.h"
-#include "ui/common/desktop.h"
-#include "ui/common/dialogs.h"
-#include "ui/compare/wndtextsimil.h"
-#include "ui/main/chart.h"
-#include "ui/main/linklabel.h"
-#include "ui/main/newsfetch.h"
-#include "ui/main/urlcommands.h"
-#include "ui/main/urllist.h"
-#include "ui/main/wndtranslate.h"
-
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -43,6 +27,22 @@
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include "core/appdir.h"
+#include "core/format.h"
+#include "core/i18n.h"
+#include "core/settings.h"
+#include "engine/worker.h"
+#include "service/endpoints.h"
+#include "ui/common/desktop.h"
+#include "ui/common/dialogs.h"
+#include "ui/compare/wndtextsimil.h"
+#include "ui/main/chart.h"
+#include "ui/main/linklabel.h"
+#include "ui/main/newsfetch.h"
+#include "ui/main/urlcommands.h"
+#include "ui/main/urllist.h"
+#include "ui/main/wndtranslate.h"
 
 // The icon lives in the static library's resources, which need an explicit start.
 static void InitResources() {
@@ -128,7 +128,6 @@ QString ReleaseNotes(const QString &Code) {
 }
 
 namespace {
-
 
 // A day count holds the local wall-clock time: count on a clock without
 // offsets (UTC), then read the same date and time as local time.

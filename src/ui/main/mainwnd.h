@@ -7,12 +7,11 @@
 #include <QMainWindow>
 #include <QSet>
 #include <QString>
+#include <memory>
 
 #include "engine/runcontroller.h"
 #include "engine/typeslib.h"
 #include "ui/main/urlcommands.h"
-
-#include <memory>
 
 class QButtonGroup;
 class QCheckBox;

@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
-
 #include <atomic>
 
 namespace corvane::ui {

@@ -1,7 +1,5 @@
 #include "ui/main/urlcommands.h"
 
-#include <algorithm>
-
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -11,6 +9,7 @@
 #include <QMimeData>
 #include <QStyle>
 #include <QUrl>
+#include <algorithm>
 
 #include "core/appdir.h"
 #include "core/i18n.h"

@@ -1,9 +1,5 @@
 #include "ui/main/urllist.h"
 
-#include <algorithm>
-#include <climits>
-#include <cmath>
-
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -13,6 +9,9 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <algorithm>
+#include <climits>
+#include <cmath>
 
 #include "core/i18n.h"
 

@@ -2,8 +2,6 @@
 // vtURLs with its header, colours, info column and sort rules.
 #pragma once
 
-#include <functional>
-
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QHash>
@@ -11,6 +9,7 @@
 #include <QSet>
 #include <QTableView>
 #include <QTimer>
+#include <functional>
 
 #include "engine/typeslib.h"
 

@@ -1,7 +1,5 @@
 #include "ui/main/wndtranslate.h"
 
-#include "core/i18n.h"
-
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
@@ -14,6 +12,8 @@
 #include <QTreeWidget>
 #include <QVariant>
 #include <QWidget>
+
+#include "core/i18n.h"
 
 namespace corvane::ui {
 
