@@ -6,10 +6,11 @@
 // after Google Benchmark's own options, else $CORVANE_BENCH_HTML, else the
 // Node.js API documentation of Debian's nodejs-doc package.
 //     corvane_bench_extract [--benchmark_...] [FOLDER]
-#include <QDir>
-#include <QFile>
 #include <cstdio>
 #include <cstdlib>
+
+#include <QDir>
+#include <QFile>
 
 #include <benchmark/benchmark.h>
 

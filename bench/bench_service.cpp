@@ -10,12 +10,13 @@
 // The page is the first 100 KB of the Node.js "fs" documentation page of
 // Debian's nodejs-doc when present, else generated; $CORVANE_BENCH_PAGE names
 // another file. $CORVANE_BENCH_SERVICE names a running service to use instead.
-#include <QFile>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
+
+#include <QFile>
 
 #include <benchmark/benchmark.h>
 #include <spawn.h>

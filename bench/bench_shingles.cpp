@@ -2,42 +2,23 @@
 //
 // The prose is the licence texts that every Debian system ships, cut to 100 KB;
 // CORVANE_PROSE names another UTF-8 file.
-#include <QDir>
-#include <QFile>
 #include <cstdlib>
 #include <random>
 
+#include <QDir>
+#include <QFile>
+
 #include <benchmark/benchmark.h>
 
+#include "bench/benchcommon.h"
 #include "core/shingles.h"
 
 using namespace corvane;
 
 namespace {
 
-QString loadProse() {
-    QByteArray bytes;
-    if (const char *path = std::getenv("CORVANE_PROSE")) {
-        QFile f(QString::fromLocal8Bit(path));
-        if (f.open(QIODevice::ReadOnly)) bytes = f.readAll();
-    } else {
-        QDir dir(QStringLiteral("/usr/share/common-licenses"));
-        for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
-            QFile f(dir.filePath(name));
-            if (f.open(QIODevice::ReadOnly)) bytes += f.readAll();
-            if (bytes.size() >= 100 * 1000) break;
-        }
-    }
-    bytes.truncate(100 * 1000);
-    QString text = QString::fromUtf8(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
-        .replace(u'\n', QStringLiteral("\r\n"));
-    NormalizeText(text);
-    return text;
-}
-
 const QString &prose() {
-    static const QString text = loadProse();
+    static const QString text = bench::LoadProse();
     return text;
 }
 

@@ -5,8 +5,6 @@
 //
 // Each site run reports the peak resident memory it added (VmHWM before and
 // after) as "peak_MB", and the time of each analysis in ms.
-#include <QDir>
-#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +12,13 @@
 #include <ctime>
 #include <random>
 
+#include <QDir>
+#include <QFile>
+
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include "bench/benchcommon.h"
 #include "common/sitecorpus.h"
 #include "core/shingles.h"
 #include "core/shinglespans.h"
@@ -27,27 +29,6 @@
 using namespace corvane;
 
 namespace {
-
-// The process's peak resident set, in kB (Linux only; 0 elsewhere).
-long vmHwmKb() {
-    std::FILE *f = std::fopen("/proc/self/status", "r");
-    if (!f) return 0;
-    char line[256];
-    long kb = 0;
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, "VmHWM:", 6) == 0) kb = std::atol(line + 6);
-    std::fclose(f);
-    return kb;
-}
-
-// Hands free heap memory back and resets the peak to the current resident set.
-void resetHwm() {
-    malloc_trim(0);
-    if (std::FILE *f = std::fopen("/proc/self/clear_refs", "w")) {
-        std::fputs("5", f);
-        std::fclose(f);
-    }
-}
 
 // CPU time of this thread in ms: the parts are timed by it, so that other
 // processes on the machine weigh less on the figures.
@@ -86,8 +67,8 @@ void BM_SiteAnalysis(benchmark::State &state) {
     double groupsMs = 0, templateMs = 0, freeMs = 0;
     std::size_t groups = 0, grouped = 0, templateHashes = 0, emptied = 0;
     for (auto _ : state) {
-        resetHwm();
-        const long before = vmHwmKb();
+        bench::ResetHwm();
+        const long before = bench::VmHwmKb();
         double t = cpuMs();
         const TDuplicateGroups g = FindDuplicateGroups(s.list, threshold);
         groupsMs = cpuMs() - t;
@@ -97,7 +78,7 @@ void BM_SiteAnalysis(benchmark::State &state) {
         t = cpuMs();
         const TTemplateFreeUniqueness u = ComputeTemplateFreeUniqueness(s.list, tpl);
         freeMs = cpuMs() - t;
-        peak = std::max(peak, vmHwmKb() - before);
+        peak = std::max(peak, bench::VmHwmKb() - before);
         groups = g.Groups.size();
         grouped = 0;
         for (const TDuplicateGroup &x : g.Groups) grouped += x.Members.size();
@@ -161,29 +142,6 @@ BENCHMARK(BM_PairsFromMatrixRows)->Arg(90)->Unit(benchmark::kMillisecond)->Itera
 
 // --- Shared passages --------------------------------------------------------
 
-// The licence texts every Debian system ships, cut to 100 KB (CORVANE_PROSE
-// names another UTF-8 file), with CR LF line breaks, normalised.
-QString loadProse() {
-    QByteArray bytes;
-    if (const char *path = std::getenv("CORVANE_PROSE")) {
-        QFile f(QString::fromLocal8Bit(path));
-        if (f.open(QIODevice::ReadOnly)) bytes = f.readAll();
-    } else {
-        QDir dir(QStringLiteral("/usr/share/common-licenses"));
-        for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
-            QFile f(dir.filePath(name));
-            if (f.open(QIODevice::ReadOnly)) bytes += f.readAll();
-            if (bytes.size() >= 100 * 1000) break;
-        }
-    }
-    bytes.truncate(100 * 1000);
-    QString text = QString::fromUtf8(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
-        .replace(u'\n', QStringLiteral("\r\n"));
-    NormalizeText(text);
-    return text;
-}
-
 // The same text with its lines shuffled and every tenth line replaced.
 QString reordered(const QString &text) {
     QStringList lines = text.split(QStringLiteral("\r\n"));
@@ -195,7 +153,7 @@ QString reordered(const QString &text) {
 }
 
 void BM_SharedPassages(benchmark::State &state) {
-    static const QString a = loadProse();
+    static const QString a = bench::LoadProse();
     static const QString b = reordered(a);
     if (a.isEmpty()) {
         state.SkipWithError("no prose found: set CORVANE_PROSE");
@@ -215,7 +173,7 @@ void BM_SharedPassages(benchmark::State &state) {
 BENCHMARK(BM_SharedPassages)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 void BM_ShingleSpans(benchmark::State &state) {
-    static const QString a = loadProse();
+    static const QString a = bench::LoadProse();
     for (auto _ : state) benchmark::DoNotOptimize(BuildShingleSpans(a, {}, 6, true).size());
     state.SetBytesProcessed(std::int64_t(state.iterations()) * a.size() * 2);
 }

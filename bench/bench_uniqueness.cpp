@@ -10,33 +10,13 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include "bench/benchcommon.h"
 #include "common/sitecorpus.h"
 #include "engine/uniqueness.h"
 
 using namespace corvane;
 
 namespace {
-
-// The process's peak resident set, in kB (Linux only; 0 elsewhere).
-long vmHwmKb() {
-    std::FILE *f = std::fopen("/proc/self/status", "r");
-    if (!f) return 0;
-    char line[256];
-    long kb = 0;
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, "VmHWM:", 6) == 0) kb = std::atol(line + 6);
-    std::fclose(f);
-    return kb;
-}
-
-// Hands free heap memory back and resets the peak to the current resident set.
-void resetHwm() {
-    malloc_trim(0);
-    if (std::FILE *f = std::fopen("/proc/self/clear_refs", "w")) {
-        std::fputs("5", f);
-        std::fclose(f);
-    }
-}
 
 struct Corpus {
     explicit Corpus(int pages) {
@@ -52,10 +32,10 @@ void BM_ComputeUniqueness(benchmark::State &state) {
     long peak = 0;
     for (auto _ : state) {
         for (TURLTaskInfo *t : corpus.list) t->TaskResults->SimilArray.Clear();
-        resetHwm();
-        const long before = vmHwmKb();
+        bench::ResetHwm();
+        const long before = bench::VmHwmKb();
         ComputeUniqueness(corpus.list);
-        peak = std::max(peak, vmHwmKb() - before);
+        peak = std::max(peak, bench::VmHwmKb() - before);
     }
     state.counters["peak_MB"] = double(peak) / 1024.0;
     double sum = 0;
@@ -92,10 +72,10 @@ void BM_PairwiseProcedure(benchmark::State &state) {
     for (auto _ : state) {
         arrays.clear();
         arrays.shrink_to_fit();
-        resetHwm();
-        const long before = vmHwmKb();
+        bench::ResetHwm();
+        const long before = bench::VmHwmKb();
         ComputeUniquenessPairwise(corpus.list, arrays);
-        peak = std::max(peak, vmHwmKb() - before);
+        peak = std::max(peak, bench::VmHwmKb() - before);
     }
     state.counters["peak_MB"] = double(peak) / 1024.0;
 }

@@ -6,16 +6,17 @@
 // pages under BASE-URL, one a line) and FOLDER/files.txt (their paths).
 //
 //   corvane_gen_site FOLDER PAGES BASE-URL
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
-#include <QString>
-#include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
 
 namespace {
 

@@ -4,6 +4,11 @@
 // site served on 127.0.0.1, so that the list, the chart and the log have
 // content (default settings: the pages go through the plain-text service
 // started inside), and the URL page once more after a delete.
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <thread>
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -14,10 +19,6 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
-#include <cstdio>
-#include <functional>
-#include <random>
-#include <thread>
 
 #include <httplib.h>
 

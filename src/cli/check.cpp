@@ -1,5 +1,12 @@
 // corvane-cli check: a whole check without the window, through the same run
 // controller, pool, workers and uniqueness step.
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -10,12 +17,6 @@
 #include <QLocale>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <algorithm>
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <cstring>
-#include <optional>
 
 #include <unistd.h>
 

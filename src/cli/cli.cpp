@@ -1,7 +1,11 @@
 #include "cli/cli.h"
 
-#include <QFile>
 #include <cstdio>
+
+#include <QFile>
+
+#include "core/i18n.h"
+#include "core/shingles.h"
 
 namespace corvane::cli {
 
@@ -113,6 +117,22 @@ QString readTextFile(const QString &path) {
         }
     }
     return out;
+}
+
+bool readTwoTexts(const QStringList &files, QString (&texts)[2]) {
+    for (int i = 0; i < 2; ++i) texts[i] = readTextFile(files[i]);
+    static const char *const emptyWarning[2] = {
+        N_("Текст #1 не имеет содержимого для сравнения"),
+        N_("Текст #2 не имеет содержимого для сравнения"),
+    };
+    for (int i = 0; i < 2; ++i) {
+        NormalizeText(texts[i]);
+        if (texts[i].isEmpty()) {
+            printErr(_(emptyWarning[i]));
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace corvane::cli

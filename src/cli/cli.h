@@ -34,6 +34,11 @@ private:
     QStringList rest;
 };
 
+// The two text files of compare and shared, normalised as the free-text
+// window normalises its panes; false after printing the window's warning
+// when one has no content (text 1 is examined first).
+bool readTwoTexts(const QStringList &files, QString (&texts)[2]);
+
 // A file's bytes. Throws UsageError.
 QByteArray readFileBytes(const QString &path);
 

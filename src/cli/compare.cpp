@@ -1,7 +1,8 @@
 // corvane-cli compare: the free-text comparison without the window.
+#include <cstdio>
+
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cstdio>
 
 #include "cli/cli.h"
 #include "core/i18n.h"
@@ -20,19 +21,7 @@ int runCompare(const QStringList &argv) {
     if (files.size() != 2) throw UsageError{QStringLiteral("compare needs two files")};
 
     QString texts[2];
-    for (int i = 0; i < 2; ++i) texts[i] = readTextFile(files[i]);
-    // Pane 1 is examined first; pane 2 only when pane 1 has content.
-    static const char *const emptyWarning[2] = {
-        N_("Текст #1 не имеет содержимого для сравнения"),
-        N_("Текст #2 не имеет содержимого для сравнения"),
-    };
-    for (int i = 0; i < 2; ++i) {
-        NormalizeText(texts[i]);
-        if (texts[i].isEmpty()) {
-            printErr(_(emptyWarning[i]));
-            return ExitUsage;
-        }
-    }
+    if (!readTwoTexts(files, texts)) return ExitUsage;
     const auto set1 = BuildShingles(texts[0], {}, n, skipStopWords);
     const auto set2 = BuildShingles(texts[1], {}, n, skipStopWords);
     const double similarity = ShingleSimilarity(*set1, *set2);

@@ -16,19 +16,7 @@ int runShared(const QStringList &argv) {
     if (files.size() != 2) throw UsageError{QStringLiteral("shared needs two files")};
 
     QString texts[2];
-    for (int i = 0; i < 2; ++i) texts[i] = readTextFile(files[i]);
-    // The same texts, and the same refusals, as the comparison.
-    static const char *const emptyWarning[2] = {
-        N_("Текст #1 не имеет содержимого для сравнения"),
-        N_("Текст #2 не имеет содержимого для сравнения"),
-    };
-    for (int i = 0; i < 2; ++i) {
-        NormalizeText(texts[i]);
-        if (texts[i].isEmpty()) {
-            printErr(_(emptyWarning[i]));
-            return ExitUsage;
-        }
-    }
+    if (!readTwoTexts(files, texts)) return ExitUsage;
     const TSharedPassages shared = FindSharedPassages(texts[0], texts[1], {}, n, skipStopWords);
     QString out;
     const std::vector<TPassage> *sides[2] = {&shared.First, &shared.Second};

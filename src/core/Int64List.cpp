@@ -1,13 +1,14 @@
 #include "core/Int64List.h"
 
-#include <QFile>
-#include <QIODevice>
-#include <QtEndian>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
+
+#include <QFile>
+#include <QIODevice>
+#include <QtEndian>
 
 #include "core/format.h"
 

@@ -2,12 +2,13 @@
 // or without duplicates; the storage of every shingle-hash set.
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
+
+#include <QString>
+#include <QStringList>
 
 class QIODevice;
 

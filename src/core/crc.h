@@ -1,9 +1,10 @@
 // CRC-64/WE over shingle bytes and the CRC-32 line hash of the diff window.
 #pragma once
 
-#include <QString>
 #include <cstddef>
 #include <cstdint>
+
+#include <QString>
 
 namespace corvane {
 

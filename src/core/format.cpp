@@ -1,7 +1,8 @@
 #include "core/format.h"
 
-#include <QLocale>
 #include <charconv>
+
+#include <QLocale>
 
 #include "core/i18n.h"
 

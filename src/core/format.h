@@ -7,10 +7,11 @@
 // a wrong format from a catalog shows itself and never crashes the program.
 #pragma once
 
-#include <QString>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
+
+#include <QString>
 
 namespace corvane {
 

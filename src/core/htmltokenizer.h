@@ -33,14 +33,14 @@
 // when asked, so callers that never ask pay nothing.
 #pragma once
 
-#include <QString>
-#include <QStringView>
 #include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
 
 #include <QLatin1StringView>
+#include <QString>
+#include <QStringView>
 
 namespace corvane {
 

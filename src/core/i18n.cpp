@@ -1,11 +1,12 @@
 #include "core/i18n.h"
 
-#include <QByteArray>
-#include <QMutex>
-#include <QMutexLocker>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+
+#include <QByteArray>
+#include <QMutex>
+#include <QMutexLocker>
 
 #include <libintl.h>
 

@@ -3,11 +3,12 @@
 // and a save replaces the file atomically.
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 namespace corvane {
 

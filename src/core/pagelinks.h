@@ -2,8 +2,9 @@
 // of the tokenizer (linear in the page, whatever its markup).
 #pragma once
 
-#include <QString>
 #include <vector>
+
+#include <QString>
 
 #include "core/htmltokenizer.h"
 

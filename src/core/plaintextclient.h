@@ -2,8 +2,9 @@
 // field "text", its plain text comes back.
 #pragma once
 
-#include <QString>
 #include <functional>
+
+#include <QString>
 
 #include "core/htmltotext.h"
 

@@ -1,9 +1,10 @@
 #include "core/robots.h"
 
-#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <string_view>
+
+#include <QSet>
 
 namespace corvane {
 

@@ -20,14 +20,15 @@
 // the first rule that matches decides.
 #pragma once
 
+#include <optional>
+#include <vector>
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 #include <QUrl>
-#include <optional>
-#include <vector>
 
 namespace corvane {
 

@@ -1,9 +1,10 @@
 // Text normalisation, stop words, shingle sets and their similarity.
 #pragma once
 
+#include <memory>
+
 #include <QString>
 #include <QStringView>
-#include <memory>
 
 #include "core/Int64List.h"
 

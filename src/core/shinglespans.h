@@ -4,11 +4,12 @@
 // template shows).
 #pragma once
 
-#include <QString>
-#include <QStringView>
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+#include <QString>
+#include <QStringView>
 
 namespace corvane {
 

@@ -2,10 +2,11 @@
 // threshold, taken together with everything they are linked to.
 #pragma once
 
-#include <QString>
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+#include <QString>
 
 #include "engine/pagesignals.h"
 #include "engine/typeslib.h"

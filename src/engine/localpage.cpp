@@ -1,10 +1,11 @@
 #include "engine/localpage.h"
 
-#include <QFile>
-#include <QStringDecoder>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+
+#include <QFile>
+#include <QStringDecoder>
 
 #include <fcntl.h>
 #include <poll.h>

@@ -3,10 +3,11 @@
 // file can neither block a worker for ever nor exhaust memory.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
 #include <cstdint>
 #include <functional>
+
+#include <QByteArray>
+#include <QString>
 
 namespace corvane {
 

@@ -2,8 +2,9 @@
 // canonical URL and noindex (from its markup), and its word count.
 #pragma once
 
-#include <QString>
 #include <cstdint>
+
+#include <QString>
 
 namespace corvane {
 

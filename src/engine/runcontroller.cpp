@@ -1,10 +1,11 @@
 #include "engine/runcontroller.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QCoreApplication>
 #include <QSet>
 #include <QThread>
-#include <algorithm>
-#include <cmath>
 
 #include "core/i18n.h"
 #include "engine/uniqueness.h"

@@ -5,13 +5,14 @@
 // through TRunObserver. Lives on the thread that runs the event loop.
 #pragma once
 
-#include <QList>
-#include <QObject>
-#include <QString>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+
+#include <QList>
+#include <QObject>
+#include <QString>
 
 #include "core/plaintextclient.h"
 #include "engine/typeslib.h"

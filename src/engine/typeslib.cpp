@@ -1,10 +1,11 @@
 #include "engine/typeslib.h"
 
-#include <QDateTime>
-#include <QLocale>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+
+#include <QDateTime>
+#include <QLocale>
 
 #include "engine/uniqueness.h"
 
@@ -201,7 +202,8 @@ std::int64_t SteadyMs() {
 }
 
 TURLTaskInfoPool::TURLTaskInfoPool(std::int32_t aDelay)
-    : FNextRequestCanRunAt(SteadyMs()), FRequestDelay(aDelay) {}
+    : FNextRequestCanRunAt(SteadyMs()),
+      FWallMinusSteady(DateTimeToMs(NowDateTime()) - FNextRequestCanRunAt), FRequestDelay(aDelay) {}
 
 TURLTaskInfoPool::~TURLTaskInfoPool() {
     ClearTasks();
@@ -232,21 +234,19 @@ std::int32_t TURLTaskInfoPool::Count() const {
     return std::int32_t(FList.size());
 }
 
-// The date-time interface converts at the moment of the call, so it shares
-// the monotonic clock with the reservations.
+// The date-time interface maps the monotonic clock onto the wall clock as
+// they stood when the pool was made, so a time handed in comes back exactly.
 bool TURLTaskInfoPool::GetNextRequestTime(TDateTime &aDT) {
     const std::lock_guard lock(FLock);
     if (!FCanRunNextRequest) return false;
-    aDT = MsToDateTime(DateTimeToMs(NowDateTime()) + (FNextRequestCanRunAt - SteadyMs()));
+    aDT = MsToDateTime(FNextRequestCanRunAt + FWallMinusSteady);
     FCanRunNextRequest = false;
     return true;
 }
 
 void TURLTaskInfoPool::RegisterLastRequest(TDateTime aDT) {
     const std::lock_guard lock(FLock);
-    const std::int64_t steady = SteadyMs();
-    const std::int64_t at =
-        aDT == 0 ? steady : steady + (DateTimeToMs(aDT) - DateTimeToMs(NowDateTime()));
+    const std::int64_t at = aDT == 0 ? SteadyMs() : DateTimeToMs(aDT) - FWallMinusSteady;
     FNextRequestCanRunAt = at + FRequestDelay;
     FCanRunNextRequest = true;
 }

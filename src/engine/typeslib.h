@@ -3,14 +3,15 @@
 // task pool with its request clock.
 #pragma once
 
-#include <QList>
-#include <QString>
-#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
 
 #include "core/compacttext.h"
 #include "core/format.h"
@@ -195,6 +196,7 @@ private:
     mutable std::recursive_mutex FLock;
     QList<TURLTaskInfo *> FList;
     std::int64_t FNextRequestCanRunAt; // SteadyMs
+    std::int64_t FWallMinusSteady;     // for the date-time interface
     bool FCanRunNextRequest = true;
     const std::int32_t FRequestDelay;
 };

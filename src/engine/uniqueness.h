@@ -11,11 +11,12 @@
 // ShingleSimilarity gives for the pair.
 #pragma once
 
-#include <QString>
 #include <cstdint>
 #include <functional>
 #include <unordered_map>
 #include <vector>
+
+#include <QString>
 
 #include "engine/typeslib.h"
 

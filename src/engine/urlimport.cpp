@@ -1,11 +1,12 @@
 #include "engine/urlimport.h"
 
+#include <utility>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
-#include <utility>
 
 #include "core/i18n.h"
 

@@ -3,12 +3,13 @@
 // dialogs here: the window and corvane-cli show the outcome's message.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include <QByteArray>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <cstdint>
-#include <functional>
 
 #include "engine/typeslib.h"
 

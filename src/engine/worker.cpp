@@ -1,7 +1,8 @@
 #include "engine/worker.h"
 
-#include <QCoreApplication>
 #include <exception>
+
+#include <QCoreApplication>
 
 #include "core/htmltotext.h"
 #include "core/i18n.h"

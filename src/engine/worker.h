@@ -2,15 +2,16 @@
 // posts to the run controller: task done, log line, run next.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
 #include <QEvent>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QThread>
-#include <atomic>
-#include <cstdint>
-#include <memory>
-#include <optional>
 
 #include "core/format.h"
 #include "core/plaintextclient.h"

@@ -3,13 +3,14 @@
 // from hanging or exhausting memory. Used by one thread at a time.
 #pragma once
 
+#include <atomic>
+#include <functional>
+#include <memory>
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QString>
-#include <atomic>
-#include <functional>
-#include <memory>
 
 #include <curl/curl.h>
 

@@ -3,10 +3,11 @@
 // type). The transfer object turns the form into a libcurl MIME post.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
 #include <memory>
 #include <vector>
+
+#include <QByteArray>
+#include <QString>
 
 namespace corvane {
 

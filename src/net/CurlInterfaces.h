@@ -1,9 +1,10 @@
 // Exceptions and the in-memory byte stream of the libcurl transfer layer.
 #pragma once
 
-#include <QByteArray>
 #include <stdexcept>
 #include <string>
+
+#include <QByteArray>
 
 #include <curl/curl.h>
 

@@ -5,12 +5,13 @@
 // and the news tab make the same transfer. No libcurl type appears here.
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QString>
-#include <functional>
-#include <memory>
 
 namespace corvane {
 

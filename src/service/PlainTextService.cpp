@@ -1,6 +1,5 @@
 #include "service/PlainTextService.h"
 
-#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -13,6 +12,8 @@
 #include <thread>
 #include <unordered_set>
 #include <vector>
+
+#include <QFile>
 
 #include <arpa/inet.h>
 #include <microhttpd.h>

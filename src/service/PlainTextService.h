@@ -3,8 +3,9 @@
 // GET /health answers "ok".
 #pragma once
 
-#include <QString>
 #include <memory>
+
+#include <QString>
 
 namespace corvane {
 

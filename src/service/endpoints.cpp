@@ -1,8 +1,9 @@
 #include "service/endpoints.h"
 
-#include <QFileInfo>
 #include <memory>
 #include <mutex>
+
+#include <QFileInfo>
 
 #include "service/PlainTextService.h"
 

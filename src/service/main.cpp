@@ -1,8 +1,9 @@
 // corvane-plaintext: the plain-text web service as a program of its own.
-#include <QString>
-#include <QStringList>
 #include <csignal>
 #include <cstdio>
+
+#include <QString>
+#include <QStringList>
 
 #include <malloc.h>
 #include <sys/resource.h>

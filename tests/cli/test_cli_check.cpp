@@ -1,4 +1,8 @@
 // corvane-cli check against a loopback site.
+#include <csignal>
+#include <mutex>
+#include <vector>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -7,9 +11,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <csignal>
-#include <mutex>
-#include <vector>
 
 #include <gtest/gtest.h>
 #include <pty.h>

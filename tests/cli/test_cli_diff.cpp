@@ -1,6 +1,7 @@
+#include <random>
+
 #include <QFile>
 #include <QTemporaryDir>
-#include <random>
 
 #include <gtest/gtest.h>
 

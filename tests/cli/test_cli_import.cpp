@@ -1,13 +1,14 @@
 // corvane-cli check --urls / --sitemap: which addresses a list becomes, seen
 // in the tasks the program reports and the requests the site gets; what it
 // prints for a file without addresses; a hostile sitemap under a memory bound.
+#include <mutex>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStringEncoder>
 #include <QTemporaryDir>
-#include <mutex>
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,6 @@
 // port, listening on its own thread, stopped and joined on destruction.
 #pragma once
 
-#include <QString>
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -13,6 +12,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <QString>
 
 #include <arpa/inet.h>
 #include <httplib.h>

@@ -1,7 +1,8 @@
-#include <QBuffer>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <random>
+
+#include <QBuffer>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,17 @@
 // Checks of a small loopback site through the real controller, pool, workers
 // and uniqueness step.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
-#include <atomic>
-#include <chrono>
-#include <map>
-#include <mutex>
-#include <thread>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -200,15 +202,17 @@ protected:
         list.append(new TURLTaskInfo(url, std::int32_t(list.size() + 1)));
     }
     TURLTaskInfo &task(int num) { return *list.GetByNum(num); }
-    // Runs the event loop until the end-of-run log line has arrived.
-    bool runToEnd(int timeoutMs = 30000) {
+    // Runs the event loop until Done holds or the time is up.
+    bool waitFor(const std::function<bool()> &Done, int TimeoutMs = 10000) {
         QElapsedTimer t;
         t.start();
-        while (!rec.Done && t.elapsed() < timeoutMs) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(1);
-        }
-        return rec.Done;
+        while (!Done() && t.elapsed() < TimeoutMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return Done();
+    }
+    // Runs the event loop until the end-of-run log line has arrived.
+    bool runToEnd(int timeoutMs = 30000) {
+        return waitFor([this] { return rec.Done; }, timeoutMs);
     }
     TRunSettings settings(int threads = 5, int delay = 0) {
         TRunSettings s;
@@ -381,15 +385,13 @@ TEST_F(ControllerRun, AbortCancelsTransfersAndKeepsNothing) {
     c.SetSettings(settings(2));
     ASSERT_TRUE(c.Run(rvAll));
     // Wait until both workers hang in their transfers.
-    QElapsedTimer t;
-    t.start();
-    while (site.fStalled.Value() < 2 && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(waitFor([&] { return site.fStalled.Value() >= 2; }));
     ASSERT_EQ(site.fStalled.Value(), 2);
     c.Abort();
     EXPECT_FALSE(c.ButtonStates().Abort);
     EXPECT_EQ(rec.Lines.back(), QStringLiteral("Отмена проверки..."));
-    t.restart();
+    QElapsedTimer t;
+    t.start();
     ASSERT_TRUE(runToEnd(10000));
     EXPECT_LT(t.elapsed(), 5000); // not held by the stalled server
     EXPECT_TRUE(rec.Aborted);
@@ -490,10 +492,7 @@ TEST_F(ControllerRun, ControllerGoneDuringARunLeavesNoWorkerBehind) {
         TRunController c(list, &rec);
         c.SetSettings(settings(2));
         ASSERT_TRUE(c.Run(rvAll));
-        QElapsedTimer t;
-        t.start();
-        while (site.fStalled.Value() < 1 && t.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        waitFor([&] { return site.fStalled.Value() >= 1; });
     }
     EXPECT_EQ(ActiveTaskCount.load(), 0);
     EXPECT_EQ(TaskPool, nullptr);
@@ -525,10 +524,7 @@ TEST_F(ControllerRun, LocalFilesThatNeverEnd) {
     add(QStringLiteral("file://") + QString::fromLocal8Bit(fifo));
     rec = TRecorder();
     ASSERT_TRUE(c.Run(rvAll));
-    QElapsedTimer t;
-    t.start();
-    while (rec.LinesOf(1).isEmpty() && t.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    waitFor([&] { return !rec.LinesOf(1).isEmpty(); });
     c.Abort();
     ASSERT_TRUE(runToEnd(10000));
     EXPECT_TRUE(rec.Aborted);

@@ -1,5 +1,6 @@
-#include <QLocale>
 #include <thread>
+
+#include <QLocale>
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
+#include <chrono>
+#include <functional>
+#include <thread>
+
 #include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
-#include <chrono>
-#include <functional>
-#include <thread>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -1,5 +1,6 @@
-#include <QStringList>
 #include <random>
+
+#include <QStringList>
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
+#include <random>
+
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <random>
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,13 @@
 // The plain-text service facing clients that are slow, idle, many, or
 // hostile: raw loopback sockets, so that every byte and every close is seen.
-#include <QProcess>
-#include <QRegularExpression>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <QProcess>
+#include <QRegularExpression>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

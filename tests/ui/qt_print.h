@@ -1,9 +1,10 @@
 // Readable Qt values in test failures.
 #pragma once
 
+#include <ostream>
+
 #include <QString>
 #include <QStringList>
-#include <ostream>
 
 inline void PrintTo(const QString &s, std::ostream *os) {
     *os << '"' << s.toStdString() << '"';

@@ -1,11 +1,12 @@
 // The English catalog: complete for the sources, and switchable at run time.
+#include <clocale>
+#include <cstdlib>
+
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <clocale>
-#include <cstdlib>
 
 #include <gtest/gtest.h>
 

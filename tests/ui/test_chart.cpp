@@ -1,9 +1,10 @@
 // The uniqueness distribution chart.
+#include <cmath>
+
 #include <QChart>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QSet>
-#include <cmath>
 
 #include "core/i18n.h"
 #include "ui/main/chart.h"

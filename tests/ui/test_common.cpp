@@ -1,3 +1,6 @@
+#include <clocale>
+#include <string>
+
 #include <QApplication>
 #include <QFile>
 #include <QLocale>
@@ -6,8 +9,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <clocale>
-#include <string>
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
-#include <QCoreApplication>
-#include <QTimer>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <QCoreApplication>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,6 @@
 // Running a check from the window against a site on 127.0.0.1.
+#include <atomic>
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDeadlineTimer>
@@ -10,7 +12,6 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
-#include <atomic>
 
 #include "common/TestDialogs.h"
 #include "common/TestServer.h"
@@ -81,14 +82,6 @@ TWindow WindowWithTasks(TAppFolder &Folder, const TSite &Site, const QStringList
                                             std::int32_t(W->Tasks()->size() + 1)));
     W->TaskListChanged();
     return W;
-}
-
-bool WaitForEnd(TfmMain *W, int Seconds = 60) {
-    QDeadlineTimer Deadline(Seconds * 1000);
-    while (W->RunController()->Running() && !Deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    QCoreApplication::processEvents(); // the lines posted at the end
-    return !W->RunController()->Running();
 }
 
 struct TButtons {
@@ -185,9 +178,7 @@ TEST(WindowRun, AbortDisablesCancelAtOnceAndLeavesExportOff) {
     Find<QWidget>(W.get(), "vtURLs")->setFocus();
     QTest::keyClick(Find<QWidget>(W.get(), "vtURLs"), Qt::Key_Return);
     ASSERT_TRUE(W->RunController()->Running());
-    QDeadlineTimer Deadline(20000);
-    while (Site.SlowStarted == 0 && !Deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    WaitUntil([&] { return Site.SlowStarted != 0; }, 20000);
     QTest::keyClick(Find<QWidget>(W.get(), "vtURLs"), Qt::Key_Escape);
     EXPECT_FALSE(Buttons(W.get()).Abort);
     EXPECT_EQ(LogLines(W.get()).value(0), QStringLiteral("Отмена проверки..."));
@@ -205,9 +196,7 @@ TEST(WindowRun, AbortLogCountsTheFinishedPagesAndTheLogOpensFirstFromThenOn) {
         // "/a" starts first and finishes; "/slow" starts 1.5 s later and hangs.
         auto W = WindowWithTasks(Folder, Site, {"/a", "/slow"});
         QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
-        QDeadlineTimer Deadline(20000);
-        while ((Site.SlowStarted == 0 || !W->Tasks()->at(0)->TaskResults) && !Deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        WaitUntil([&] { return Site.SlowStarted != 0 && W->Tasks()->at(0)->TaskResults; }, 20000);
         ASSERT_EQ(Site.SlowStarted, 1);
         QTest::mouseClick(Find<QPushButton>(W.get(), "btAbortRequests"), Qt::LeftButton);
         ASSERT_TRUE(WaitForEnd(W.get()));
@@ -234,9 +223,7 @@ TEST(WindowRun, ClosingDuringACheckEndsCleanly) {
     TAppFolder Folder;
     auto W = WindowWithTasks(Folder, Site, {"/slow", "/a"});
     QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
-    QDeadlineTimer Deadline(20000);
-    while (Site.SlowStarted == 0 && !Deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    WaitUntil([&] { return Site.SlowStarted != 0; }, 20000);
     ASSERT_EQ(Site.SlowStarted, 1);
     W->close(); // the transfer is still waiting for the server
     EXPECT_EQ(W->Tasks(), nullptr);
@@ -272,10 +259,8 @@ TEST(WindowNews, FilledInTheBackgroundAndSilentWhenOffline) {
         W->SetNewsUrl(Server.Url("/news"));
         W->show();
         auto *News = Find<QTextBrowser>(W.get(), "NewsBrowser");
-        QDeadlineTimer Deadline(20000);
-        while (!News->toPlainText().contains(QStringLiteral("Новый график")) &&
-               !Deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        WaitUntil([&] { return News->toPlainText().contains(QStringLiteral("Новый график")); },
+                  20000);
         EXPECT_TRUE(News->toPlainText().contains(QStringLiteral("Версия 1.4")));
         W->close();
     }
@@ -293,9 +278,7 @@ TEST(WindowNews, FilledInTheBackgroundAndSilentWhenOffline) {
         W->show();
         auto *Fetch = W->findChild<TNewsFetch *>();
         ASSERT_NE(Fetch, nullptr);
-        QDeadlineTimer Deadline(20000);
-        while (!Fetch->isFinished() && !Deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        WaitUntil([&] { return Fetch->isFinished(); }, 20000);
         QCoreApplication::processEvents();
         auto *News = Find<QTextBrowser>(W.get(), "NewsBrowser");
         EXPECT_TRUE(News->toPlainText().startsWith(QStringLiteral("Corvane 1.4.0.28")))

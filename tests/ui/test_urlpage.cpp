@@ -1,5 +1,7 @@
 // The URL page of the real window: a user's whole way from the clipboard to
 // the report against a site on 127.0.0.1, and the commands around a check.
+#include <atomic>
+
 #include <QAction>
 #include <QClipboard>
 #include <QDeadlineTimer>
@@ -8,7 +10,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
-#include <atomic>
 
 #include "common/TestDialogs.h"
 #include "common/TestServer.h"
@@ -82,12 +83,18 @@ void NoDelay(TfmMain *W) {
     });
 }
 
-bool WaitForEnd(TfmMain *W, int Seconds = 60) {
-    QDeadlineTimer Deadline(Seconds * 1000);
-    while (W->RunController()->Running() && !Deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    QCoreApplication::processEvents();
-    return !W->RunController()->Running();
+// A Russian window with the local extraction and no delay, its list pasted
+// from the site's Paths.
+TWindow WindowWithList(const TSite &Site, const TAppFolder &Folder, const QStringList &Paths) {
+    Folder.WriteIni("[PARAMS]\nalg-version=2\nlang=ru\n");
+    auto W = OpenWindow(1049);
+    NoDelay(W.get());
+    const QString Base = Site.Server.Url("/").chopped(1);
+    QString Text;
+    for (const QString &P : Paths) Text += Base + P + u'\n';
+    QGuiApplication::clipboard()->setText(Text);
+    W->URLCommands()->btInsertURLs4ClipClick();
+    return W;
 }
 
 QByteArray ReadFile(const QString &Path) {
@@ -178,13 +185,9 @@ TEST(URLPage, ClipboardCheckAndReportInBothLanguages) {
 TEST(URLPage, ComparisonWindowsFromTheList) {
     TSite Site;
     TAppFolder Folder;
-    Folder.WriteIni("[PARAMS]\nalg-version=2\nlang=ru\n");
     ui::TestDialogs Dialogs;
-    auto W = OpenWindow(1049);
-    NoDelay(W.get());
-    const QString Base = Site.Server.Url("/").chopped(1);
-    QGuiApplication::clipboard()->setText(QStringLiteral("%1/a\n%1/d\n%1/c\n").arg(Base));
-    W->URLCommands()->btInsertURLs4ClipClick();
+    auto W = WindowWithList(Site, Folder,
+                            {QStringLiteral("/a"), QStringLiteral("/d"), QStringLiteral("/c")});
     QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
     ASSERT_TRUE(WaitForEnd(W.get()));
     TURLListView *View = W->URLCommands()->View();
@@ -237,17 +240,10 @@ TEST(URLPage, ComparisonWindowsFromTheList) {
 TEST(URLPage, MenuDuringACheckAndTheSitemapIndex) {
     TSite Site;
     TAppFolder Folder;
-    Folder.WriteIni("[PARAMS]\nalg-version=2\nlang=ru\n");
     ui::TestDialogs Dialogs;
-    auto W = OpenWindow(1049);
-    NoDelay(W.get());
-    const QString Base = Site.Server.Url("/").chopped(1);
-    QGuiApplication::clipboard()->setText(QStringLiteral("%1/slow\n%1/a\n").arg(Base));
-    W->URLCommands()->btInsertURLs4ClipClick();
+    auto W = WindowWithList(Site, Folder, {QStringLiteral("/slow"), QStringLiteral("/a")});
     QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
-    QDeadlineTimer Deadline(20000);
-    while (Site.SlowStarted == 0 && !Deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    WaitUntil([&] { return Site.SlowStarted != 0; }, 20000);
     ASSERT_TRUE(W->RunController()->Running());
     const TURLPageCommands::TAvailability A = W->URLCommands()->Availability();
     EXPECT_FALSE(A.Paste || A.CheckSelected || A.CheckErrors || A.Delete || A.Simil);
@@ -286,13 +282,9 @@ TEST(URLPage, MenuDuringACheckAndTheSitemapIndex) {
 TEST(URLPage, CheckSelectedAndTheReportOfUncheckedRows) {
     TSite Site;
     TAppFolder Folder;
-    Folder.WriteIni("[PARAMS]\nalg-version=2\nlang=ru\n");
     ui::TestDialogs Dialogs;
-    auto W = OpenWindow(1049);
-    NoDelay(W.get());
+    auto W = WindowWithList(Site, Folder, {QStringLiteral("/a"), QStringLiteral("/c")});
     const QString Base = Site.Server.Url("/").chopped(1);
-    QGuiApplication::clipboard()->setText(QStringLiteral("%1/a\n%1/c\n").arg(Base));
-    W->URLCommands()->btInsertURLs4ClipClick();
     TURLListView *View = W->URLCommands()->View();
     View->SelectTask(W->Tasks()->at(1));
     W->activateWindow();

@@ -2,12 +2,15 @@
 // window that runs in it.
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +54,22 @@ struct TWindowDeleter {
     }
 };
 using TWindow = std::unique_ptr<TfmMain, TWindowDeleter>;
+
+// Runs the event loop until Done holds or Ms milliseconds have passed.
+inline bool WaitUntil(const std::function<bool()> &Done, int Ms) {
+    QDeadlineTimer Deadline(Ms);
+    while (!Done() && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return Done();
+}
+
+// Runs the event loop until the window's check has ended (and the lines it
+// posted at its end are in), or Seconds have passed.
+inline bool WaitForEnd(TfmMain *W, int Seconds = 60) {
+    WaitUntil([W] { return !W->RunController()->Running(); }, Seconds * 1000);
+    QCoreApplication::processEvents();
+    return !W->RunController()->Running();
+}
 
 // Message boxes go to a ui::TestDialogs the test installs.
 inline TWindow OpenWindow(unsigned Lcid) {

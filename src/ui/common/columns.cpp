@@ -1,11 +1,12 @@
 #include "ui/common/columns.h"
 
+#include <algorithm>
+
 #include <QAbstractItemView>
 #include <QHeaderView>
 #include <QStyle>
 #include <QStyleOptionHeader>
 #include <QTableView>
-#include <algorithm>
 
 namespace corvane::ui {
 

@@ -1,8 +1,9 @@
 #include "ui/compare/Diff_ONP.h"
 
-#include <QString>
 #include <limits>
 #include <type_traits>
+
+#include <QString>
 
 #include "core/Int64List.h"
 

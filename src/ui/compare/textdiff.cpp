@@ -1,5 +1,7 @@
 #include "ui/compare/textdiff.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QHeaderView>
@@ -7,12 +9,12 @@
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "core/format.h"
 #include "core/i18n.h"
 #include "ui/common/columns.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/singlewindow.h"
 
 namespace corvane::ui {
 
@@ -45,20 +47,10 @@ public:
 
 } // namespace
 
-void TDiffRowsModel::setRows(std::vector<TDiffObj> rows) {
-    beginResetModel();
-    fRows = std::move(rows);
-    endResetModel();
-}
-
 void TDiffRowsModel::setURLs(const QString &url1, const QString &url2) {
     fURL1 = url1;
     fURL2 = url2;
     emit headerDataChanged(Qt::Horizontal, colKind, colRText);
-}
-
-int TDiffRowsModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : int(fRows.size());
 }
 
 int TDiffRowsModel::columnCount(const QModelIndex &parent) const {
@@ -159,11 +151,7 @@ TfmDiffText::TfmDiffText(QWidget *parent) : QDialog(parent) {
 }
 
 TfmDiffText *TfmDiffText::instance(QWidget *parent) {
-    if (!Instance) {
-        Instance = new TfmDiffText(parent);
-        QObject::connect(Instance, &QObject::destroyed, [] { Instance = nullptr; });
-    }
-    return Instance;
+    return SingleWindow(Instance, parent);
 }
 
 void TfmDiffText::Open(const QString &URL1, const QString &URL2, const QString &Text1,

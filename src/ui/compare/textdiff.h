@@ -2,11 +2,13 @@
 // side, line against line.
 #pragma once
 
+#include <vector>
+
 #include <QAbstractTableModel>
 #include <QDialog>
 #include <QList>
-#include <vector>
 
+#include "ui/common/rowsmodel.h"
 #include "ui/compare/textdiff_rows.h"
 
 class QTreeView;
@@ -14,22 +16,18 @@ class QTreeView;
 namespace corvane::ui {
 
 // The rows of the current showing.
-class TDiffRowsModel : public QAbstractTableModel {
+class TDiffRowsModel : public TRowsModel<std::vector<TDiffObj>> {
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    using TRowsModel::TRowsModel;
 
-    void setRows(std::vector<TDiffObj> rows);
     void setURLs(const QString &url1, const QString &url2);
-    const std::vector<TDiffObj> &rows() const { return fRows; }
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
 private:
-    std::vector<TDiffObj> fRows;
     QString fURL1, fURL2;
 };
 

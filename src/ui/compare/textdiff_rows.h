@@ -3,11 +3,12 @@
 // window and corvane-cli diff.
 #pragma once
 
-#include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+#include <QString>
+#include <QStringList>
 
 #include "ui/compare/Diff_ONP.h"
 

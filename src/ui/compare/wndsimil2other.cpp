@@ -1,5 +1,8 @@
 #include "ui/compare/wndsimil2other.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -9,12 +12,11 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <cmath>
 
 #include "core/format.h"
 #include "core/i18n.h"
 #include "ui/common/columns.h"
+#include "ui/common/singlewindow.h"
 #include "ui/compare/textdiff.h"
 
 namespace corvane::ui {
@@ -61,12 +63,6 @@ int CompareSimilRows(const TSimilRow &a, const TSimilRow &b, int column) {
     return 0;
 }
 
-void TSimilRowsModel::setRows(QList<TSimilRow> rows) {
-    beginResetModel();
-    fRows = std::move(rows);
-    endResetModel();
-}
-
 void TSimilRowsModel::sortRows(int column, bool ascending) {
     emit layoutAboutToBeChanged();
     const QModelIndexList before = persistentIndexList();
@@ -84,10 +80,6 @@ void TSimilRowsModel::sortRows(int column, bool ascending) {
     }
     changePersistentIndexList(before, after);
     emit layoutChanged();
-}
-
-int TSimilRowsModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : int(fRows.size());
 }
 
 int TSimilRowsModel::columnCount(const QModelIndex &parent) const {
@@ -211,11 +203,7 @@ TfmSimil2Other::TfmSimil2Other(QWidget *parent) : QDialog(parent) {
 }
 
 TfmSimil2Other *TfmSimil2Other::instance(QWidget *parent) {
-    if (!Instance) {
-        Instance = new TfmSimil2Other(parent);
-        QObject::connect(Instance, &QObject::destroyed, [] { Instance = nullptr; });
-    }
-    return Instance;
+    return SingleWindow(Instance, parent);
 }
 
 bool TfmSimil2Other::sortAscending() {

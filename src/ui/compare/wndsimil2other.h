@@ -8,6 +8,7 @@
 #include <QList>
 
 #include "core/compacttext.h"
+#include "ui/common/rowsmodel.h"
 
 class QPushButton;
 class QTableView;
@@ -32,23 +33,17 @@ struct TSimilRow {
     int Entry = 0; // position in the similarity array
 };
 
-class TSimilRowsModel : public QAbstractTableModel {
+class TSimilRowsModel : public TRowsModel<QList<TSimilRow>> {
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    using TRowsModel::TRowsModel;
 
-    void setRows(QList<TSimilRow> rows);
-    const QList<TSimilRow> &rows() const { return fRows; }
     // Sorts by a column (-1: rows compare equal); equal rows keep their order.
     void sortRows(int column, bool ascending);
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
-
-private:
-    QList<TSimilRow> fRows;
 };
 
 // A one-line label that never widens its window: a text too long for it is

@@ -13,6 +13,7 @@
 #include "core/i18n.h"
 #include "core/shingles.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/singlewindow.h"
 
 namespace corvane::ui {
 
@@ -113,12 +114,7 @@ TfmShowTextSimil::TfmShowTextSimil(QWidget *parent) : QDialog(parent) {
 }
 
 TfmShowTextSimil *TfmShowTextSimil::instance(QWidget *parent) {
-    if (!Instance) {
-        Instance = new TfmShowTextSimil(parent);
-        // Freed with its parent, the main window, at the end of the program.
-        QObject::connect(Instance, &QObject::destroyed, [] { Instance = nullptr; });
-    }
-    return Instance;
+    return SingleWindow(Instance, parent);
 }
 
 void TfmShowTextSimil::Open(int ShingleLength, bool IgnoreStopWords, QWidget *parent) {

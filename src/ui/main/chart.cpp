@@ -1,5 +1,8 @@
 #include "ui/main/chart.h"
 
+#include <cfenv>
+#include <cmath>
+
 #include <QChart>
 #include <QFont>
 #include <QGraphicsLayout>
@@ -11,8 +14,6 @@
 #include <QPieSlice>
 #include <QResizeEvent>
 #include <QVBoxLayout>
-#include <cfenv>
-#include <cmath>
 
 #include "core/i18n.h"
 

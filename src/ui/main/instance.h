@@ -1,9 +1,10 @@
 // One copy of the program at a time: a lock file in the temporary folder.
 #pragma once
 
+#include <memory>
+
 #include <QLockFile>
 #include <QString>
-#include <memory>
 
 namespace corvane::ui {
 

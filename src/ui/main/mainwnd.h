@@ -2,12 +2,13 @@
 // tabs (news, log), and the settings page with the about panel.
 #pragma once
 
+#include <memory>
+
 #include <QDateTime>
 #include <QHash>
 #include <QMainWindow>
 #include <QSet>
 #include <QString>
-#include <memory>
 
 #include "engine/runcontroller.h"
 #include "engine/typeslib.h"

@@ -1,10 +1,11 @@
 // Loads the news page in the background; silent on any failure.
 #pragma once
 
+#include <atomic>
+
 #include <QObject>
 #include <QString>
 #include <QThread>
-#include <atomic>
 
 namespace corvane::ui {
 

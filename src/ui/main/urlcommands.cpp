@@ -1,5 +1,7 @@
 #include "ui/main/urlcommands.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -9,7 +11,6 @@
 #include <QMimeData>
 #include <QStyle>
 #include <QUrl>
-#include <algorithm>
 
 #include "core/appdir.h"
 #include "core/i18n.h"

@@ -1,5 +1,9 @@
 #include "ui/main/urllist.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -9,9 +13,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
-#include <algorithm>
-#include <climits>
-#include <cmath>
 
 #include "core/i18n.h"
 

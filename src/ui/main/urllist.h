@@ -2,6 +2,8 @@
 // vtURLs with its header, colours, info column and sort rules.
 #pragma once
 
+#include <functional>
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QHash>
@@ -9,7 +11,6 @@
 #include <QSet>
 #include <QTableView>
 #include <QTimer>
-#include <functional>
 
 #include "engine/typeslib.h"
 
