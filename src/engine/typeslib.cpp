@@ -246,7 +246,7 @@ bool TURLTaskInfoPool::GetNextRequestTime(TDateTime &aDT) {
 
 void TURLTaskInfoPool::RegisterLastRequest(TDateTime aDT) {
     const std::lock_guard lock(FLock);
-    const std::int64_t at = aDT == 0 ? SteadyMs() : DateTimeToMs(aDT) - FWallMinusSteady;
+    const std::int64_t at = DateTimeToMs(aDT == 0 ? NowDateTime() : aDT) - FWallMinusSteady;
     FNextRequestCanRunAt = at + FRequestDelay;
     FCanRunNextRequest = true;
 }
