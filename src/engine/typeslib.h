@@ -16,6 +16,7 @@
 #include "core/compacttext.h"
 #include "core/format.h"
 #include "core/shingles.h"
+#include "engine/pagesignals.h"
 
 namespace corvane {
 
@@ -90,6 +91,8 @@ public:
     std::unique_ptr<TShingleHashTable> HashTable;
     TURLSimilArray SimilArray;
     double Uniqueness = -1.0;
+    // What the page says about itself: canonical link, noindex, word count.
+    TPageSignals Signals;
 
     double GetSimilarity(std::int32_t aNum) const;
     QString ErrorText() const;

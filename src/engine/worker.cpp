@@ -7,6 +7,7 @@
 #include "core/htmltotext.h"
 #include "core/i18n.h"
 #include "core/shingles.h"
+#include "core/shinglespans.h"
 #include "engine/localpage.h"
 #include "net/pagetransfer.h"
 
@@ -135,6 +136,8 @@ TActiveTaskThread::TStep TActiveTaskThread::Body() {
     const TStep got = local ? CheckLocalFile(page) : Download(page);
     if (got == stAbort) return stAbort;
     if (FURLTaskInfo->TaskResults->TaskResult != trUndefined) return stEnd; // failed already
+    FURLTaskInfo->TaskResults->Signals = ReadPageSignals(
+        page, FPageUrl.isEmpty() ? FURLTaskInfo->URL : FPageUrl, FLinkHeader, FRobotsHeader);
     return Extract(page);
 }
 
@@ -186,6 +189,9 @@ TActiveTaskThread::TStep TActiveTaskThread::Download(QByteArray &Page) {
         return stEnd;
     }
     Log(N_("URL %d: страница загружена, идет анализ"));
+    FPageUrl = response.EffectiveURL;
+    FLinkHeader = response.Header("link");
+    FRobotsHeader = response.Header("x-robots-tag");
     Page = std::move(response.Body);
     return stEnd;
 }
@@ -218,6 +224,7 @@ TActiveTaskThread::TStep TActiveTaskThread::Extract(const QByteArray &Page) {
     NormalizeText(text);
     r.HashTable =
         BuildShingles(text, {}, ShingleLength.load(std::memory_order_relaxed), FIgnoreStopWords);
+    r.Signals.WordCount = CountShingleWords(text);
     r.ExtractedText = text;
     r.ErrorCode = 0;
     r.TaskResult = trOk;

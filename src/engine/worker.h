@@ -122,6 +122,9 @@ private:
     std::int32_t FAlgVer;
     bool FIgnoreStopWords;
     TWorkerContext FContext;
+    // The downloaded page's address and the headers of its signals.
+    QString FPageUrl;
+    QByteArray FLinkHeader, FRobotsHeader;
     std::atomic<bool> FFinished{false}; // the body's last write, seen by the destructor
 };
 
