@@ -18,9 +18,12 @@ QList<QByteArray> SplitHeaderList(const QByteArray &Value) {
     qsizetype start = 0;
     for (qsizetype i = 0; i < Value.size(); ++i) {
         const char c = Value[i];
-        if (c == '"' && !inAngle) inQuote = !inQuote;
-        else if (c == '<' && !inQuote) inAngle = true;
-        else if (c == '>' && !inQuote) inAngle = false;
+        if (c == '"' && !inAngle)
+            inQuote = !inQuote;
+        else if (c == '<' && !inQuote)
+            inAngle = true;
+        else if (c == '>' && !inQuote)
+            inAngle = false;
         else if (c == ',' && !inAngle && !inQuote) {
             out << Value.mid(start, i - start).trimmed();
             start = i + 1;
