@@ -38,7 +38,7 @@ bool TSiteAnalysis::Apply(TURLTaskInfoList &List, const TAnalysisSettings &Setti
     FSettings = Settings;
     const std::size_t n = FResults.size();
 
-    // The step's own values first: groups are found on them.
+    // The step's own values first.
     for (std::size_t i = 0; i < n; ++i) {
         TURLTaskResults *r = List[qsizetype(i)]->TaskResults.get();
         if (!r) continue;
@@ -54,7 +54,6 @@ bool TSiteAnalysis::Apply(TURLTaskInfoList &List, const TAnalysisSettings &Setti
         const TCrawlLink link = canonicalCrawlUrl(QUrl(Url));
         return link.Verdict == lvOk ? link.Url : Url;
     };
-    FGroups = FindDuplicateGroups(List, Settings.DuplicateThreshold, pageSignals, normalize);
     FTemplate = FindSiteTemplate(List, Settings.TemplatePercent);
     FEmptied.clear();
     if (Settings.IgnoreTemplate && !FTemplate.Hashes.empty()) {
@@ -67,6 +66,9 @@ bool TSiteAnalysis::Apply(TURLTaskInfoList &List, const TAnalysisSettings &Setti
         }
         for (const std::int32_t i : free.Emptied) FEmptied.push_back(List[i]->Num);
     }
+    // Groups follow the similarities the list shows: without the template
+    // when it is left out.
+    FGroups = FindDuplicateGroups(List, Settings.DuplicateThreshold, pageSignals, normalize);
 
     for (std::size_t i = 0; i < n; ++i) {
         TURLTaskResults *r = List[qsizetype(i)]->TaskResults.get();
