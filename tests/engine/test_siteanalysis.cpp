@@ -125,9 +125,9 @@ TEST(SiteAnalysis, LoopbackSiteAgainstTheDefinitions) {
         for (const std::int64_t h : own) inTemplate += tmplHashes.count(h);
         EXPECT_DOUBLE_EQ(r.TemplateShare, double(inTemplate) / double(own.size()) * 100);
         const QString text = r.ExtractedText;
-        EXPECT_EQ(r.Signals.WordCount,
-                  text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)
-                      .size());
+        EXPECT_EQ(
+            r.Signals.WordCount,
+            text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts).size());
         EXPECT_EQ(r.Signals.WordCount, i == 7 ? 40 : 140);
     }
 
@@ -186,10 +186,11 @@ TEST(SiteAnalysis, LoopbackSiteAgainstTheDefinitions) {
         EXPECT_NEAR(list[i]->TaskResults->Uniqueness, free[std::size_t(i)], 1e-9);
     }
     EXPECT_EQ(list[7]->TaskResults->Uniqueness, 100);
-    EXPECT_GT(list[0]->TaskResults->Uniqueness, baseUniqueness[0] + 20) << "the menu no longer counts";
+    EXPECT_GT(list[0]->TaskResults->Uniqueness, baseUniqueness[0] + 20)
+        << "the menu no longer counts";
     expectGroups(DefaultDuplicateThreshold, tmplHashes);
-    EXPECT_TRUE(lines.lines.contains(
-        QStringLiteral("URL 8: без шаблона сайта на странице не осталось текста, уникальность 100")))
+    EXPECT_TRUE(lines.lines.contains(QStringLiteral(
+        "URL 8: без шаблона сайта на странице не осталось текста, уникальность 100")))
         << lines.lines.join(u'\n').toStdString();
 
     // And back: the check's own values, exactly.
