@@ -258,7 +258,8 @@ TEST_F(DiffWindow, SharedPassagesOfReorderedParagraphs) {
         EXPECT_TRUE(row.endsWith(QStringLiteral("orange"))) << row.toStdString();
 
     // Each side: the passages around its two changed words, in its own
-    // order; the last words of the lines ("town", "coast") are in no shingle.
+    // order. A text's last word is in no shingle ("coast" ends text 1, "town"
+    // text 2), so the shingles that end with those words are in one text only.
     const auto passages = [&](int side, const QString &text) {
         QStringList out;
         for (const auto &[begin, end] : fm.sharedRanges(side)) out << text.mid(begin, end - begin);
