@@ -92,7 +92,8 @@ TEST(PageSignals, RecordedByACheck) {
     ASSERT_TRUE(c.Run(rvAll));
     QElapsedTimer t;
     t.start();
-    while (c.Running() && t.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (c.Running() && t.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_FALSE(c.Running());
 
     struct Want {
@@ -100,9 +101,10 @@ TEST(PageSignals, RecordedByACheck) {
         bool noindex;
     };
     const Want want[] = {
-        {"main", false},       {"other/page", false}, {"main", false}, {"markup", false},
-        {"", true},            {"", true},            {"", false},
-        {"main", false}, // the canonical link resolves against the address after the redirect
+        {"main", false}, {"other/page", false}, {"main", false}, {"markup", false}, {"", true},
+        {"", true},      {"", false},           {"main", false}, // the canonical link resolves
+                                                                 // against the address after the
+                                                                 // redirect
     };
     for (qsizetype i = 0; i < list.size(); ++i) {
         SCOPED_TRACE(list[i]->URL.toStdString());
