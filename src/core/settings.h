@@ -33,6 +33,14 @@ inline constexpr TSetting<bool>         IgnoreStopWords    {"ignore-stop-words",
 inline constexpr TSetting<bool>         LogFirst           {"log-first", false};
 inline constexpr TSetting<const char *> PlainTextEndpoint1 {"plaintext-endpoint-1", ""};
 inline constexpr TSetting<const char *> PlainTextEndpoint2 {"plaintext-endpoint-2", ""};
+// The crawl dialog's last values.
+inline constexpr TSetting<const char *> CrawlURL           {"crawl-url", ""};
+inline constexpr TSetting<int>          CrawlMaxPages      {"crawl-max-pages", 500};
+inline constexpr TSetting<bool>         CrawlSubdomains    {"crawl-subdomains", false};
+inline constexpr TSetting<bool>         CrawlFollowNoFollow{"crawl-follow-nofollow", false};
+inline constexpr TSetting<bool>         CrawlSitemaps      {"crawl-sitemaps", false};
+inline constexpr TSetting<bool>         CrawlIgnoreRobots  {"crawl-ignore-robots", false};
+inline constexpr TSetting<const char *> CrawlDropParams    {"crawl-drop-params", ""};
 // clang-format on
 } // namespace setting
 
