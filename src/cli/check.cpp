@@ -203,12 +203,14 @@ QByteArray jsonNumber(double D) {
 // How many similar pages the JSON lists for each task by default.
 constexpr std::size_t JsonSimilarCount = 10;
 
-// Every task with its outcome and its most similar pages (similarity above
-// 0, most similar first; all of them with AllPairs), written task by task,
-// so that ten thousand pages never make one string of gigabytes.
-bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, bool AllPairs, bool FoundOn) {
+// Every task with its outcome, its most similar pages (similarity above 0,
+// most similar first; all of them with AllPairs), what the site analysis
+// says of it and, after a crawl (FoundOn), where its link was first seen;
+// then the duplicate groups; written task by task, so that ten thousand
+// pages never make one string of gigabytes.
+bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, const TSiteAnalysis &Analysis,
+                    bool AllPairs, bool FoundOn) {
     if (!Out.Write("{\"tasks\": [")) return false;
-    std::vector<TURLSimilRec> similar;
     for (qsizetype i = 0; i < List.size(); ++i) {
         const TURLTaskInfo &t = *List[i];
         const TURLTaskResults *r = t.TaskResults.get();
@@ -219,27 +221,38 @@ bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, bool AllPairs, b
         out += ", \"errorCode\": " + QByteArray::number(r ? r->ErrorCode : 0);
         out += ", \"uniqueness\": " + jsonNumber(r && r->Uniqueness >= 0 ? r->Uniqueness : -1.0);
         if (FoundOn) out += ", \"foundOn\": " + QByteArray::number(t.FoundOn);
+        out += ", \"group\": " + QByteArray::number(r ? r->Group : 0);
+        out += ", \"representative\": " + QByteArray::number(r ? r->Representative : 0);
+        out += ", \"templateShare\": " +
+               jsonNumber(r && r->TemplateShare >= 0 ? r->TemplateShare : -1.0);
+        out += ", \"words\": " + QByteArray::number(r ? r->Signals.WordCount : -1);
+        out += ", \"canonical\": " + jsonString(r ? r->Signals.Canonical : QString());
+        out += ", \"noindex\": " + QByteArray(r && r->Signals.NoIndex ? "true" : "false");
         out += ", \"similar\": [";
-        similar.clear();
-        if (r)
-            for (const TURLSimilRec &s : r->SimilArray.ToVector())
-                if (s.Num != 0 && s.Num != t.Num && s.Similarity > 0) similar.push_back(s);
-        auto closer = [](const TURLSimilRec &a, const TURLSimilRec &b) {
-            return a.Similarity != b.Similarity ? a.Similarity > b.Similarity : a.Num < b.Num;
-        };
-        const std::size_t shown =
-            AllPairs ? similar.size() : std::min(similar.size(), JsonSimilarCount);
-        std::partial_sort(similar.begin(), similar.begin() + std::ptrdiff_t(shown), similar.end(),
-                          closer);
-        for (std::size_t k = 0; k < shown; ++k) {
-            out += k ? ", " : "";
-            out += "{\"num\": " + QByteArray::number(similar[k].Num) +
-                   ", \"similarity\": " + jsonNumber(similar[k].Similarity) + '}';
+        if (r) {
+            const std::vector<TURLSimilRec> similar =
+                r->MostSimilar(t.Num, AllPairs ? 0 : JsonSimilarCount);
+            for (std::size_t k = 0; k < similar.size(); ++k) {
+                out += k ? ", " : "";
+                out += "{\"num\": " + QByteArray::number(similar[k].Num) +
+                       ", \"similarity\": " + jsonNumber(similar[k].Similarity) + '}';
+            }
         }
         out += "]}";
         if (!Out.Write(out)) return false;
     }
-    return Out.Write(List.isEmpty() ? "]}\n" : "\n]}\n");
+    QByteArray groups = List.isEmpty() ? "],\n\"groups\": [" : "\n],\n\"groups\": [";
+    const std::vector<TDuplicateGroup> &all = Analysis.Groups().Groups;
+    for (std::size_t g = 0; g < all.size(); ++g) {
+        groups += g ? ",\n  " : "\n  ";
+        groups += "{\"id\": " + QByteArray::number(all[g].Number) + ", \"members\": [";
+        for (std::size_t m = 0; m < all[g].Members.size(); ++m)
+            groups += (m ? ", " : "") + QByteArray::number(List[all[g].Members[m]]->Num);
+        groups += "], \"representative\": " + QByteArray::number(List[all[g].Representative]->Num);
+        groups += QByteArray(", \"handled\": ") + (all[g].Handled() ? "true" : "false") + '}';
+    }
+    groups += all.empty() ? "]}\n" : "\n]}\n";
+    return Out.Write(groups);
 }
 
 int runCheck(const QStringList &argv) {
@@ -253,6 +266,13 @@ int runCheck(const QStringList &argv) {
     settings.ShingleLength = args.intValue(QStringLiteral("--shingle-length"), 6, 3, 10);
     settings.IgnoreStopWords = args.onOff(QStringLiteral("--stop-words"), true);
     settings.AlgVer = args.intValue(QStringLiteral("--alg"), 1, 1, 2);
+    settings.Analysis.DuplicateThreshold =
+        args.intValue(QStringLiteral("--duplicate-threshold"), DefaultDuplicateThreshold,
+                      MinDuplicateThreshold, MaxDuplicateThreshold);
+    settings.Analysis.TemplatePercent =
+        args.intValue(QStringLiteral("--template-share"), DefaultTemplatePercent, 1, 100);
+    settings.Analysis.IgnoreTemplate = args.flag(QStringLiteral("--ignore-template"));
+    const bool reportExtra = args.flag(QStringLiteral("--report-extra"));
     settings.UserAgent =
         args.value(QStringLiteral("--user-agent"), QString::fromLatin1(CorvaneUserAgent));
     const QStringList givenEndpoints = args.values(QStringLiteral("--endpoint"));
@@ -373,14 +393,17 @@ int runCheck(const QStringList &argv) {
         QList<TURLTaskInfo *> rows(list.begin(), list.end());
         TRunController::SortByUniqueness(rows);
         const QList<const TURLTaskInfo *> ordered(rows.begin(), rows.end());
-        if (!(report->Open() && report->Write(ReportBytes(ordered)) && report->Close())) {
+        if (!(report->Open() && report->Write(ReportBytes(ordered, reportExtra)) &&
+              report->Close())) {
             printErr(_("Невозможно создать файл экспорта!") + u' ' + report->Name() +
                      QStringLiteral(": ") + report->Error());
             written = false;
         }
     }
-    if (json && !(json->Open() && writeTasksJson(*json, list, allPairs, !crawlUrl.isNull()) &&
-                  json->Close())) {
+    if (json &&
+        !(json->Open() &&
+          writeTasksJson(*json, list, controller.Analysis(), allPairs, !crawlUrl.isNull()) &&
+          json->Close())) {
         printErr(QStringLiteral("cannot write %1: %2").arg(json->Name(), json->Error()));
         written = false;
     }
@@ -397,7 +420,8 @@ const Command CheckCommand = {
     R"(check (--urls FILE | --sitemap FILE | --files FILE... | --crawl URL) [--threads N]
           [--delay MS] [--shingle-length N] [--stop-words on|off] [--alg 1|2]
           [--user-agent TEXT] [--endpoint URL --endpoint URL] [--report FILE] [--json FILE]
-          [--json-pairs top|all] [--lang ru|en] [--verbose]
+          [--json-pairs top|all] [--duplicate-threshold N] [--template-share N]
+          [--ignore-template] [--report-extra] [--lang ru|en] [--verbose]
           crawl: [--max-pages N] [--subdomains] [--follow-nofollow] [--ignore-robots]
           [--crawl-sitemaps] [--drop-params LIST]
     Checks a list of pages as the window's "Проверить URL" does: a text file
@@ -423,7 +447,14 @@ const Command CheckCommand = {
     end-of-check order, captions in --lang (default: by the system locale);
     --json FILE writes every task with its result, code, uniqueness and its
     10 most similar pages (--json-pairs all: every page with a similarity
-    above 0). Both files are tried before the check starts. Ctrl+C, SIGTERM
+    above 0), what each page says of itself (words, canonical, noindex),
+    its duplicate group and the share of its text that is the site's
+    template, then the groups. Pages at least --duplicate-threshold % alike
+    (default 90) form a group; a passage on at least --template-share % of
+    the pages (default 50) is the site's template; --ignore-template leaves
+    it out of the uniqueness; --report-extra adds the group, template,
+    words, canonical and noindex columns to the CSV. Both files are tried
+    before the check starts. Ctrl+C, SIGTERM
     and SIGHUP abort like "Отмена" and still write what finished. Exit
     status 0 when the check ran, 130 when it was aborted, 1 when an output
     could not be written (the other is still written), 2 for bad arguments,

@@ -7,14 +7,27 @@
 
 namespace corvane {
 
-QStringList ReportCaptions() {
-    return {_("№"), _("URL"), _("Код ответа"), _("Уникальность, %"), _("i")};
+QStringList ReportCaptions(bool Extra) {
+    QStringList captions = {_("№"), _("URL"), _("Код ответа"), _("Уникальность, %"), _("i")};
+    if (Extra)
+        captions << _("Группа") << _("Представитель") << _("Шаблон, %") << _("Слов")
+                 << _("Canonical") << _("Noindex");
+    return captions;
 }
 
-QStringList ReportFields(const TURLTaskInfo &Task) {
-    return {QString::number(Task.Num), Task.URL,
-            Task.TaskResults ? Task.TaskResults->ErrorText() : QString(), Task.UniquenessText(),
-            QStringLiteral("i")};
+QStringList ReportFields(const TURLTaskInfo &Task, bool Extra) {
+    const TURLTaskResults *r = Task.TaskResults.get();
+    QStringList fields = {QString::number(Task.Num), Task.URL, r ? r->ErrorText() : QString(),
+                          Task.UniquenessText(), QStringLiteral("i")};
+    if (!Extra) return fields;
+    const bool analysed = r && r->TemplateShare >= 0;
+    fields << (analysed && r->Group ? QString::number(r->Group) : QString())
+           << (analysed && r->Representative ? QString::number(r->Representative) : QString())
+           << (analysed ? PercentText(r->TemplateShare) : QString())
+           << (r && r->Signals.WordCount >= 0 ? QString::number(r->Signals.WordCount) : QString())
+           << (r ? r->Signals.Canonical : QString())
+           << (r && r->Signals.NoIndex ? QStringLiteral("noindex") : QString());
+    return fields;
 }
 
 QString ReportFooter() {
@@ -43,23 +56,24 @@ QString joinFields(const QStringList &fields) {
 
 } // namespace
 
-QString ReportText(const QList<const TURLTaskInfo *> &Rows) {
+QString ReportText(const QList<const TURLTaskInfo *> &Rows, bool Extra) {
     const QString crlf = QStringLiteral("\r\n");
-    QString text = joinFields(ReportCaptions()) + crlf;
+    QString text = joinFields(ReportCaptions(Extra)) + crlf;
     for (const TURLTaskInfo *t : Rows)
-        if (t) text += joinFields(ReportFields(*t)) + crlf;
+        if (t) text += joinFields(ReportFields(*t, Extra)) + crlf;
     text += crlf;
     text += ReportFooter() + crlf;
     return text;
 }
 
-QByteArray ReportBytes(const QList<const TURLTaskInfo *> &Rows) {
+QByteArray ReportBytes(const QList<const TURLTaskInfo *> &Rows, bool Extra) {
     QStringEncoder encoder(QStringConverter::System);
-    return encoder.encode(ReportText(Rows));
+    return encoder.encode(ReportText(Rows, Extra));
 }
 
-bool WriteReport(const QString &Path, const QList<const TURLTaskInfo *> &Rows, QString &Error) {
-    const QByteArray bytes = ReportBytes(Rows);
+bool WriteReport(const QString &Path, const QList<const TURLTaskInfo *> &Rows, QString &Error,
+                 bool Extra) {
+    const QByteArray bytes = ReportBytes(Rows, Extra);
     QFile f(Path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size() ||
         !f.flush()) {

@@ -233,6 +233,8 @@ void TRunController::FinishRun() {
                                              FormatMsg(N_("URL %d: сравнение содержимого"), {num}));
                               },
                               [this](std::int32_t) { Progress(1); }});
+    FAnalysis.Begin(FList);
+    Analyse(Settings());
     FRunning = false;
     UpdateButtons();
     FObserver->ProgressHidden();
@@ -252,6 +254,27 @@ void TRunController::FinishRun() {
     }
     AbortRequested = false;
     FObserver->RunFinished(aborted);
+}
+
+void TRunController::Analyse(const TRunSettings &Settings) {
+    TAnalysisSettings analysis = Settings.Analysis;
+    analysis.ShingleLength = ShingleLength.load();
+    analysis.SkipStopWords = Settings.IgnoreStopWords;
+    if (!FAnalysis.Apply(FList, analysis)) return;
+    for (const std::int32_t num : FAnalysis.Emptied())
+        PostLogMsg(this, FormatMsg(N_("URL %d: без шаблона сайта на странице не осталось текста, "
+                                      "уникальность 100"),
+                                   {num}));
+}
+
+bool TRunController::Reanalyse(const TAnalysisSettings &Settings) {
+    if (FRunning || !FAnalysis.Valid(FList)) return false;
+    TRunSettings settings = this->Settings();
+    settings.Analysis = Settings;
+    settings.IgnoreStopWords = FAnalysis.Settings().SkipStopWords;
+    Analyse(settings);
+    FObserver->AnalysisChanged();
+    return true;
 }
 
 // ---- the crawl's requests ----------------------------------------------------

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include "core/plaintextclient.h"
+#include "engine/siteanalysis.h"
 #include "engine/sitecrawl.h"
 #include "engine/typeslib.h"
 
@@ -29,6 +30,7 @@ struct TRunSettings {
     std::int32_t AlgVer = 1;        // 1: plain-text service, 2: local extraction
     bool IgnoreStopWords = true;
     TPlainTextEndpoints Endpoints; // for AlgVer 1
+    TAnalysisSettings Analysis;    // groups and template at the end of the check
 };
 
 struct TButtonStates {
@@ -58,6 +60,9 @@ public:
     // its results), with the list task that will take them (none when it was
     // aborted or its number is gone).
     virtual void TaskHandedBack(const TURLTaskInfo & /*Copy*/, TURLTaskInfo * /*ListTask*/) {}
+    // The duplicate groups, template shares or uniqueness changed after a
+    // check (the analysis settings changed; Reanalyse).
+    virtual void AnalysisChanged() {}
     // "Не удалось запустить первое задание, внутренняя ошибка"; in a crawl,
     // also why nothing of the site could be crawled, after the run's end.
     virtual void ErrorMessage(const QString & /*Text*/) {}
@@ -99,6 +104,11 @@ public:
     void Abort();
     bool Running() const { return FRunning; }
     TDateTime RunStartTime() const { return FRunStartTime; }
+    // The end-of-check analysis again with other settings, on the results of
+    // the last check (no download); false when there is none to redo (a
+    // check runs, or the list changed since).
+    bool Reanalyse(const TAnalysisSettings &Settings);
+    const TSiteAnalysis &Analysis() const { return FAnalysis; }
     // Recomputes and reports the button states (export disabled).
     void UpdateButtons();
     TButtonStates ButtonStates() const { return FButtons; }
@@ -119,6 +129,7 @@ private:
     void TakeTaskResults(TURLTaskInfo *Copy, std::unique_ptr<TCrawlHarvest> Harvest);
     void RunNextOrFinish();
     void FinishRun();
+    void Analyse(const TRunSettings &Settings);
     void SetButtons(const TButtonStates &States);
     void Progress(std::int32_t Step);
 
@@ -149,6 +160,7 @@ private:
     std::int32_t FCounted = 0;  // tasks of the run
     std::int32_t FFinished = 0; // handed back with a result (not aborted)
     TButtonStates FButtons;
+    TSiteAnalysis FAnalysis;
     std::unique_ptr<TSiteCrawl> FCrawl;
     qsizetype FAddedFrom = -1; // the first task a crawl added since it last said so
 };

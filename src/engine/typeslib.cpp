@@ -1,5 +1,6 @@
 #include "engine/typeslib.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -105,6 +106,21 @@ double TURLTaskResults::GetSimilarity(std::int32_t aNum) const {
         if (rec.Num == aNum) return rec.Similarity;
     }
     return 0;
+}
+
+std::vector<TURLSimilRec> TURLTaskResults::MostSimilar(std::int32_t OwnNum,
+                                                       std::size_t Count) const {
+    std::vector<TURLSimilRec> similar;
+    for (const TURLSimilRec &s : SimilArray.ToVector())
+        if (s.Num != 0 && s.Num != OwnNum && s.Similarity > 0) similar.push_back(s);
+    const auto closer = [](const TURLSimilRec &a, const TURLSimilRec &b) {
+        return a.Similarity != b.Similarity ? a.Similarity > b.Similarity : a.Num < b.Num;
+    };
+    const std::size_t shown = Count == 0 ? similar.size() : std::min(similar.size(), Count);
+    std::partial_sort(similar.begin(), similar.begin() + std::ptrdiff_t(shown), similar.end(),
+                      closer);
+    similar.resize(shown);
+    return similar;
 }
 
 QString TURLTaskResults::ErrorText() const {

@@ -93,8 +93,19 @@ public:
     double Uniqueness = -1.0;
     // What the page says about itself: canonical link, noindex, word count.
     TPageSignals Signals;
+    // The site analysis of the check: the page's duplicate group (0: none),
+    // the task number of its group's representative (0: none), whether the
+    // group is handled by canonical links or noindex, and the percentage of
+    // its shingles that are the site's template (-1: not analysed).
+    std::int32_t Group = 0;
+    std::int32_t Representative = 0;
+    bool GroupHandled = true;
+    double TemplateShare = -1;
 
     double GetSimilarity(std::int32_t aNum) const;
+    // The other pages with a similarity above 0, the most similar first (ties:
+    // the lower number); at most Count of them (0: all).
+    std::vector<TURLSimilRec> MostSimilar(std::int32_t OwnNum, std::size_t Count) const;
     QString ErrorText() const;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -73,6 +74,86 @@ inline QString words(std::initializer_list<const char *> parts) {
     QString s;
     for (const char *p : parts) s += QString::fromUtf8(p);
     return s;
+}
+
+struct RefGroup {
+    std::vector<std::int32_t> members;
+    std::int32_t representative;
+    double sum;
+};
+
+// Every pair of checked pages measured; groups are the connected sets of
+// linked pages, numbered by size and then by their lowest task number.
+// Hashes in leftOut are taken out of every set first.
+inline std::vector<RefGroup> referenceGroups(const TURLTaskInfoList &list, int p,
+                                             const std::set<std::int64_t> &leftOut = {}) {
+    std::vector<std::int32_t> pages;
+    std::map<std::int32_t, std::set<std::int64_t>> sets;
+    for (std::int32_t i = 0; i < std::int32_t(list.size()); ++i)
+        if (list[i]->TaskResults && list[i]->TaskResults->TaskResult == trOk &&
+            list[i]->TaskResults->HashTable) {
+            pages.push_back(i);
+            sets[i] = setOf(list[i]);
+            for (const std::int64_t h : leftOut) sets[i].erase(h);
+        }
+    std::map<std::int32_t, std::vector<std::int32_t>> links;
+    for (const std::int32_t a : pages)
+        for (const std::int32_t b : pages)
+            if (a != b && dice(sets[a], sets[b]) >= p) links[a].push_back(b);
+    std::set<std::int32_t> seen;
+    std::vector<RefGroup> groups;
+    for (const std::int32_t a : pages) {
+        if (seen.count(a)) continue;
+        std::set<std::int32_t> component{a};
+        std::vector<std::int32_t> stack{a};
+        while (!stack.empty()) {
+            const std::int32_t x = stack.back();
+            stack.pop_back();
+            for (const std::int32_t y : links[x])
+                if (component.insert(y).second) stack.push_back(y);
+        }
+        seen.insert(component.begin(), component.end());
+        if (component.size() < 2) continue;
+        RefGroup g{{component.begin(), component.end()}, -1, 0};
+        for (const std::int32_t m : g.members) {
+            double sum = 0;
+            for (const std::int32_t o : g.members)
+                if (o != m) sum += dice(sets[m], sets[o]);
+            if (g.representative < 0 || sum > g.sum) { // members ascend: ties keep the lowest
+                g.representative = m;
+                g.sum = sum;
+            }
+        }
+        groups.push_back(g);
+    }
+    std::stable_sort(groups.begin(), groups.end(), [](const RefGroup &a, const RefGroup &b) {
+        return a.members.size() > b.members.size(); // found in order of their lowest page
+    });
+    return groups;
+}
+
+// How many checked pages hold each hash, counted page by page.
+inline std::map<std::int64_t, int> holders(const TURLTaskInfoList &list) {
+    std::map<std::int64_t, int> count;
+    for (const TURLTaskInfo *t : list)
+        if (t->TaskResults->TaskResult == trOk)
+            for (const std::int64_t h : setOf(t)) ++count[h];
+    return count;
+}
+
+inline int contentPages(const TURLTaskInfoList &list) {
+    int c = 0;
+    for (const TURLTaskInfo *t : list)
+        c += t->TaskResults->TaskResult == trOk && t->TaskResults->HashTable->Count() > 0;
+    return c;
+}
+
+inline std::set<std::int64_t> referenceTemplate(const TURLTaskInfoList &list, int percent) {
+    const int c = contentPages(list);
+    std::set<std::int64_t> t;
+    for (const auto &[h, pages] : holders(list))
+        if (pages * 100 >= percent * c && pages >= 3) t.insert(h);
+    return t;
 }
 
 } // namespace corvane::test

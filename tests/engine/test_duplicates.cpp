@@ -21,59 +21,6 @@ QString prose(const char *stem, int count, std::initializer_list<int> changed = 
     return w.join(u' ');
 }
 
-struct RefGroup {
-    std::vector<std::int32_t> members;
-    std::int32_t representative;
-    double sum;
-};
-
-// Every pair of checked pages measured; groups are the connected sets of
-// linked pages, numbered by size and then by their lowest task number.
-std::vector<RefGroup> referenceGroups(const TURLTaskInfoList &list, int p) {
-    std::vector<std::int32_t> pages;
-    std::map<std::int32_t, std::set<std::int64_t>> sets;
-    for (std::int32_t i = 0; i < std::int32_t(list.size()); ++i)
-        if (list[i]->TaskResults && list[i]->TaskResults->TaskResult == trOk &&
-            list[i]->TaskResults->HashTable) {
-            pages.push_back(i);
-            sets[i] = setOf(list[i]);
-        }
-    std::map<std::int32_t, std::vector<std::int32_t>> links;
-    for (const std::int32_t a : pages)
-        for (const std::int32_t b : pages)
-            if (a != b && dice(sets[a], sets[b]) >= p) links[a].push_back(b);
-    std::set<std::int32_t> seen;
-    std::vector<RefGroup> groups;
-    for (const std::int32_t a : pages) {
-        if (seen.count(a)) continue;
-        std::set<std::int32_t> component{a};
-        std::vector<std::int32_t> stack{a};
-        while (!stack.empty()) {
-            const std::int32_t x = stack.back();
-            stack.pop_back();
-            for (const std::int32_t y : links[x])
-                if (component.insert(y).second) stack.push_back(y);
-        }
-        seen.insert(component.begin(), component.end());
-        if (component.size() < 2) continue;
-        RefGroup g{{component.begin(), component.end()}, -1, 0};
-        for (const std::int32_t m : g.members) {
-            double sum = 0;
-            for (const std::int32_t o : g.members)
-                if (o != m) sum += dice(sets[m], sets[o]);
-            if (g.representative < 0 || sum > g.sum) { // members ascend: ties keep the lowest
-                g.representative = m;
-                g.sum = sum;
-            }
-        }
-        groups.push_back(g);
-    }
-    std::stable_sort(groups.begin(), groups.end(), [](const RefGroup &a, const RefGroup &b) {
-        return a.members.size() > b.members.size(); // found in order of their lowest page
-    });
-    return groups;
-}
-
 void expectGroups(const TURLTaskInfoList &list, const TDuplicateGroups &got, int p) {
     const std::vector<RefGroup> want = referenceGroups(list, p);
     ASSERT_EQ(got.Groups.size(), want.size()) << "P=" << p;

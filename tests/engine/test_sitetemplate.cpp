@@ -43,30 +43,6 @@ void addSite(TURLTaskInfoList &list) {
     addPage(list, Own[3] + QStringLiteral(" and more"));
 }
 
-// How many checked pages hold each hash, counted page by page.
-std::map<std::int64_t, int> holders(const TURLTaskInfoList &list) {
-    std::map<std::int64_t, int> count;
-    for (const TURLTaskInfo *t : list)
-        if (t->TaskResults->TaskResult == trOk)
-            for (const std::int64_t h : setOf(t)) ++count[h];
-    return count;
-}
-
-int contentPages(const TURLTaskInfoList &list) {
-    int c = 0;
-    for (const TURLTaskInfo *t : list)
-        c += t->TaskResults->TaskResult == trOk && t->TaskResults->HashTable->Count() > 0;
-    return c;
-}
-
-std::set<std::int64_t> referenceTemplate(const TURLTaskInfoList &list, int percent) {
-    const int c = contentPages(list);
-    std::set<std::int64_t> t;
-    for (const auto &[h, pages] : holders(list))
-        if (pages * 100 >= percent * c && pages >= 3) t.insert(h);
-    return t;
-}
-
 } // namespace
 
 TEST(SiteTemplate, TemplateHashesAndShares) {
