@@ -3,7 +3,8 @@
 // the URL page at the first start, then everything after a small check of a
 // site served on 127.0.0.1, so that the list, the chart and the log have
 // content (default settings: the pages go through the plain-text service
-// started inside), and the URL page once more after a delete.
+// started inside), the URL page once more after a delete, and the crawl
+// dialog and a finished crawl of the same site from its home page.
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -27,6 +29,7 @@
 #include "core/i18n.h"
 #include "net/pagetransfer.h"
 #include "ui/compare/wndtextsimil.h"
+#include "ui/main/crawldialog.h"
 #include "ui/main/mainwnd.h"
 #include "ui/main/urlcommands.h"
 #include "ui/main/urllist.h"
@@ -110,6 +113,19 @@ public:
             FPaths << QString::fromLatin1(P.Path);
         }
         FPaths << QStringLiteral("/old-price-list"); // answers 404
+        // The home page of the crawl: a link to every page, a PDF among them.
+        std::string Home = "<html><head><meta charset=\"utf-8\"><title>Demo</title></head>"
+                           "<body><h1>Home</h1><p>" +
+                           FParagraphs[15] + "</p><ul>";
+        for (const QString &P : FPaths)
+            Home += "<li><a href=\"" + P.toStdString() + "\">" + P.toStdString() + "</a></li>";
+        Home += "<li><a href=\"/price-list.pdf\">PDF</a></li></ul></body></html>";
+        FServer.Get("/", [Home](const httplib::Request &, httplib::Response &R) {
+            R.set_content(Home, "text/html; charset=utf-8");
+        });
+        FServer.Get("/price-list.pdf", [](const httplib::Request &, httplib::Response &R) {
+            R.set_content("%PDF-1.4", "application/pdf");
+        });
         FPort = FServer.bind_to_any_port("127.0.0.1");
         FThread = std::thread([this] { FServer.listen_after_bind(); });
     }
@@ -253,6 +269,24 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
     SelectURLs(W, {Site.Url("/catalog/lamps")});
     W.URLCommands()->miDeleteURLClick();
     Ok &= Save(&W, Prefix + QStringLiteral("urls-after-delete.png"));
+
+    // A crawl of the same site from its home page: the dialog, then its end.
+    W.findChild<QPushButton *>(QStringLiteral("btCrawlSite"))->click();
+    Settle();
+    auto *Crawl = W.findChild<TfmCrawlSite *>(QStringLiteral("fmCrawlSite"));
+    Ok &= Crawl != nullptr;
+    if (Crawl) {
+        Crawl->findChild<QLineEdit *>(QStringLiteral("edCrawlURL"))->setText(Site.Url("/"));
+        Crawl->findChild<QLineEdit *>(QStringLiteral("edCrawlDropParams"))
+            ->setText(QStringLiteral("utm_*, sessionid"));
+        Ok &= Save(Crawl, Prefix + QStringLiteral("crawl-dialog.png"));
+        Crawl->findChild<QPushButton *>(QStringLiteral("btCrawlStart"))->click();
+        QDeadlineTimer CrawlDeadline(120000);
+        while (W.RunController()->Running() && !CrawlDeadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        Ok &= !W.RunController()->Running();
+        Ok &= Save(&W, Prefix + QStringLiteral("crawl.png"));
+    }
     W.close();
     return Ok;
 }

@@ -23,6 +23,7 @@
 #include "cli/cli.h"
 #include "core/appdir.h"
 #include "core/i18n.h"
+#include "engine/crawl.h"
 #include "engine/report.h"
 #include "engine/runcontroller.h"
 #include "engine/urlimport.h"
@@ -76,6 +77,11 @@ public:
             QTime::fromMSecsSinceStartOfDay(int(ms)).toString(QStringLiteral("hh:mm:ss"));
         printErr(stamp + u' ' + Text);
     }
+    void TasksAdded(qsizetype, qsizetype Count) override { FTotal += std::int32_t(Count); }
+    void CrawlProgress(const TCrawlProgress &Progress) override {
+        FCrawl = Progress;
+        FCrawling = true;
+    }
     void TaskHandedBack(const TURLTaskInfo &Copy, TURLTaskInfo *) override {
         ++FDone;
         if (!Copy.TaskResults || Copy.TaskResults->TaskResult != trOk) ++FFailed;
@@ -107,6 +113,8 @@ private:
                            .arg(FTotal)
                            .arg(FFailed)
                            .arg(FClock.elapsed() / 1000);
+        // A crawl's total grows as it finds pages: the limit says how far it may go.
+        if (FCrawling) line += QStringLiteral("limit %1  ").arg(FCrawl.Limit);
         line += Printable(FCurrent.left(60));
         const QByteArray bytes = line.toUtf8() + "\x1b[K";
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
@@ -117,6 +125,8 @@ private:
     std::int32_t FTotal;
     std::int32_t FDone = 0, FFailed = 0;
     QString FCurrent;
+    TCrawlProgress FCrawl;
+    bool FCrawling = false;
     QElapsedTimer FClock;
     QTimer FTicker;
     bool FAborted = false;
@@ -194,11 +204,12 @@ QByteArray jsonNumber(double D) {
 constexpr std::size_t JsonSimilarCount = 10;
 
 // Every task with its outcome, its most similar pages (similarity above 0,
-// most similar first; all of them with AllPairs) and what the site analysis
-// says of it, then the duplicate groups; written task by task, so that ten
-// thousand pages never make one string of gigabytes.
+// most similar first; all of them with AllPairs), what the site analysis
+// says of it and, after a crawl (FoundOn), where its link was first seen;
+// then the duplicate groups; written task by task, so that ten thousand
+// pages never make one string of gigabytes.
 bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, const TSiteAnalysis &Analysis,
-                    bool AllPairs) {
+                    bool AllPairs, bool FoundOn) {
     if (!Out.Write("{\"tasks\": [")) return false;
     for (qsizetype i = 0; i < List.size(); ++i) {
         const TURLTaskInfo &t = *List[i];
@@ -209,6 +220,7 @@ bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, const TSiteAnaly
             ", \"result\": \"" + QByteArray(TaskResultName(r ? r->TaskResult : trUndefined)) + '"';
         out += ", \"errorCode\": " + QByteArray::number(r ? r->ErrorCode : 0);
         out += ", \"uniqueness\": " + jsonNumber(r && r->Uniqueness >= 0 ? r->Uniqueness : -1.0);
+        if (FoundOn) out += ", \"foundOn\": " + QByteArray::number(t.FoundOn);
         out += ", \"group\": " + QByteArray::number(r ? r->Group : 0);
         out += ", \"representative\": " + QByteArray::number(r ? r->Representative : 0);
         out += ", \"templateShare\": " +
@@ -274,6 +286,26 @@ int runCheck(const QStringList &argv) {
         throw UsageError{
             QStringLiteral("--json-pairs must be \"top\" or \"all\", not \"%1\"").arg(pairs)};
     const bool allPairs = pairs == u"all";
+    const QString crawlUrl = args.value(QStringLiteral("--crawl"));
+    TCrawlOptions crawl;
+    crawl.StartURL = crawlUrl;
+    crawl.MaxPages =
+        args.intValue(QStringLiteral("--max-pages"), DefaultCrawlPages, 1, MaxURLCount);
+    crawl.IncludeSubdomains = args.flag(QStringLiteral("--subdomains"));
+    crawl.FollowNoFollow = args.flag(QStringLiteral("--follow-nofollow"));
+    crawl.IgnoreRobots = args.flag(QStringLiteral("--ignore-robots"));
+    crawl.UseSitemaps = args.flag(QStringLiteral("--crawl-sitemaps"));
+    const QString dropParams = args.value(QStringLiteral("--drop-params"));
+    crawl.DropParams = ParseDropParams(dropParams);
+    const bool crawlOptions =
+        argv.contains(QStringLiteral("--max-pages")) || crawl.IncludeSubdomains ||
+        crawl.FollowNoFollow || crawl.IgnoreRobots || crawl.UseSitemaps || !dropParams.isNull() ||
+        std::any_of(argv.begin(), argv.end(),
+                    [](const QString &a) { return a.startsWith(QStringLiteral("--max-pages=")); });
+    if (crawlUrl.isNull() && crawlOptions)
+        throw UsageError{QStringLiteral(
+            "--max-pages, --subdomains, --follow-nofollow, --ignore-robots, --crawl-sitemaps "
+            "and --drop-params go with --crawl URL")};
     QString lang = args.value(QStringLiteral("--lang"));
     const bool verbose = args.flag(QStringLiteral("--verbose"));
     const QStringList rest = args.positionals();
@@ -281,9 +313,11 @@ int runCheck(const QStringList &argv) {
         files += rest;
     else if (!rest.isEmpty())
         throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(rest.front())};
-    if (int(!urls.isNull()) + int(!sitemap.isNull()) + int(!files.isEmpty()) != 1)
-        throw UsageError{QStringLiteral(
-            "check needs exactly one of --urls FILE, --sitemap FILE, --files FILE...")};
+    if (int(!urls.isNull()) + int(!sitemap.isNull()) + int(!files.isEmpty()) +
+            int(!crawlUrl.isNull()) !=
+        1)
+        throw UsageError{QStringLiteral("check needs exactly one of --urls FILE, --sitemap FILE, "
+                                        "--files FILE..., --crawl URL")};
     if (lang.isNull())
         lang = QLocale::system().language() == QLocale::Russian ? QStringLiteral("ru")
                                                                 : QStringLiteral("en");
@@ -313,7 +347,7 @@ int runCheck(const QStringList &argv) {
         imported = ImportTextFile(list, urls, false);
     else if (!sitemap.isNull())
         imported = ImportSitemap(list, sitemap, false);
-    else
+    else if (!files.isEmpty())
         imported = ImportLocalFiles(list, files, false);
     if (imported.Status != isOk) {
         printErr(imported.Message);
@@ -344,7 +378,13 @@ int runCheck(const QStringList &argv) {
         controller.Abort();
     });
 
-    if (!list.isEmpty() && controller.Run(rvAll)) app.exec();
+    if (crawlUrl.isNull()) {
+        if (!list.isEmpty() && controller.Run(rvAll)) app.exec();
+    } else {
+        // A start address that is no site's: the observer said why.
+        if (!controller.RunCrawl(crawl)) return ExitUsage;
+        app.exec();
+    }
     // What finished is written whole: no signal cuts the writing short.
     for (int sig : StopSignals) std::signal(sig, SIG_IGN);
 
@@ -360,26 +400,44 @@ int runCheck(const QStringList &argv) {
             written = false;
         }
     }
-    if (json && !(json->Open() && writeTasksJson(*json, list, controller.Analysis(), allPairs) &&
-                  json->Close())) {
+    if (json &&
+        !(json->Open() &&
+          writeTasksJson(*json, list, controller.Analysis(), allPairs, !crawlUrl.isNull()) &&
+          json->Close())) {
         printErr(QStringLiteral("cannot write %1: %2").arg(json->Name(), json->Error()));
         written = false;
     }
     if (!written) return ExitFailure;
-    return observer.Aborted() ? ExitAborted : ExitOk;
+    if (observer.Aborted()) return ExitAborted;
+    const TSiteCrawl *crawled = controller.Crawl();
+    return crawled && !crawled->Failure().isEmpty() ? ExitHttp : ExitOk;
 }
 
 } // namespace
 
 const Command CheckCommand = {
     "check",
-    R"(check (--urls FILE | --sitemap FILE | --files FILE...) [--threads N] [--delay MS]
-          [--shingle-length N] [--stop-words on|off] [--alg 1|2] [--user-agent TEXT]
-          [--endpoint URL --endpoint URL] [--report FILE] [--json FILE] [--json-pairs top|all]
-          [--duplicate-threshold N] [--template-share N] [--ignore-template]
-          [--report-extra] [--lang ru|en] [--verbose]
+    R"(check (--urls FILE | --sitemap FILE | --files FILE... | --crawl URL) [--threads N]
+          [--delay MS] [--shingle-length N] [--stop-words on|off] [--alg 1|2]
+          [--user-agent TEXT] [--endpoint URL --endpoint URL] [--report FILE] [--json FILE]
+          [--json-pairs top|all] [--duplicate-threshold N] [--template-share N]
+          [--ignore-template] [--report-extra] [--lang ru|en] [--verbose]
+          crawl: [--max-pages N] [--subdomains] [--follow-nofollow] [--ignore-robots]
+          [--crawl-sitemaps] [--drop-params LIST]
     Checks a list of pages as the window's "Проверить URL" does: a text file
-    of URLs (one a line), a sitemap, or local HTML/text files. Defaults: 5
+    of URLs (one a line), a sitemap, or local HTML/text files. --crawl URL
+    checks a site from one address as "Сканировать сайт..." does: the pages
+    its links lead to on the same site (www. and the bare host are one site;
+    --subdomains adds its subdomains), found and checked in one pass, breadth
+    first, until --max-pages (1..10000, default 500). robots.txt is obeyed
+    (--ignore-robots: not), its Crawl-delay when longer than --delay;
+    rel="nofollow" links are not followed (--follow-nofollow: they are);
+    --crawl-sitemaps starts from the pages of the sitemaps robots.txt names
+    too; --drop-params "utm_*,sessionid" drops those query parameters from
+    every address. Responses that are no HTML or text are marked trNotHTML
+    and left out of the comparison; the JSON gives each task's "foundOn",
+    the number of the page its link was first seen on (0: the start address
+    or a sitemap). Defaults: 5
     threads, 1500 ms between requests (0..100000 here), shingles of 6 words,
     stop words ignored, algorithm 1 (the plain-text service at the two
     --endpoint addresses, else those of Corvane.ini, else a service started
@@ -395,11 +453,14 @@ const Command CheckCommand = {
     (default 90) form a group; a passage on at least --template-share % of
     the pages (default 50) is the site's template; --ignore-template leaves
     it out of the uniqueness; --report-extra adds the group, template,
-    words, canonical and noindex columns to the CSV. Both files are tried before the check starts. Ctrl+C, SIGTERM
+    words, canonical and noindex columns to the CSV. Both files are tried
+    before the check starts. Ctrl+C, SIGTERM
     and SIGHUP abort like "Отмена" and still write what finished. Exit
     status 0 when the check ran, 130 when it was aborted, 1 when an output
     could not be written (the other is still written), 2 for bad arguments,
-    an output that cannot be created or a list that cannot be read.)",
+    an output that cannot be created or a list that cannot be read, 3 when
+    a crawl could not crawl the site (robots.txt unreachable or forbidding
+    the start address).)",
     runCheck,
 };
 

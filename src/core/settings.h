@@ -39,6 +39,14 @@ inline constexpr TSetting<bool>         IgnoreTemplate     {"ignore-template", f
 // Result-list columns hidden through the header's menu: numbers, comma-separated
 // (the canonical-link column until the user shows it).
 inline constexpr TSetting<const char *> HiddenColumns      {"hidden-columns", "8"};
+// The crawl dialog's last values.
+inline constexpr TSetting<const char *> CrawlURL           {"crawl-url", ""};
+inline constexpr TSetting<int>          CrawlMaxPages      {"crawl-max-pages", 500};
+inline constexpr TSetting<bool>         CrawlSubdomains    {"crawl-subdomains", false};
+inline constexpr TSetting<bool>         CrawlFollowNoFollow{"crawl-follow-nofollow", false};
+inline constexpr TSetting<bool>         CrawlSitemaps      {"crawl-sitemaps", false};
+inline constexpr TSetting<bool>         CrawlIgnoreRobots  {"crawl-ignore-robots", false};
+inline constexpr TSetting<const char *> CrawlDropParams    {"crawl-drop-params", ""};
 // clang-format on
 } // namespace setting
 

@@ -76,15 +76,23 @@ bool NoIndexOfRobotsHeader(const QByteArray &Value) {
     return false;
 }
 
+TPageLinks ReadPageLinks(const QByteArray &Page) {
+    return extractPageLinks(DecodePage(Page, DetectCharset(Page).Charset));
+}
+
 TPageSignals ReadPageSignals(const QByteArray &Page, const QString &PageUrl,
                              const QByteArray &LinkHeader, const QByteArray &RobotsHeader) {
+    return ReadPageSignals(ReadPageLinks(Page), PageUrl, LinkHeader, RobotsHeader);
+}
+
+TPageSignals ReadPageSignals(const TPageLinks &Links, const QString &PageUrl,
+                             const QByteArray &LinkHeader, const QByteArray &RobotsHeader) {
     TPageSignals out;
-    const TPageLinks links = extractPageLinks(DecodePage(Page, DetectCharset(Page).Charset));
-    out.NoIndex = links.Indexing.NoIndex || NoIndexOfRobotsHeader(RobotsHeader);
-    QString href = links.Indexing.Canonical;
+    out.NoIndex = Links.Indexing.NoIndex || NoIndexOfRobotsHeader(RobotsHeader);
+    QString href = Links.Indexing.Canonical;
     if (href.isNull()) href = CanonicalOfLinkHeader(LinkHeader);
     if (!href.isNull()) {
-        const TCrawlLink link = TLinkResolver(QUrl(PageUrl), links.BaseHref).resolve(href);
+        const TCrawlLink link = TLinkResolver(QUrl(PageUrl), Links.BaseHref).resolve(href);
         if (link.Verdict == lvOk) out.Canonical = link.Url;
     }
     return out;

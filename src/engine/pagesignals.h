@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "core/pagelinks.h"
+
 namespace corvane {
 
 struct TPageSignals {
@@ -32,5 +34,11 @@ bool NoIndexOfRobotsHeader(const QByteArray &Value);
 TPageSignals ReadPageSignals(const QByteArray &Page, const QString &PageUrl,
                              const QByteArray &LinkHeader = {},
                              const QByteArray &RobotsHeader = {});
+// The same from the page's links, read already (a crawl reads them anyway).
+TPageSignals ReadPageSignals(const TPageLinks &Links, const QString &PageUrl,
+                             const QByteArray &LinkHeader = {},
+                             const QByteArray &RobotsHeader = {});
+// The links of a page's bytes, decoded by its declared charset.
+TPageLinks ReadPageLinks(const QByteArray &Page);
 
 } // namespace corvane

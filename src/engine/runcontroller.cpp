@@ -9,6 +9,7 @@
 
 #include "core/i18n.h"
 #include "engine/uniqueness.h"
+#include "engine/urlimport.h"
 #include "engine/worker.h"
 
 namespace corvane {
@@ -51,6 +52,30 @@ void TRunController::SortByUniqueness(QList<TURLTaskInfo *> &Rows) {
 
 bool TRunController::Run(TRunVariant Variant, const QList<std::int32_t> &Selected) {
     if (FRunning) return false;
+    FCrawl.reset();
+    return Start(Variant, Selected);
+}
+
+bool TRunController::RunCrawl(const TCrawlOptions &Options) {
+    if (FRunning) return false;
+    FCrawl.reset();
+    const TCrawlStart start = CrawlStartURL(Options.StartURL, Options.DropParams);
+    if (!start.Error.isEmpty()) {
+        FObserver->ErrorMessage(start.Error);
+        return false;
+    }
+    const qsizetype room = std::min<qsizetype>(std::clamp(Options.MaxPages, 1, MaxURLCount),
+                                               MaxURLCount - FList.size());
+    if (room <= 0) {
+        FObserver->ErrorMessage(URLLimitMessage());
+        return false;
+    }
+    FCrawl = std::make_unique<TSiteCrawl>(Options, start.Url, std::int32_t(room),
+                                          Settings().UserAgent, static_cast<ICrawlHost &>(*this));
+    return Start(rvAll, {});
+}
+
+bool TRunController::Start(TRunVariant Variant, const QList<std::int32_t> &Selected) {
     AbortRequested = false;
     FRunStartTime = NowDateTime();
     FRunStartSteady = SteadyMs();
@@ -78,7 +103,8 @@ bool TRunController::Run(TRunVariant Variant, const QList<std::int32_t> &Selecte
     ShingleLength = settings.ShingleLength;
 
     TURLTaskInfo *first = nullptr;
-    if (!FPool->PickTask(first)) {
+    // A crawl may start from an empty list: its first page comes from the crawl.
+    if (!FPool->PickTask(first) && !FCrawl) {
         FPool.reset();
         TaskPool = nullptr;
         FObserver->ErrorMessage(_("Не удалось запустить первое задание, внутренняя ошибка"));
@@ -88,7 +114,7 @@ bool TRunController::Run(TRunVariant Variant, const QList<std::int32_t> &Selecte
     FStarted = 0;
     FHandedBack = 0;
     FGone = std::make_shared<std::atomic<std::int32_t>>(0);
-    StartWorker(first);
+    if (first) StartWorker(first);
     UpdateButtons();
     FProgress = 0;
     FProgressMax = counted + std::int32_t(FList.size());
@@ -97,6 +123,13 @@ bool TRunController::Run(TRunVariant Variant, const QList<std::int32_t> &Selecte
     FObserver->ProgressShown(FProgressMax);
     FObserver->RunStarted();
     FObserver->LogLine(_("Проверка запущена"), NowDateTime());
+    if (FCrawl) {
+        FObserver->LogLine(FormatMsg(N_("Сканирование сайта %s, не более %d страниц"),
+                                     {FCrawl->StartURL(), FCrawl->Progress().Limit}),
+                           NowDateTime());
+        FCrawl->Begin(FList);
+        if (!first) RunNextOrFinish();
+    }
     return true;
 }
 
@@ -112,16 +145,26 @@ void TRunController::Abort() {
 void TRunController::StartWorker(TURLTaskInfo *Copy) {
     const TRunSettings settings = Settings();
     ++FStarted;
-    TWorkerContext context{this, FPool.get(), settings.Endpoints, FGone};
+    TWorkerContext context{this, FPool.get(), settings.Endpoints, FGone,
+                           FCrawl ? FCrawl->Rules() : nullptr};
     new TActiveTaskThread(Copy, settings.UserAgent, settings.AlgVer, settings.IgnoreStopWords,
                           context);
 }
 
 bool TRunController::event(QEvent *Event) {
     switch (int(Event->type())) {
-    case WM_TASK_DONE:
-        if (TURLTaskInfo *copy = static_cast<TTaskDoneEvent *>(Event)->Take())
-            TakeTaskResults(copy);
+    case WM_TASK_DONE: {
+        auto *done = static_cast<TTaskDoneEvent *>(Event);
+        std::unique_ptr<TCrawlHarvest> harvest = done->TakeHarvest();
+        if (TURLTaskInfo *copy = done->Take()) TakeTaskResults(copy, std::move(harvest));
+        return true;
+    }
+    case WM_SITE_FETCHED:
+        ++FHandedBack;
+        if (FCrawl && FRunning) {
+            FCrawl->SiteFetched(static_cast<TSiteFetchEvent *>(Event)->Result());
+            FObserver->CrawlProgress(FCrawl->Progress());
+        }
         return true;
     case WM_LOG_MSG: {
         const TMsgForLog &m = static_cast<TLogMsgEvent *>(Event)->Msg();
@@ -141,7 +184,7 @@ void TRunController::Progress(std::int32_t Step) {
     FObserver->ProgressChanged(FProgress, FProgressMax);
 }
 
-void TRunController::TakeTaskResults(TURLTaskInfo *Copy) {
+void TRunController::TakeTaskResults(TURLTaskInfo *Copy, std::unique_ptr<TCrawlHarvest> Harvest) {
     std::unique_ptr<TURLTaskInfo> copy(Copy);
     ++FHandedBack;
     Progress(1);
@@ -151,9 +194,14 @@ void TRunController::TakeTaskResults(TURLTaskInfo *Copy) {
         target = FList.GetByNum(copy->Num);
     }
     FObserver->TaskHandedBack(*copy, target);
+    const TURLTaskResult result = copy->TaskResults ? copy->TaskResults->TaskResult : trUndefined;
     if (target) {
         target->TaskResults = std::move(copy->TaskResults);
         FObserver->TaskUpdated(target);
+    }
+    if (FCrawl) {
+        FCrawl->TaskDone(copy->Num, result, std::move(Harvest));
+        FObserver->CrawlProgress(FCrawl->Progress());
     }
 }
 
@@ -172,7 +220,9 @@ void TRunController::RunNextOrFinish() {
     // A worker lowers the count before its task reaches us: wait for every
     // started task, so none misses the uniqueness step.
     if (FHandedBack < FStarted) return;
+    if (FCrawl) PostLogMsg(this, FCrawl->Summary());
     FinishRun();
+    if (FCrawl && !FCrawl->Failure().isEmpty()) FObserver->ErrorMessage(FCrawl->Failure());
 }
 
 void TRunController::FinishRun() {
@@ -225,6 +275,47 @@ bool TRunController::Reanalyse(const TAnalysisSettings &Settings) {
     Analyse(settings);
     FObserver->AnalysisChanged();
     return true;
+}
+
+// ---- the crawl's requests ----------------------------------------------------
+
+void TRunController::AddCrawlTask(const QString &Url, std::int32_t FoundOn) {
+    auto *task = new TURLTaskInfo(Url, std::int32_t(FList.size() + 1));
+    task->FoundOn = FoundOn;
+    if (FAddedFrom < 0) FAddedFrom = FList.size();
+    FList.append(task);
+    FPool->AddLast(new TURLTaskInfo(*task));
+    ++FCounted;
+    FProgressMax += 2; // its check and its place in the uniqueness step
+}
+
+void TRunController::CrawlTasksAdded() {
+    if (FAddedFrom < 0) return;
+    FObserver->TasksAdded(FAddedFrom, FList.size() - FAddedFrom);
+    FAddedFrom = -1;
+    FObserver->ProgressChanged(FProgress, FProgressMax);
+}
+
+void TRunController::CrawlLog(const QString &Text) {
+    PostLogMsg(this, Text);
+}
+
+void TRunController::StartSiteFetch(const TSiteFetchJob &Job) {
+    // Counted like a worker: the run ends only after its answer is in.
+    ++FStarted;
+    new TSiteFetchThread(Job, TWorkerContext{this, FPool.get(), {}, FGone, nullptr});
+}
+
+std::int32_t TRunController::RequestDelay() const {
+    return FPool ? FPool->RequestDelay() : 0;
+}
+
+void TRunController::SetRequestDelay(std::int32_t Ms) {
+    if (FPool) FPool->SetRequestDelay(Ms);
+}
+
+bool TRunController::CrawlAborted() const {
+    return AbortRequested;
 }
 
 void TRunController::UpdateButtons() {

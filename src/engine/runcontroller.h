@@ -16,6 +16,7 @@
 
 #include "core/plaintextclient.h"
 #include "engine/siteanalysis.h"
+#include "engine/sitecrawl.h"
 #include "engine/typeslib.h"
 
 namespace corvane {
@@ -62,8 +63,12 @@ public:
     // The duplicate groups, template shares or uniqueness changed after a
     // check (the analysis settings changed; Reanalyse).
     virtual void AnalysisChanged() {}
-    // "Не удалось запустить первое задание, внутренняя ошибка".
+    // "Не удалось запустить первое задание, внутренняя ошибка"; in a crawl,
+    // also why nothing of the site could be crawled, after the run's end.
     virtual void ErrorMessage(const QString & /*Text*/) {}
+    // A crawl appended Count tasks to the list, from list position First on.
+    virtual void TasksAdded(qsizetype /*First*/, qsizetype /*Count*/) {}
+    virtual void CrawlProgress(const TCrawlProgress & /*Progress*/) {}
 };
 
 enum TRunVariant {
@@ -72,7 +77,7 @@ enum TRunVariant {
     rvErrors,   // "Проверить URL с ошибками"
 };
 
-class TRunController : public QObject {
+class TRunController : public QObject, private ICrawlHost {
 public:
     TRunController(TURLTaskInfoList &List, TRunObserver *Observer = nullptr,
                    QObject *Parent = nullptr);
@@ -89,6 +94,13 @@ public:
     // Starts a run; false when nothing was started (empty selection of a menu
     // variant, or no first task). Selected: the numbers for rvSelected.
     bool Run(TRunVariant Variant, const QList<std::int32_t> &Selected = {});
+    // Starts a crawl from Options.StartURL: every task of the list is checked,
+    // and the pages the crawl finds are appended and checked in the same run.
+    // False with an error message when the address is no site's or the list
+    // has no room.
+    bool RunCrawl(const TCrawlOptions &Options);
+    // The crawl of the current or last run; none after a run of the list alone.
+    const TSiteCrawl *Crawl() const { return FCrawl.get(); }
     void Abort();
     bool Running() const { return FRunning; }
     TDateTime RunStartTime() const { return FRunStartTime; }
@@ -112,13 +124,23 @@ protected:
 
 private:
     TRunSettings Settings() const { return FSettingsSource ? FSettingsSource() : FSettings; }
+    bool Start(TRunVariant Variant, const QList<std::int32_t> &Selected);
     void StartWorker(TURLTaskInfo *Copy);
-    void TakeTaskResults(TURLTaskInfo *Copy);
+    void TakeTaskResults(TURLTaskInfo *Copy, std::unique_ptr<TCrawlHarvest> Harvest);
     void RunNextOrFinish();
     void FinishRun();
     void Analyse(const TRunSettings &Settings);
     void SetButtons(const TButtonStates &States);
     void Progress(std::int32_t Step);
+
+    // ICrawlHost: what the crawl asks of the run.
+    void AddCrawlTask(const QString &Url, std::int32_t FoundOn) override;
+    void CrawlTasksAdded() override;
+    void CrawlLog(const QString &Text) override;
+    void StartSiteFetch(const TSiteFetchJob &Job) override;
+    std::int32_t RequestDelay() const override;
+    void SetRequestDelay(std::int32_t Ms) override;
+    bool CrawlAborted() const override;
 
     TURLTaskInfoList &FList;
     TRunObserver FNoObserver;
@@ -139,6 +161,8 @@ private:
     std::int32_t FFinished = 0; // handed back with a result (not aborted)
     TButtonStates FButtons;
     TSiteAnalysis FAnalysis;
+    std::unique_ptr<TSiteCrawl> FCrawl;
+    qsizetype FAddedFrom = -1; // the first task a crawl added since it last said so
 };
 
 } // namespace corvane

@@ -231,6 +231,11 @@ void TURLTaskInfoPool::Add(TURLTaskInfo *Task) {
     FList.append(Task);
 }
 
+void TURLTaskInfoPool::AddLast(TURLTaskInfo *Task) {
+    const std::lock_guard lock(FLock);
+    if (Task) FList.prepend(Task);
+}
+
 bool TURLTaskInfoPool::PickTask(TURLTaskInfo *&TaskInfo) {
     const std::lock_guard lock(FLock);
     TaskInfo = nullptr;
@@ -265,6 +270,19 @@ void TURLTaskInfoPool::RegisterLastRequest(TDateTime aDT) {
     const std::int64_t at = DateTimeToMs(aDT == 0 ? NowDateTime() : aDT) - FWallMinusSteady;
     FNextRequestCanRunAt = at + FRequestDelay;
     FCanRunNextRequest = true;
+}
+
+std::int32_t TURLTaskInfoPool::RequestDelay() const {
+    const std::lock_guard lock(FLock);
+    return FRequestDelay;
+}
+
+void TURLTaskInfoPool::SetRequestDelay(std::int32_t aDelay) {
+    const std::lock_guard lock(FLock);
+    // The time already handed out moves with the delay, so the next request
+    // keeps the new distance from the last one.
+    FNextRequestCanRunAt += aDelay - FRequestDelay;
+    FRequestDelay = aDelay;
 }
 
 std::int64_t TURLTaskInfoPool::ReserveRequestTime() {

@@ -120,6 +120,10 @@ public:
     QString URL;
     std::int32_t Num;
     std::unique_ptr<TURLTaskResults> TaskResults;
+    // In a site crawl, the number of the page where the link to this one was
+    // first seen; 0 for the start page, a sitemap's pages and tasks that the
+    // crawl did not find.
+    std::int32_t FoundOn = 0;
 
     void InitResults() { TaskResults = std::make_unique<TURLTaskResults>(); }
     void FreeResults() { TaskResults.reset(); }
@@ -184,6 +188,9 @@ public:
 
     // Takes ownership; an item already present is ignored.
     void Add(TURLTaskInfo *Task);
+    // Takes ownership of a new item that is picked after every item already
+    // here (a crawl's pages are checked in the order they were found).
+    void AddLast(TURLTaskInfo *Task);
     bool PickTask(TURLTaskInfo *&TaskInfo);
     void ClearTasks();
     std::int32_t Count() const;
@@ -203,7 +210,9 @@ public:
     // earlier than a time already handed out allows.
     void RegisterRequestStart();
 
-    std::int32_t RequestDelay() const { return FRequestDelay; }
+    std::int32_t RequestDelay() const;
+    // A new delay from the next request start on (a site's Crawl-delay).
+    void SetRequestDelay(std::int32_t aDelay);
 
 private:
     // A plain re-entrant pthread lock (visible to ThreadSanitizer).
@@ -212,7 +221,7 @@ private:
     std::int64_t FNextRequestCanRunAt; // SteadyMs
     std::int64_t FWallMinusSteady;     // for the date-time interface
     bool FCanRunNextRequest = true;
-    const std::int32_t FRequestDelay;
+    std::int32_t FRequestDelay;
 };
 
 } // namespace corvane

@@ -290,7 +290,8 @@ TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool 
 
 TImportStatus ReadSitemap(const QByteArray &Xml,
                           const std::function<bool(const QString &)> &Candidate, QString &ErrorText,
-                          int *ChildCount) {
+                          int *ChildCount, bool *IsIndex) {
+    if (IsIndex) *IsIndex = false;
     if (Xml.size() > MaxSitemapBytes) {
         ErrorText = _("Размер файла превышает допустимый предел");
         return isParseError;
@@ -304,7 +305,8 @@ TImportStatus ReadSitemap(const QByteArray &Xml,
     qint64 produced = 0;
     bool afterDtd = false;
     int depth = 0, children = 0;
-    bool isUrlset = false, inUrl = false, locDone = false, inLoc = false, locValid = false;
+    bool isUrlset = false, isIndex = false, inUrl = false, locDone = false, inLoc = false,
+         locValid = false;
     bool stopped = false;
     QString loc;
     while (!r.atEnd()) {
@@ -329,9 +331,12 @@ TImportStatus ReadSitemap(const QByteArray &Xml,
             }
             if (depth == 1) {
                 isUrlset = r.qualifiedName() == u"urlset" || r.name() == u"urlset";
-            } else if (depth == 2 && isUrlset) {
+                isIndex = IsIndex &&
+                          (r.qualifiedName() == u"sitemapindex" || r.name() == u"sitemapindex");
+                if (isIndex) *IsIndex = true;
+            } else if (depth == 2 && (isUrlset || isIndex)) {
                 ++children;
-                inUrl = r.name() == u"url";
+                inUrl = r.name() == (isIndex ? u"sitemap" : u"url");
                 locDone = false;
             } else if (depth == 3 && inUrl && !locDone &&
                        (r.qualifiedName() == u"loc" || r.name() == u"loc")) {
@@ -376,7 +381,7 @@ TImportStatus ReadSitemap(const QByteArray &Xml,
         return isParseError;
     }
     if (ChildCount) *ChildCount = children;
-    return isUrlset ? isOk : isNoUrlset;
+    return isUrlset || isIndex ? isOk : isNoUrlset;
 }
 
 TImportOutcome ImportSitemap(TURLTaskInfoList &List, const QString &Path, bool KeepOld,

@@ -104,8 +104,11 @@ TImportOutcome ImportLocalFiles(TURLTaskInfoList &List, const QStringList &Paths
 // entry's candidate (empty when its "loc" has no single text) to Candidate,
 // which returns false to stop. Returns isOk, isParseError (ErrorText set to
 // the parser's message) or isNoUrlset. ChildCount: the "urlset" children.
+// With IsIndex, a sitemap index ("sitemapindex" of "sitemap" entries) is read
+// too, its entries' "loc" handed to Candidate; *IsIndex says which it was,
+// set before the first candidate.
 TImportStatus ReadSitemap(const QByteArray &Xml,
                           const std::function<bool(const QString &)> &Candidate, QString &ErrorText,
-                          int *ChildCount = nullptr);
+                          int *ChildCount = nullptr, bool *IsIndex = nullptr);
 
 } // namespace corvane

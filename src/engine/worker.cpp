@@ -1,20 +1,23 @@
 #include "engine/worker.h"
 
+#include <algorithm>
 #include <exception>
 
 #include <QCoreApplication>
+#include <QDateTime>
 
 #include "core/htmltotext.h"
 #include "core/i18n.h"
 #include "core/shingles.h"
 #include "core/shinglespans.h"
 #include "engine/localpage.h"
+#include "engine/pagesignals.h"
 #include "net/pagetransfer.h"
 
 namespace corvane {
 
-void PostTaskDone(QObject *Receiver, TURLTaskInfo *Task) {
-    auto *e = new TTaskDoneEvent(Task);
+void PostTaskDone(QObject *Receiver, TURLTaskInfo *Task, std::unique_ptr<TCrawlHarvest> Harvest) {
+    auto *e = new TTaskDoneEvent(Task, std::move(Harvest));
     e->Publish();
     QCoreApplication::postEvent(Receiver, e);
 }
@@ -49,6 +52,30 @@ std::optional<TDownloadFailure> DownloadFailure(std::int32_t Num, const TPageRes
 
 QString DefaultWorkerUserAgent() {
     return QString::fromLatin1(DefaultUserAgent);
+}
+
+std::optional<qint64> RetryWaitSeconds(const TPageResponse &Response) {
+    if (Response.Outcome != TPageResponse::prHTTPError ||
+        (Response.Status != 429 && Response.Status != 503))
+        return std::nullopt;
+    const std::optional<qint64> wait =
+        RetryAfterSeconds(Response.Header("retry-after"), QDateTime::currentDateTimeUtc());
+    if (!wait) return std::nullopt;
+    return std::min(*wait, MaxRetryAfterSeconds);
+}
+
+bool SleepUnlessAborted(std::int64_t Ms, const std::function<bool()> &Aborting) {
+    // Short naps, so an abort is seen within a few milliseconds.
+    const std::int64_t until = SteadyMs() + Ms;
+    for (std::int64_t left; !Aborting() && (left = until - SteadyMs()) > 0;)
+        QThread::msleep(std::uint64_t(std::min<std::int64_t>(left, 20)));
+    return !Aborting();
+}
+
+bool WaitForRequestTurn(TURLTaskInfoPool *Pool, const std::function<bool()> &Aborting) {
+    if (!Pool) return !Aborting();
+    // One locked reservation, then wait for its time.
+    return SleepUnlessAborted(Pool->ReserveRequestTime() - SteadyMs(), Aborting);
 }
 
 TActiveTaskThread::TActiveTaskThread(TURLTaskInfo *aURLTaskInfo, const QString &sUserAgent,
@@ -122,7 +149,7 @@ void TActiveTaskThread::Close() {
     const auto gone = FContext.Gone;
     QObject *receiver = FContext.Receiver;
     ActiveTaskCount.fetch_sub(1);
-    PostTaskDone(receiver, FURLTaskInfo.release());
+    PostTaskDone(receiver, FURLTaskInfo.release(), std::move(FHarvest));
     PostRunNext(receiver);
     FFinished.store(true, std::memory_order_release);
     if (gone) gone->fetch_add(1);
@@ -136,9 +163,36 @@ TActiveTaskThread::TStep TActiveTaskThread::Body() {
     const TStep got = local ? CheckLocalFile(page) : Download(page);
     if (got == stAbort) return stAbort;
     if (FURLTaskInfo->TaskResults->TaskResult != trUndefined) return stEnd; // failed already
-    FURLTaskInfo->TaskResults->Signals = ReadPageSignals(
-        page, FPageUrl.isEmpty() ? FURLTaskInfo->URL : FPageUrl, FLinkHeader, FRobotsHeader);
+    if (FContext.Crawl && !local) {
+        ReadCrawledPage(page);
+        if (FURLTaskInfo->TaskResults->TaskResult != trUndefined) return stEnd; // no page
+    } else {
+        FURLTaskInfo->TaskResults->Signals = ReadPageSignals(
+            page, FPageUrl.isEmpty() ? FURLTaskInfo->URL : FPageUrl, FLinkHeader, FRobotsHeader);
+    }
     return Extract(page);
+}
+
+void TActiveTaskThread::ReadCrawledPage(const QByteArray &Page) {
+    TURLTaskResults &r = *FURLTaskInfo->TaskResults;
+    if (!isPageContentType(FContentType)) {
+        // A PDF or an image found by a link is no page: marked, never compared.
+        r.TaskResult = trNotHTML;
+        r.ErrorCode = 200;
+        Log(N_("URL %d: не страница (Content-Type: %s), в сравнении не участвует"),
+            {QString::fromLatin1(FContentType)});
+        return;
+    }
+    const QString pageUrl = FPageUrl.isEmpty() ? FURLTaskInfo->URL : FPageUrl;
+    const TPageLinks links = ReadPageLinks(Page);
+    r.Signals = ReadPageSignals(links, pageUrl, FLinkHeader, FRobotsHeader);
+    if (FContext.Crawl->Full()) return;
+    FHarvest = std::make_unique<TCrawlHarvest>(HarvestLinks(links, pageUrl, *FContext.Crawl));
+    // A page of the site that a redirect took elsewhere (a listed page of
+    // another site gives no links either, without a word).
+    if (FHarvest->PageURL.isEmpty() && FContext.Crawl->Scope().contains(QUrl(FURLTaskInfo->URL)))
+        Log(N_("URL %d: переадресация на другой сайт (%s), ссылки этой страницы не берутся"),
+            {pageUrl});
 }
 
 TActiveTaskThread::TStep TActiveTaskThread::CheckLocalFile(QByteArray &Page) {
@@ -164,23 +218,25 @@ TActiveTaskThread::TStep TActiveTaskThread::CheckLocalFile(QByteArray &Page) {
 
 TActiveTaskThread::TStep TActiveTaskThread::Download(QByteArray &Page) {
     TURLTaskResults &r = *FURLTaskInfo->TaskResults;
-    TPageTransfer transfer({FURLTaskInfo->URL, FUserAgent, [this] { return Aborting(); }});
-
-    // Pacing: one locked reservation, then wait for its time.
+    const auto aborting = [this] { return Aborting(); };
+    TPageTransfer transfer({FURLTaskInfo->URL, FUserAgent, aborting});
     TURLTaskInfoPool *pool = FContext.Pool;
-    if (pool) {
-        const std::int64_t t = pool->ReserveRequestTime();
-        // Short naps, so an abort is seen within a few milliseconds.
-        for (std::int64_t left; !Aborting() && (left = t - SteadyMs()) > 0;)
-            QThread::msleep(std::uint64_t(std::min<std::int64_t>(left, 20)));
+    TPageResponse response;
+    // A server that is busy and says for how long gets one more try after that.
+    for (int attempt = 0;; ++attempt) {
+        if (!WaitForRequestTurn(pool, aborting)) return stAbort;
+        Log(N_("URL %d: получение страницы"));
+        if (pool) pool->RegisterRequestStart();
+        if (attempt == 0) PostRunNext(FContext.Receiver);
+        response = transfer.Perform();
+        if (response.Outcome == TPageResponse::prAborted) return stAbort;
+        const std::optional<qint64> wait =
+            attempt == 0 ? RetryWaitSeconds(response) : std::optional<qint64>();
+        if (!wait) break;
+        Log(N_("URL %d: сервер ответил %d и просит подождать, повтор через %d сек."),
+            {std::int64_t(response.Status), *wait});
+        if (!SleepUnlessAborted(*wait * 1000, aborting)) return stAbort;
     }
-    if (Aborting()) return stAbort;
-
-    Log(N_("URL %d: получение страницы"));
-    if (pool) pool->RegisterRequestStart();
-    PostRunNext(FContext.Receiver);
-    TPageResponse response = transfer.Perform();
-    if (response.Outcome == TPageResponse::prAborted) return stAbort;
     if (const std::optional<TDownloadFailure> failed =
             DownloadFailure(FURLTaskInfo->Num, response)) {
         PostLogMsg(FContext.Receiver, failed->LogLine);
@@ -190,6 +246,7 @@ TActiveTaskThread::TStep TActiveTaskThread::Download(QByteArray &Page) {
     }
     Log(N_("URL %d: страница загружена, идет анализ"));
     FPageUrl = response.EffectiveURL;
+    FContentType = response.ContentType.toLatin1();
     FLinkHeader = response.Header("link");
     FRobotsHeader = response.Header("x-robots-tag");
     Page = std::move(response.Body);

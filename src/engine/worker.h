@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -15,6 +16,7 @@
 
 #include "core/format.h"
 #include "core/plaintextclient.h"
+#include "engine/crawl.h"
 #include "engine/typeslib.h"
 #include "net/pagetransfer.h"
 
@@ -39,18 +41,25 @@ private:
     std::atomic<bool> FPublished{false};
 };
 
-// The checked task copy; the receiver takes it (the event frees it otherwise).
+// The checked task copy, and in a crawl the links of its page; the receiver
+// takes them (the event frees them otherwise).
 class TTaskDoneEvent : public THandOverEvent {
 public:
-    explicit TTaskDoneEvent(TURLTaskInfo *Task) : THandOverEvent(WM_TASK_DONE), FTask(Task) {}
+    explicit TTaskDoneEvent(TURLTaskInfo *Task, std::unique_ptr<TCrawlHarvest> Harvest = {})
+        : THandOverEvent(WM_TASK_DONE), FTask(Task), FHarvest(std::move(Harvest)) {}
     ~TTaskDoneEvent() override { Receive(); }
     TURLTaskInfo *Take() {
         Receive();
         return FTask.release();
     }
+    std::unique_ptr<TCrawlHarvest> TakeHarvest() {
+        Receive();
+        return std::move(FHarvest);
+    }
 
 private:
     std::unique_ptr<TURLTaskInfo> FTask;
+    std::unique_ptr<TCrawlHarvest> FHarvest;
 };
 
 class TLogMsgEvent : public THandOverEvent {
@@ -66,7 +75,8 @@ private:
     std::unique_ptr<TMsgForLog> FMsg;
 };
 
-void PostTaskDone(QObject *Receiver, TURLTaskInfo *Task);
+void PostTaskDone(QObject *Receiver, TURLTaskInfo *Task,
+                  std::unique_ptr<TCrawlHarvest> Harvest = {});
 // A TMsgForLog with the text and the current time.
 void PostLogMsg(QObject *Receiver, const QString &Text);
 void PostRunNext(QObject *Receiver);
@@ -83,6 +93,18 @@ std::optional<TDownloadFailure> DownloadFailure(std::int32_t Num, const TPageRes
 // The default user agent when the setting is empty.
 QString DefaultWorkerUserAgent();
 
+// The longest wait a Retry-After answer gets before the one more try.
+inline constexpr qint64 MaxRetryAfterSeconds = 300;
+// How long to wait before trying a page once more: a 429 or 503 answer with a
+// Retry-After the client can read, capped at MaxRetryAfterSeconds.
+std::optional<qint64> RetryWaitSeconds(const TPageResponse &Response);
+
+// Sleeps Ms milliseconds in short naps; false as soon as Aborting holds.
+bool SleepUnlessAborted(std::int64_t Ms, const std::function<bool()> &Aborting);
+// The pacing of one request: reserves the next request time of the pool and
+// waits for it; false when Aborting held meanwhile. No pool: no wait.
+bool WaitForRequestTurn(TURLTaskInfoPool *Pool, const std::function<bool()> &Aborting);
+
 // Everything a worker needs besides its task.
 struct TWorkerContext {
     QObject *Receiver = nullptr;      // the run controller
@@ -91,6 +113,9 @@ struct TWorkerContext {
     // Raised by the worker after its last notification is posted; shared so
     // that the controller can wait for it.
     std::shared_ptr<std::atomic<std::int32_t>> Gone;
+    // A crawl's link rules: pages that are no HTML or text are not checked,
+    // and each page's links go back with its task. None outside a crawl.
+    std::shared_ptr<const TCrawlRules> Crawl;
 };
 
 // Checks one task copy on its own thread and deletes itself when done.
@@ -110,6 +135,8 @@ private:
     TStep Body();
     TStep CheckLocalFile(QByteArray &Page);
     TStep Download(QByteArray &Page);
+    // In a crawl: the page's signals and links, or the outcome of a response that is no page.
+    void ReadCrawledPage(const QByteArray &Page);
     TStep Extract(const QByteArray &Page);
     // Records a failure outside the steps' own outcomes (trSendError, logged).
     void FailTask(const QString &Why);
@@ -122,9 +149,10 @@ private:
     std::int32_t FAlgVer;
     bool FIgnoreStopWords;
     TWorkerContext FContext;
-    // The downloaded page's address and the headers of its signals.
+    // The downloaded page's address, its type and the headers of its signals.
     QString FPageUrl;
-    QByteArray FLinkHeader, FRobotsHeader;
+    QByteArray FContentType, FLinkHeader, FRobotsHeader;
+    std::unique_ptr<TCrawlHarvest> FHarvest;
     std::atomic<bool> FFinished{false}; // the body's last write, seen by the destructor
 };
 

@@ -1,5 +1,6 @@
 #include "net/CurlEasy.h"
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 
@@ -45,7 +46,9 @@ void TEasyCurlImpl::ApplyLimits() {
     Check(curl_easy_setopt(fHandle, CURLOPT_LOW_SPEED_TIME, fLimits.LowSpeedTimeSec));
     // Stops a response early when it announces its length; the write
     // callbacks stop the others (chunked or ended by closing the connection).
-    Check(curl_easy_setopt(fHandle, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(fLimits.MaxBodyBytes)));
+    // A body that is cut is read up to the limit, whatever its announced length.
+    Check(curl_easy_setopt(fHandle, CURLOPT_MAXFILESIZE_LARGE,
+                           curl_off_t(fLimits.CutLongBody ? 0 : fLimits.MaxBodyBytes)));
     Check(curl_easy_setopt(fHandle, CURLOPT_MAXREDIRS, fLimits.MaxRedirects));
     Check(curl_easy_setopt(fHandle, CURLOPT_TIMEOUT, fLimits.TotalTimeoutSec));
 }
@@ -115,29 +118,33 @@ TEasyCurlImpl &TEasyCurlImpl::SetAbortFlag(const std::atomic<bool> &Flag) {
     return SetAbortCheck([&Flag] { return Flag.load(std::memory_order_relaxed); });
 }
 
-bool TEasyCurlImpl::Counted(size_t Bytes) {
-    if (fReceived + qint64(Bytes) > fLimits.MaxBodyBytes) {
+size_t TEasyCurlImpl::Counted(size_t Bytes) {
+    const qint64 left = std::max<qint64>(0, fLimits.MaxBodyBytes - fReceived);
+    if (qint64(Bytes) > left) {
         fBodyTooLarge = true;
-        return false;
+        if (!fLimits.CutLongBody) return 0;
+        fReceived += left;
+        return size_t(left);
     }
     fReceived += qint64(Bytes);
-    return true;
+    return Bytes;
 }
 
 size_t TEasyCurlImpl::WriteToStream(char *Data, size_t Size, size_t Count, void *Self) {
     auto *self = static_cast<TEasyCurlImpl *>(Self);
     const size_t n = Size * Count;
-    if (!self->Counted(n)) return 0; // anything short of n ends the transfer
+    const size_t take = self->Counted(n);
     try {
-        return size_t(self->fRecvStream->Write(Data, qint64(n)));
+        if (take > 0 && size_t(self->fRecvStream->Write(Data, qint64(take))) != take) return 0;
     } catch (...) { // out of memory: no exception may cross libcurl
         return 0;
     }
+    return take == n ? n : 0; // anything short of n ends the transfer
 }
 
 size_t TEasyCurlImpl::Discard(char *, size_t Size, size_t Count, void *Self) {
     const size_t n = Size * Count;
-    return static_cast<TEasyCurlImpl *>(Self)->Counted(n) ? n : 0;
+    return static_cast<TEasyCurlImpl *>(Self)->Counted(n) == n ? n : 0;
 }
 
 size_t TEasyCurlImpl::Header(char *Data, size_t Size, size_t Count, void *Self) {
@@ -170,11 +177,16 @@ void TEasyCurlImpl::Perform() {
     fHeaders.clear();
     fReceived = 0;
     fBodyTooLarge = false;
+    fBodyCut = false;
     // A later CURLOPT_POST would turn the request into an empty plain POST;
     // the attached form wins.
     if (fMime) Check(curl_easy_setopt(fHandle, CURLOPT_MIMEPOST, fMime));
     const CURLcode code = curl_easy_perform(fHandle);
     if (code == CURLE_OK) return;
+    if (fBodyTooLarge && fLimits.CutLongBody && code == CURLE_WRITE_ERROR) {
+        fBodyCut = true;
+        return;
+    }
     if (fBodyTooLarge || code == CURLE_FILESIZE_EXCEEDED)
         throw ECurlError(CURLE_FILESIZE_EXCEEDED,
                          std::string(curl_easy_strerror(CURLE_FILESIZE_EXCEEDED)) +

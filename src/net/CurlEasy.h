@@ -50,6 +50,8 @@ public:
     const QList<QPair<QByteArray, QByteArray>> &ResponseHeaders() const { return fHeaders; }
     QString ContentType();  // of the last response; empty when it had none
     QString EffectiveUrl(); // the address of the last response
+    // The last body was cut at the limit (TCurlLimits::CutLongBody).
+    bool BodyCut() const { return fBodyCut; }
     CURL *Handle() const { return fHandle; }
 
 private:
@@ -59,7 +61,9 @@ private:
     static size_t Header(char *Data, size_t Size, size_t Count, void *Self);
     void Check(CURLcode Code);
     void ApplyLimits();
-    bool Counted(size_t Bytes);
+    // How many of Bytes more the body may take (all or, past the limit,
+    // what is left when the body is cut, else none).
+    size_t Counted(size_t Bytes);
 
     CURL *fHandle = nullptr;
     std::unique_ptr<TRawByteStream> fRecvStream;
@@ -70,6 +74,7 @@ private:
     QList<QPair<QByteArray, QByteArray>> fHeaders;
     qint64 fReceived = 0;
     bool fBodyTooLarge = false;
+    bool fBodyCut = false;
 };
 
 // Reference-counted transfer object: freed with its last reference.

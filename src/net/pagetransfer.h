@@ -7,8 +7,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -27,6 +29,10 @@ struct TCurlLimits {
     qint64 MaxBodyBytes = 64ll << 20; // response body (counted as it arrives)
     long MaxRedirects = 30;           // a redirect loop ends instead of running forever
     long TotalTimeoutSec = 120;       // a server that trickles a byte at a time ends too
+    // A longer body is cut at MaxBodyBytes and the transfer ends well
+    // (TPageResponse::Truncated) instead of failing: for files of which only
+    // the head is read, such as robots.txt.
+    bool CutLongBody = false;
 };
 inline constexpr TCurlLimits DefaultCurlLimits{};
 
@@ -63,6 +69,7 @@ struct TPageResponse {
     QByteArray Body;
     QString ContentType; // of the last response
     QString EffectiveURL;
+    bool Truncated = false; // the body was cut at the limit (TCurlLimits::CutLongBody)
     QList<QPair<QByteArray, QByteArray>> Headers; // of the last response, names in lower case
     // The first field of that name (lower case), empty when there is none.
     QByteArray Header(const QByteArray &LowerName) const;
@@ -86,5 +93,10 @@ private:
 
 // The request and its response in one call.
 TPageResponse FetchPage(const TPageRequest &Request);
+
+// The seconds a "Retry-After" value asks a client to wait: delta-seconds, or
+// an HTTP date (IMF-fixdate, RFC 850 or asctime form) counted from Now and
+// never below 0. None for anything else.
+std::optional<qint64> RetryAfterSeconds(const QByteArray &Value, const QDateTime &Now);
 
 } // namespace corvane

@@ -90,8 +90,8 @@ struct TButtons {
 
 TButtons Buttons(TfmMain *W) {
     bool Imports = true;
-    for (const char *N :
-         {"btInsertURLs4Clip", "btImportURLs4TXT", "btImportURLs4XML", "btImportFiles"})
+    for (const char *N : {"btInsertURLs4Clip", "btImportURLs4TXT", "btImportURLs4XML",
+                          "btImportFiles", "btCrawlSite"})
         Imports = Imports && W->findChild<QPushButton *>(QLatin1String(N))->isEnabled();
     return {W->findChild<QPushButton *>(QStringLiteral("btRunRequests"))->isEnabled(),
             W->findChild<QPushButton *>(QStringLiteral("btAbortRequests"))->isEnabled(), Imports,

@@ -255,8 +255,8 @@ TEST(URLPage, MenuDuringACheckAndTheSitemapIndex) {
     View->selectAll();
     W->URLCommands()->Menu()->findChild<QAction *>(QStringLiteral("miDeleteURL"))->trigger();
     EXPECT_EQ(W->Tasks()->size(), 2);
-    for (const char *B :
-         {"btInsertURLs4Clip", "btImportURLs4TXT", "btImportURLs4XML", "btImportFiles"})
+    for (const char *B : {"btInsertURLs4Clip", "btImportURLs4TXT", "btImportURLs4XML",
+                          "btImportFiles", "btCrawlSite"})
         EXPECT_FALSE(Find<QPushButton>(W.get(), B)->isEnabled()) << B;
     Site.Gate.Open();
     ASSERT_TRUE(WaitForEnd(W.get()));

@@ -78,9 +78,10 @@ TEST(WindowStart, ShowsTheStartLineTheLayoutAndTheVersion) {
         {"btImportURLs4TXT", "Импорт URL из txt...", 34, true},
         {"btImportURLs4XML", "Импорт URL из xml...", 65, true},
         {"btImportFiles", "Импорт из файлов...", 96, true},
-        {"btRunRequests", "Проверить URL", 138, false},
-        {"btAbortRequests", "Отмена", 169, false},
-        {"btExport", "Экспорт...", 210, false},
+        {"btCrawlSite", "Сканировать сайт...", 127, true},
+        {"btRunRequests", "Проверить URL", 169, false},
+        {"btAbortRequests", "Отмена", 200, false},
+        {"btExport", "Экспорт...", 241, false},
     };
     for (const Btn &B : Buttons) {
         auto *P = Find<QPushButton>(W.get(), B.Name);
@@ -90,7 +91,7 @@ TEST(WindowStart, ShowsTheStartLineTheLayoutAndTheVersion) {
         EXPECT_EQ(P->isEnabled(), B.Enabled) << B.Name;
     }
     EXPECT_TRUE(Find<QPushButton>(W.get(), "btRunRequests")->isDefault());
-    EXPECT_EQ(W->Chart()->geometry(), QRect(10, 254, 158, 255));
+    EXPECT_EQ(W->Chart()->geometry(), QRect(10, 285, 158, 255));
     EXPECT_EQ(Find<QTabWidget>(W.get(), "pcBottom")->currentWidget()->objectName(),
               QStringLiteral("tsNews"));
     EXPECT_FALSE(Find<QWidget>(W.get(), "pProgress")->isVisible());

@@ -1,5 +1,7 @@
 #include "ui/main/mainwnd.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -35,12 +37,14 @@
 #include "core/settings.h"
 #include "engine/duplicates.h"
 #include "engine/sitetemplate.h"
+#include "engine/urlimport.h"
 #include "engine/worker.h"
 #include "service/endpoints.h"
 #include "ui/common/desktop.h"
 #include "ui/common/dialogs.h"
 #include "ui/compare/wndtextsimil.h"
 #include "ui/main/chart.h"
+#include "ui/main/crawldialog.h"
 #include "ui/main/linklabel.h"
 #include "ui/main/newsfetch.h"
 #include "ui/main/urlcommands.h"
@@ -281,9 +285,11 @@ void TfmMain::BuildURLPage() {
     btImportURLs4TXT = ColumnButton(pButtons, "btImportURLs4TXT", N_("Импорт URL из txt..."), 34);
     btImportURLs4XML = ColumnButton(pButtons, "btImportURLs4XML", N_("Импорт URL из xml..."), 65);
     btImportFiles = ColumnButton(pButtons, "btImportFiles", N_("Импорт из файлов..."), 96);
-    btRunRequests = ColumnButton(pButtons, "btRunRequests", N_("Проверить URL"), 138);
-    btAbortRequests = ColumnButton(pButtons, "btAbortRequests", N_("Отмена"), 169);
-    btExport = ColumnButton(pButtons, "btExport", N_("Экспорт..."), 210);
+    btCrawlSite = ColumnButton(pButtons, "btCrawlSite", N_("Сканировать сайт..."), 127);
+    // The crawl took a step of the column: what follows moves down by one.
+    btRunRequests = ColumnButton(pButtons, "btRunRequests", N_("Проверить URL"), 169);
+    btAbortRequests = ColumnButton(pButtons, "btAbortRequests", N_("Отмена"), 200);
+    btExport = ColumnButton(pButtons, "btExport", N_("Экспорт..."), 241);
     btRunRequests->setDefault(true);
     btRunRequests->setEnabled(false);
     btAbortRequests->setEnabled(false);
@@ -303,7 +309,7 @@ void TfmMain::BuildURLPage() {
     btExport->setEnabled(false);
     crtURLScore = new TScoreChart(pButtons);
     crtURLScore->setObjectName(QStringLiteral("crtURLScore"));
-    crtURLScore->setGeometry(10, 254, 158, 255);
+    crtURLScore->setGeometry(10, 285, 158, 255);
     // The window never gets so low that the chart is cut.
     pButtons->setMinimumHeight(crtURLScore->geometry().bottom() + 1 + 3);
     MarkNoTranslate(crtURLScore);
@@ -321,6 +327,7 @@ void TfmMain::BuildURLPage() {
     connect(btImportURLs4XML, &QPushButton::clicked, FURLCommands,
             &TURLPageCommands::btImportURLs4XMLClick);
     connect(btImportFiles, &QPushButton::clicked, FURLCommands, &TURLPageCommands::btImportFiles);
+    connect(btCrawlSite, &QPushButton::clicked, this, &TfmMain::btCrawlSiteClick);
     connect(btExport, &QPushButton::clicked, FURLCommands, &TURLPageCommands::btExportClick);
 }
 
@@ -633,6 +640,13 @@ void TfmMain::ReadSettings() {
     edDupThreshold->setValue(Ini.Read(setting::DuplicateThreshold));
     edTemplateShare->setValue(Ini.Read(setting::TemplateShare));
     cbIgnoreTemplate->setChecked(Ini.Read(setting::IgnoreTemplate));
+    FCrawlOptions.StartURL = Ini.Read(setting::CrawlURL);
+    FCrawlOptions.MaxPages = std::clamp(Ini.Read(setting::CrawlMaxPages), 1, MaxURLCount);
+    FCrawlOptions.IncludeSubdomains = Ini.Read(setting::CrawlSubdomains);
+    FCrawlOptions.FollowNoFollow = Ini.Read(setting::CrawlFollowNoFollow);
+    FCrawlOptions.UseSitemaps = Ini.Read(setting::CrawlSitemaps);
+    FCrawlOptions.IgnoreRobots = Ini.Read(setting::CrawlIgnoreRobots);
+    FCrawlOptions.DropParams = ParseDropParams(Ini.Read(setting::CrawlDropParams));
 }
 
 void TfmMain::WriteSettings() {
@@ -658,6 +672,15 @@ void TfmMain::WriteSettings() {
         QStringList Hidden;
         for (const int C : vtURLs->HiddenColumns()) Hidden << QString::number(C);
         Ini.Write(setting::HiddenColumns, Hidden.join(u','));
+    }
+    if (Is("crawl")) {
+        Ini.Write(setting::CrawlURL, FCrawlOptions.StartURL);
+        Ini.Write(setting::CrawlMaxPages, FCrawlOptions.MaxPages);
+        Ini.Write(setting::CrawlSubdomains, FCrawlOptions.IncludeSubdomains);
+        Ini.Write(setting::CrawlFollowNoFollow, FCrawlOptions.FollowNoFollow);
+        Ini.Write(setting::CrawlSitemaps, FCrawlOptions.UseSitemaps);
+        Ini.Write(setting::CrawlIgnoreRobots, FCrawlOptions.IgnoreRobots);
+        Ini.Write(setting::CrawlDropParams, DropParamsText(FCrawlOptions.DropParams));
     }
     if (!Ini.Save()) {
         // The settings service's own report, in English like the rest of its texts.
@@ -822,6 +845,7 @@ void TfmMain::LogLine(const QString &Text, TDateTime Time) {
 void TfmMain::ProgressShown(std::int32_t Maximum) {
     ProgressBar->setRange(0, qMax(1, Maximum));
     ProgressBar->setValue(0);
+    ProgressBar->setTextVisible(false);
     pProgress->show();
 }
 
@@ -837,6 +861,8 @@ void TfmMain::ProgressHidden() {
 }
 
 void TfmMain::RunStarted() {
+    // A crawl's pages are listed as they are found, by number.
+    if (FRun && FRun->Crawl()) vtURLs->vtURLsSortBy(ucNum, Qt::AscendingOrder);
     // The check dropped the old results.
     vtURLs->ListModel()->AllChanged();
     vtURLs->ListModel()->FlushChanges();
@@ -890,13 +916,25 @@ void TfmMain::AnalysisChanged() {
 void TfmMain::ButtonStatesChanged(const TButtonStates &S) {
     btRunRequests->setEnabled(S.Run);
     btAbortRequests->setEnabled(S.Abort);
-    for (QPushButton *B : {btInsertURLs4Clip, btImportURLs4TXT, btImportURLs4XML, btImportFiles})
+    for (QPushButton *B :
+         {btInsertURLs4Clip, btImportURLs4TXT, btImportURLs4XML, btImportFiles, btCrawlSite})
         B->setEnabled(S.Imports);
     btExport->setEnabled(S.Export);
 }
 
 void TfmMain::TaskUpdated(TURLTaskInfo *Task) {
     vtURLs->ListModel()->TaskChanged(Task);
+}
+
+void TfmMain::TasksAdded(qsizetype, qsizetype) {
+    vtURLs->ListModel()->TasksAppended();
+    UpdateURLCount();
+}
+
+void TfmMain::CrawlProgress(const TCrawlProgress &P) {
+    ProgressBar->setFormat(FormatMsg(N_("Сканирование: найдено %d, проверено %d, предел %d"),
+                                     {P.Found, P.Checked, P.Limit}));
+    ProgressBar->setTextVisible(true);
 }
 
 // ---- the URL page's commands ------------------------------------------------
@@ -935,6 +973,31 @@ void TfmMain::Label11LinkClick() {
 
 void TfmMain::PngBitBtn1Click() {
     ui::TfmShowTextSimil::Open(edShingleLen->value(), cbIgnoreStopWords->isChecked(), this);
+}
+
+void TfmMain::btCrawlSiteClick() {
+    if (CheckRunning() || !TaskList) return;
+    auto *D = new TfmCrawlSite(FCrawlOptions, this);
+    D->setAttribute(Qt::WA_DeleteOnClose);
+    connect(D, &QDialog::accepted, this, [this, D] {
+        FCrawlOptions = D->Options();
+        SetChanged(QStringLiteral("crawl"));
+        StartCrawl();
+    });
+    D->open();
+}
+
+void TfmMain::StartCrawl() {
+    if (CheckRunning() || !TaskList || !FRun) return;
+    const bool Keep = ImportNoClear();
+    vtURLs->BeginListChange(Keep, Keep);
+    if (Keep)
+        TaskList->FreeResults();
+    else
+        FreeObjects(TaskList);
+    vtURLs->EndListChange();
+    RefreshAfterListChange();
+    FRun->RunCrawl(FCrawlOptions);
 }
 
 void TfmMain::btRunRequestsClick() {

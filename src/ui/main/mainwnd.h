@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QString>
 
+#include "engine/crawl.h"
 #include "engine/runcontroller.h"
 #include "engine/typeslib.h"
 #include "ui/main/urlcommands.h"
@@ -127,6 +128,15 @@ public:
     void TaskUpdated(TURLTaskInfo *Task) override;
     void AnalysisChanged() override;
     void ErrorMessage(const QString &Text) override;
+    void TasksAdded(qsizetype First, qsizetype Count) override;
+    void CrawlProgress(const TCrawlProgress &Progress) override;
+
+    // "Сканировать сайт...": the dialog, then the crawl with its values.
+    void btCrawlSiteClick();
+    // The crawl with the dialog's last values: the list is kept or cleared
+    // as for an import, then the check starts.
+    void StartCrawl();
+    const TCrawlOptions &CrawlOptions() const { return FCrawlOptions; }
 
 protected:
     void showEvent(QShowEvent *E) override;
@@ -169,6 +179,7 @@ private:
     QPushButton *btImportURLs4TXT = nullptr;
     QPushButton *btImportURLs4XML = nullptr;
     QPushButton *btImportFiles = nullptr;
+    QPushButton *btCrawlSite = nullptr;
     QPushButton *btRunRequests = nullptr;
     QPushButton *btAbortRequests = nullptr;
     QPushButton *btExport = nullptr;
@@ -207,6 +218,7 @@ private:
     TLinkLabel *Label11 = nullptr;
 
     QString CustomUserAgent;
+    TCrawlOptions FCrawlOptions;
     QSet<QString> FChanged;
     QString FStoredLang;
     int FStoredUserAgent = 0;

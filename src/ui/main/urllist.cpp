@@ -212,6 +212,11 @@ TURLListModel::TURLListModel(QObject *Parent) : QAbstractTableModel(Parent) {
     FFlushTimer.setSingleShot(true);
     FFlushTimer.setInterval(0);
     connect(&FFlushTimer, &QTimer::timeout, this, &TURLListModel::FlushChanges);
+    // Rows that arrive while the list is sorted by a column are put in their
+    // place a few times a second, not once per page.
+    FResortTimer.setSingleShot(true);
+    FResortTimer.setInterval(250);
+    connect(&FResortTimer, &QTimer::timeout, this, [this] { SortBy(FSortColumn, FSortOrder); });
 }
 
 QString TURLListModel::Caption(int Column) {
@@ -277,6 +282,20 @@ void TURLListModel::IndexRows() {
     FRowOf.clear();
     FRowOf.reserve(FRows.size());
     for (int i = 0; i < FRows.size(); ++i) FRowOf.insert(FRows[i], i);
+}
+
+void TURLListModel::TasksAppended() {
+    if (!FList || FList->size() <= FRows.size()) return;
+    const int First = int(FRows.size());
+    beginInsertRows({}, First, int(FList->size()) - 1);
+    for (qsizetype i = First; i < FList->size(); ++i) {
+        FRowOf.insert((*FList)[i], int(FRows.size()));
+        FRows.append((*FList)[i]);
+    }
+    endInsertRows();
+    const bool InPlace =
+        FSortColumn < 0 || (FSortColumn == ucNum && FSortOrder == Qt::AscendingOrder);
+    if (!InPlace && !FResortTimer.isActive()) FResortTimer.start();
 }
 
 void TURLListModel::TaskChanged(const TURLTaskInfo *Task) {

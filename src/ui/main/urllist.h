@@ -70,6 +70,10 @@ public:
     // have been cleared); new rows follow in task order.
     void BeginListChange(bool KeepShownOrder = true);
     void EndListChange();
+    // Tasks were appended to the list (a crawl found them): their rows come
+    // at the end, and the list is sorted again soon unless it is shown by
+    // number, where they are in place already.
+    void TasksAppended();
     // A task's results changed: its row is repainted soon.
     void TaskChanged(const TURLTaskInfo *Task);
     // Every row is repainted soon (results dropped or recomputed).
@@ -114,6 +118,7 @@ private:
     QSet<int> FDirty;
     bool FAllDirty = false;
     QTimer FFlushTimer;
+    QTimer FResortTimer;
 };
 
 // The view vtURLs: five columns, whole-row multi selection, grid lines,
