@@ -66,6 +66,7 @@ bool TRunController::Run(TRunVariant Variant, const QList<std::int32_t> &Selecte
     if (Variant != rvAll && selection.isEmpty()) return false;
 
     const TRunSettings settings = Settings();
+    FLastRunSettings = settings;
     FPool = std::make_unique<TURLTaskInfoPool>(settings.Delay);
     TaskPool = FPool.get();
     std::int32_t counted = 0;

@@ -1,0 +1,104 @@
+(function () {
+  'use strict';
+  const table = document.getElementById('list');
+  if (!table || !table.tBodies.length) return;
+  const body = table.tBodies[0];
+  const heads = table.tHead.rows[0].cells;
+  const rows = Array.from(body.rows);
+  const position = new Map(rows.map((row, i) => [row, i]));
+  const details = new Array(rows.length); // the row under a page's row, once opened
+  const keys = new Array(heads.length);
+  const filter = document.getElementById('filter');
+  const grade = document.getElementById('grade');
+  const shown = document.getElementById('shown');
+  let texts = null;
+  let sorted = -1;
+  let direction = 1;
+
+  document.getElementById('tools').hidden = false;
+
+  // Sort keys of a column, read once: numbers (the decimal comma of some
+  // languages included) or lower-case text.
+  function columnKeys(column) {
+    if (keys[column]) return keys[column];
+    const numeric = heads[column].dataset.type === 'n';
+    keys[column] = rows.map((row) => {
+      const text = row.cells[column].textContent.trim();
+      if (!numeric) return text.toLowerCase();
+      const value = parseFloat(text.replace(',', '.'));
+      return Number.isNaN(value) ? -Infinity : value;
+    });
+    return keys[column];
+  }
+
+  function sortBy(column) {
+    direction = column === sorted ? -direction : 1;
+    sorted = column;
+    const key = columnKeys(column);
+    const order = rows.map((row, i) => i);
+    order.sort((a, b) => (key[a] < key[b] ? -direction : key[a] > key[b] ? direction : a - b));
+    const fragment = document.createDocumentFragment();
+    for (const i of order) {
+      fragment.appendChild(rows[i]);
+      if (details[i]) fragment.appendChild(details[i]);
+    }
+    body.appendChild(fragment);
+    for (const head of heads) head.removeAttribute('aria-sort');
+    heads[column].setAttribute('aria-sort', direction > 0 ? 'ascending' : 'descending');
+  }
+
+  function toggle(i) {
+    const row = rows[i];
+    if (!details[i]) {
+      const page = document.getElementById('d' + row.cells[0].textContent.trim());
+      if (!page) return;
+      const line = document.createElement('tr');
+      const cell = document.createElement('td');
+      line.className = 'dr';
+      cell.colSpan = heads.length;
+      page.open = true;
+      cell.appendChild(page);
+      line.appendChild(cell);
+      row.after(line);
+      details[i] = line;
+      row.classList.add('open');
+      return;
+    }
+    const open = !row.classList.contains('open');
+    row.classList.toggle('open', open);
+    details[i].hidden = !open;
+    if (open) details[i].querySelector('details').open = true;
+  }
+
+  function applyFilter() {
+    const words = filter.value.trim().toLowerCase();
+    const wanted = grade.value;
+    if (!texts) texts = rows.map((row) => row.textContent.toLowerCase());
+    let count = 0;
+    rows.forEach((row, i) => {
+      const visible = (!wanted || row.dataset.g === wanted) && (!words || texts[i].includes(words));
+      row.hidden = !visible;
+      if (details[i]) details[i].hidden = !visible || !row.classList.contains('open');
+      if (visible) ++count;
+    });
+    shown.textContent = count;
+  }
+
+  Array.from(heads).forEach((head, column) => {
+    head.tabIndex = 0;
+    head.addEventListener('click', () => sortBy(column));
+    head.addEventListener('keydown', (event) => {
+      if (event.key === 'Enter' || event.key === ' ') {
+        event.preventDefault();
+        sortBy(column);
+      }
+    });
+  });
+  body.addEventListener('click', (event) => {
+    if (event.target.closest('a, details')) return;
+    const row = event.target.closest('tr');
+    if (position.has(row)) toggle(position.get(row));
+  });
+  filter.addEventListener('input', applyFilter);
+  grade.addEventListener('change', applyFilter);
+})();
