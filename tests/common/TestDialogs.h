@@ -43,8 +43,10 @@ public:
         return nextOpenFileLists.isEmpty() ? QStringList() : nextOpenFileLists.takeFirst();
     }
     QString saveFile(QWidget *parent, const QString &caption, const QString &dir,
-                     const QString &filter) override {
+                     const QString &filter, QString *selectedFilter = nullptr) override {
         calls.append({Kind::SaveFile, MessageIcon::Information, caption, dir, filter, parent});
+        if (selectedFilter && !nextSaveFilters.isEmpty())
+            *selectedFilter = nextSaveFilters.takeFirst();
         return nextSaveFiles.isEmpty() ? QString() : nextSaveFiles.takeFirst();
     }
 
@@ -60,6 +62,7 @@ public:
     QStringList nextOpenFiles;            // answers of openFile
     QList<QStringList> nextOpenFileLists; // answers of openFiles
     QStringList nextSaveFiles;            // answers of saveFile
+    QStringList nextSaveFilters;          // the file types saveFile reports as chosen
 };
 
 } // namespace corvane::ui

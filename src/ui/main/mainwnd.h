@@ -112,6 +112,7 @@ public:
     void HideProgress() override { ProgressHidden(); }
     void RunCheck(TRunVariant Variant, const QList<std::int32_t> &Nums) override;
     QWidget *DialogParent() override { return this; }
+    const TRunController *Controller() const override { return FRun.get(); }
     TScoreChart *Chart() const { return crtURLScore; }
 
     // TRunObserver: the run controller reports here.

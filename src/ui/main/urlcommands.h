@@ -37,6 +37,9 @@ public:
     virtual void RunCheck(TRunVariant Variant, const QList<std::int32_t> &Nums) = 0;
     // The parent of message boxes and dialogs.
     virtual QWidget *DialogParent() = 0;
+    // The controller of the checks: its analysis and last settings go into
+    // the HTML report (none: a report without groups).
+    virtual const TRunController *Controller() const { return nullptr; }
 };
 
 class TURLPageCommands : public QObject {
