@@ -469,14 +469,14 @@ private:
                         QStringLiteral("</p>\n");
             } else {
                 FOut += QStringLiteral("<h4>") + esc(_("Самые похожие страницы")) +
-                        QStringLiteral("</h4>\n<table><thead><tr><th>") + esc(_("№")) +
-                        QStringLiteral("<th>") + esc(_("URL")) +
-                        QStringLiteral("<th class=\"num\">") + esc(_("Сходство, %")) +
+                        QStringLiteral("</h4>\n<table class=\"sim\"><thead><tr><th>") +
+                        esc(_("№")) + QStringLiteral("<th>") + esc(_("URL")) +
+                        QStringLiteral("<th>") + esc(_("Сходство, %")) +
                         QStringLiteral("</tr></thead><tbody>\n");
                 for (const TURLSimilRec &s : similar) {
                     const TURLTaskInfo *o = FByNum.value(s.Num);
                     FOut += QStringLiteral("<tr><td><a href=\"#d%1\">%1</a><td>").arg(s.Num) +
-                            (o ? esc(o->URL) : QString()) + QStringLiteral("<td class=\"num\">") +
+                            (o ? esc(o->URL) : QString()) + QStringLiteral("<td>") +
                             percentCell(s.Similarity) + QStringLiteral("</tr>\n");
                 }
                 FOut += QStringLiteral("</tbody></table>\n");

@@ -29,7 +29,7 @@ inline constexpr int HtmlSimilarCount = 5;
 // report: ten thousand pages in groups would otherwise make a file of
 // hundreds of megabytes.
 inline constexpr qsizetype HtmlPairTextLimit = 600;
-inline constexpr qsizetype HtmlSharedTextBudget = 3'000'000;
+inline constexpr qsizetype HtmlSharedTextBudget = 2'000'000;
 
 struct THtmlReport {
     // The checked list: the groups' positions and the similar pages' numbers
