@@ -3,13 +3,15 @@
 // the URL page at the first start, then everything after a small check of a
 // site served on 127.0.0.1, so that the list, the chart and the log have
 // content (default settings: the pages go through the plain-text service
-// started inside), and the URL page once more after a delete.
+// started inside), and the URL page once more after a delete. With a second
+// argument, also writes the HTML report of a check of the same site there.
 #include <cstdio>
 #include <functional>
 #include <random>
 #include <thread>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -24,6 +26,7 @@
 
 #include "core/appdir.h"
 #include "core/i18n.h"
+#include "engine/htmlreport.h"
 #include "net/pagetransfer.h"
 #include "ui/compare/wndtextsimil.h"
 #include "ui/main/mainwnd.h"
@@ -78,6 +81,17 @@ public:
             {"/about", {60, 61, 62, 63, 64, 65, 66, 67, 68, 69}},
             {"/contacts", {70, 71, 72, 73, 74, 75, 76, 77, 78, 79}},
         };
+        // For the HTML report only: a printable copy of the tables that names
+        // them as canonical (a handled group), and, by a query string, a
+        // second address of the chairs (a group still to fix).
+        FServer.Get(
+            "/catalog/tables/print", [this](const httplib::Request &, httplib::Response &R) {
+                std::string Html = "<html><head><meta charset=\"utf-8\"><link rel=\"canonical\" "
+                                   "href=\"/catalog/tables\"></head><body><h1>catalog/tables</h1>";
+                for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 10, 11})
+                    Html += "<p>" + FParagraphs[i] + "</p>";
+                R.set_content(Html + "</body></html>", "text/html; charset=utf-8");
+            });
         for (const TPageSpec &P : Pages) {
             std::string Html =
                 "<html><head><meta charset=\"utf-8\"><title>Demo</title></head><body><h1>" +
@@ -106,6 +120,9 @@ public:
         for (const QString &P : FPaths)
             U << QStringLiteral("http://127.0.0.1:%1%2").arg(FPort).arg(P);
         return U;
+    }
+    QStringList ReportUrls() const {
+        return Urls() << Url("/catalog/tables/print") << Url("/catalog/chairs?page=2");
     }
 
 private:
@@ -224,6 +241,40 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
     return Ok;
 }
 
+// The HTML report of a check of the demo site in English, as the export
+// writes it; scripts/screenshot has Chromium take its picture.
+bool WriteDemoReport(const TDemoSite &Site, const QString &Path) {
+    QTemporaryDir Folder;
+    for (const char *Name : {"locale", "NEWS"})
+        QFile::link(QCoreApplication::applicationDirPath() + u'/' + QLatin1String(Name),
+                    Folder.filePath(QLatin1String(Name)));
+    SetAppDir(Folder.path());
+    TfmMain W;
+    W.SetNewsEnabled(false);
+    W.SetSystemLCID(1033);
+    W.show();
+    Settle();
+    int Num = 0;
+    for (const QString &U : Site.ReportUrls()) W.Tasks()->append(new TURLTaskInfo(U, ++Num));
+    W.TaskListChanged();
+    W.findChild<QPushButton *>(QStringLiteral("btRunRequests"))->click();
+    QDeadlineTimer Deadline(120000);
+    while (W.RunController()->Running() && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    Settle();
+    THtmlReport Report;
+    Report.List = W.Tasks();
+    const QList<TURLTaskInfo *> &Shown = W.URLCommands()->View()->ListModel()->Rows();
+    Report.Rows = QList<const TURLTaskInfo *>(Shown.begin(), Shown.end());
+    Report.Analysis = &W.RunController()->Analysis();
+    Report.Settings = W.RunController()->LastRunSettings();
+    Report.Date = QDateTime::currentDateTime();
+    QString Error;
+    const bool Ok = !W.RunController()->Running() && WriteHtmlReport(Path, Report, Error);
+    W.close();
+    return Ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -236,5 +287,6 @@ int main(int argc, char **argv) {
     TDemoSite Site;
     Ok &= Shoot(Site, OutDir, "ru", 1049);
     Ok &= Shoot(Site, OutDir, "en", 1033);
+    if (argc > 2) Ok &= WriteDemoReport(Site, QString::fromLocal8Bit(argv[2]));
     return Ok ? 0 : 1;
 }
