@@ -355,8 +355,13 @@ private:
                                                             : QString()) +
                     esc(_(captions[c]));
         FOut += QStringLiteral("</tr></thead>\n<tbody>\n");
+        int inPart = 0;
         for (const TURLTaskInfo *t : FReport.Rows) {
             if (!t) continue;
+            if (inPart++ == HtmlRowsPerPart) {
+                FOut += QStringLiteral("</tbody>\n<tbody>\n");
+                inPart = 1;
+            }
             const TURLTaskResults *r = t->TaskResults.get();
             const QString grade = gradeClass(*t);
             FOut += grade.isEmpty() ? QStringLiteral("<tr>")

@@ -23,6 +23,9 @@ namespace corvane {
 
 inline constexpr const char *DefaultHtmlReportName = "unique-report.html";
 
+// Rows of the table of every page per tbody: the browser skips the parts off
+// screen (the style sheet estimates a part's height from this number).
+inline constexpr int HtmlRowsPerPart = 250;
 // How many similar pages each page's details list.
 inline constexpr int HtmlSimilarCount = 5;
 // Characters of shared text shown for one pair of pages, and for the whole

@@ -2,9 +2,13 @@
   'use strict';
   const table = document.getElementById('list');
   if (!table || !table.tBodies.length) return;
-  const body = table.tBodies[0];
+  // The rows come in parts (tbody elements) of a fixed size; a part off
+  // screen is neither styled nor laid out, so a new order costs about what
+  // the rows on screen cost.
+  const parts = Array.from(table.tBodies);
+  const sizes = parts.map((part) => part.rows.length);
   const heads = table.tHead.rows[0].cells;
-  const rows = Array.from(body.rows);
+  const rows = parts.flatMap((part) => Array.from(part.rows));
   const position = new Map(rows.map((row, i) => [row, i]));
   const details = new Array(rows.length); // the row under a page's row, once opened
   const keys = new Array(heads.length);
@@ -12,6 +16,7 @@
   const grade = document.getElementById('grade');
   const shown = document.getElementById('shown');
   let texts = null;
+  let filtered = false;
   let sorted = -1;
   let direction = 1;
 
@@ -37,14 +42,30 @@
     const key = columnKeys(column);
     const order = rows.map((row, i) => i);
     order.sort((a, b) => (key[a] < key[b] ? -direction : key[a] > key[b] ? direction : a - b));
-    const fragment = document.createDocumentFragment();
-    for (const i of order) {
-      fragment.appendChild(rows[i]);
-      if (details[i]) fragment.appendChild(details[i]);
-    }
-    body.appendChild(fragment);
+    let next = 0;
+    parts.forEach((part, j) => {
+      const fragment = document.createDocumentFragment();
+      for (const end = next + sizes[j]; next < end; ++next) {
+        const i = order[next];
+        fragment.appendChild(rows[i]);
+        if (details[i]) fragment.appendChild(details[i]);
+      }
+      part.appendChild(fragment);
+    });
+    estimateParts();
     for (const head of heads) head.removeAttribute('aria-sort');
     heads[column].setAttribute('aria-sort', direction > 0 ? 'ascending' : 'descending');
+  }
+
+  // The height a part off screen is given: its rows that are shown.
+  function estimateParts() {
+    if (!filtered) return;
+    for (const part of parts) {
+      let visible = 0;
+      for (const row of part.rows) if (!row.hidden && position.has(row)) ++visible;
+      part.hidden = visible === 0;
+      part.style.containIntrinsicSize = visible * 29 + 'px';
+    }
   }
 
   function toggle(i) {
@@ -82,6 +103,8 @@
       if (visible) ++count;
     });
     shown.textContent = count;
+    filtered = true;
+    estimateParts();
   }
 
   Array.from(heads).forEach((head, column) => {
@@ -94,7 +117,7 @@
       }
     });
   });
-  body.addEventListener('click', (event) => {
+  table.addEventListener('click', (event) => {
     if (event.target.closest('a, details')) return;
     const row = event.target.closest('tr');
     if (position.has(row)) toggle(position.get(row));

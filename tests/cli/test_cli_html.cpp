@@ -145,4 +145,40 @@ TEST_F(CliHtml, UsedInChromium) {
     EXPECT_EQ(node.exitCode(), 0) << out.toStdString();
 }
 
+// More rows than one part of the table holds: sorting moves rows across the
+// parts and keeps each once.
+TEST_F(CliHtml, ManyRowsInChromium) {
+    const QString chromium =
+        qEnvironmentVariable("CORVANE_CHROMIUM", QStringLiteral(CORVANE_CHROMIUM));
+    if (!QFileInfo(chromium).isExecutable())
+        GTEST_SKIP() << "chromium is not installed at " << chromium.toStdString()
+                     << " (scripts/setup-deps installs it): the report is not opened in a browser";
+    constexpr int pages = 600;
+    QStringList args{QStringLiteral("check"),
+                     QStringLiteral("--alg"),
+                     QStringLiteral("2"),
+                     QStringLiteral("--delay"),
+                     QStringLiteral("0"),
+                     QStringLiteral("--lang"),
+                     QStringLiteral("en"),
+                     QStringLiteral("--html"),
+                     dir.filePath(QStringLiteral("many.html")),
+                     QStringLiteral("--files")};
+    for (int i = 1; i <= pages; ++i)
+        args << WriteFile(dir, QStringLiteral("page-%1.html").arg(i),
+                          QStringLiteral("<p>Page %1 tells of item number %1 in its own words.</p>")
+                              .arg(i)
+                              .toUtf8());
+    const CliRun r = RunCli(args);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QProcess node;
+    node.setProcessChannelMode(QProcess::MergedChannels);
+    node.start(QStringLiteral("node"),
+               {QStringLiteral(CORVANE_BROWSER_DIR "/check_parts.mjs"),
+                dir.filePath(QStringLiteral("many.html")), QString::number(pages)});
+    ASSERT_TRUE(node.waitForStarted(10000)) << "node is not installed (scripts/setup-deps)";
+    ASSERT_TRUE(node.waitForFinished(120000));
+    EXPECT_EQ(node.exitCode(), 0) << node.readAll().toStdString();
+}
+
 } // namespace
