@@ -419,10 +419,10 @@ const Command CheckCommand = {
     sortable, filterable table and each page's most similar pages with the
     text it shares with its group. Every output is tried before the check
     starts. Ctrl+C, SIGTERM and SIGHUP abort like "Отмена" and still write
-    what finished. Exit
-    status 0 when the check ran, 130 when it was aborted, 1 when an output
-    could not be written (the others are still written), 2 for bad arguments,
-    an output that cannot be created or a list that cannot be read.)",
+    what finished. Exit status 0 when the check ran, 130 when it was
+    aborted, 1 when an output could not be written (the others are still
+    written), 2 for bad arguments, an output that cannot be created or a
+    list that cannot be read.)",
     runCheck,
 };
 
