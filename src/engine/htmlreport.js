@@ -70,6 +70,7 @@
 
   function toggle(i) {
     const row = rows[i];
+    row.setAttribute('aria-expanded', String(!row.classList.contains('open')));
     if (!details[i]) {
       const page = document.getElementById('d' + row.cells[0].textContent.trim());
       if (!page) return;
@@ -116,6 +117,13 @@
         sortBy(column);
       }
     });
+  });
+  // A row opens by keyboard too: Tab to it, then Enter or Space.
+  for (const row of rows) row.tabIndex = 0;
+  table.addEventListener('keydown', (event) => {
+    if ((event.key !== 'Enter' && event.key !== ' ') || !position.has(event.target)) return;
+    event.preventDefault();
+    toggle(position.get(event.target));
   });
   table.addEventListener('click', (event) => {
     if (event.target.closest('a, details')) return;

@@ -90,14 +90,19 @@ try {
 
   // Details open under the row clicked, with the most similar pages and the
   // text shared with the group.
-  const openDetails = async (address) => {
+  const openDetails = async (address, byKeyboard) => {
     const cell = await page.evaluateHandle((address) => {
       const row = [...document.querySelectorAll('#list > tbody > tr:not(.dr)')].find(
         (row) => row.cells[1].textContent === address,
       );
       return row.cells[0];
     }, address);
-    await cell.click();
+    if (byKeyboard) {
+      await cell.evaluate((cell) => cell.parentElement.focus());
+      await page.keyboard.press('Enter');
+    } else {
+      await cell.click();
+    }
     return page.evaluate((address) => {
       const row = [...document.querySelectorAll('#list > tbody > tr:not(.dr)')].find(
         (row) => row.cells[1].textContent === address,
@@ -119,7 +124,7 @@ try {
   assert.ok(group.shared.length >= 1 && group.marks >= 1, 'shared passages highlighted');
 
   // Hostile content: shown literally, nothing runs.
-  const hostile = await openDetails(expect.hostilePage);
+  const hostile = await openDetails(expect.hostilePage, true);
   assert.ok(hostile && hostile.open, 'details of the hostile page');
   assert.ok(
     expect.hostileText.every((part) => hostile.shared.some((text) => text.includes(part))),
