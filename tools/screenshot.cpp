@@ -4,7 +4,9 @@
 // site served on 127.0.0.1, so that the list, the chart and the log have
 // content (default settings: the pages go through the plain-text service
 // started inside), the URL page once more after a delete, and the crawl
-// dialog and a finished crawl of the same site from its home page.
+// dialog and a finished crawl of the same site from its home page. With a
+// second argument, also writes the HTML report of a check of the same site
+// there.
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -12,6 +14,7 @@
 #include <thread>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -27,6 +30,7 @@
 
 #include "core/appdir.h"
 #include "core/i18n.h"
+#include "engine/htmlreport.h"
 #include "net/pagetransfer.h"
 #include "ui/compare/wndtextsimil.h"
 #include "ui/main/crawldialog.h"
@@ -291,6 +295,40 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
     return Ok;
 }
 
+// The HTML report of a check of the demo site in English, as the export
+// writes it; scripts/screenshot has Chromium take its picture.
+bool WriteDemoReport(const TDemoSite &Site, const QString &Path) {
+    QTemporaryDir Folder;
+    for (const char *Name : {"locale", "NEWS"})
+        QFile::link(QCoreApplication::applicationDirPath() + u'/' + QLatin1String(Name),
+                    Folder.filePath(QLatin1String(Name)));
+    SetAppDir(Folder.path());
+    TfmMain W;
+    W.SetNewsEnabled(false);
+    W.SetSystemLCID(1033);
+    W.show();
+    Settle();
+    int Num = 0;
+    for (const QString &U : Site.Urls()) W.Tasks()->append(new TURLTaskInfo(U, ++Num));
+    W.TaskListChanged();
+    W.findChild<QPushButton *>(QStringLiteral("btRunRequests"))->click();
+    QDeadlineTimer Deadline(120000);
+    while (W.RunController()->Running() && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    Settle();
+    THtmlReport Report;
+    Report.List = W.Tasks();
+    const QList<TURLTaskInfo *> &Shown = W.URLCommands()->View()->ListModel()->Rows();
+    Report.Rows = QList<const TURLTaskInfo *>(Shown.begin(), Shown.end());
+    Report.Analysis = &W.RunController()->Analysis();
+    Report.Settings = W.RunController()->LastRunSettings();
+    Report.Date = QDateTime::currentDateTime();
+    QString Error;
+    const bool Ok = !W.RunController()->Running() && WriteHtmlReport(Path, Report, Error);
+    W.close();
+    return Ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -303,5 +341,6 @@ int main(int argc, char **argv) {
     TDemoSite Site;
     Ok &= Shoot(Site, OutDir, "ru", 1049);
     Ok &= Shoot(Site, OutDir, "en", 1033);
+    if (argc > 2) Ok &= WriteDemoReport(Site, QString::fromLocal8Bit(argv[2]));
     return Ok ? 0 : 1;
 }

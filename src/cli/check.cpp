@@ -24,6 +24,7 @@
 #include "core/appdir.h"
 #include "core/i18n.h"
 #include "engine/crawl.h"
+#include "engine/htmlreport.h"
 #include "engine/report.h"
 #include "engine/runcontroller.h"
 #include "engine/urlimport.h"
@@ -281,6 +282,7 @@ int runCheck(const QStringList &argv) {
             QStringLiteral("--endpoint must be given twice (two service addresses) or not at all")};
     const QString reportPath = args.value(QStringLiteral("--report"));
     const QString jsonPath = args.value(QStringLiteral("--json"));
+    const QString htmlPath = args.value(QStringLiteral("--html"));
     const QString pairs = args.value(QStringLiteral("--json-pairs"), QStringLiteral("top"));
     if (pairs != u"top" && pairs != u"all")
         throw UsageError{
@@ -334,10 +336,12 @@ int runCheck(const QStringList &argv) {
     std::signal(SIGPIPE, SIG_IGN); // a closed output is a write error, not the end
 
     // The outputs must be writable before hours of checking go into them.
-    std::optional<TOutput> report, json;
+    std::optional<TOutput> report, json, html;
     if (!reportPath.isNull()) report.emplace(reportPath);
     if (!jsonPath.isNull()) json.emplace(jsonPath);
-    for (TOutput *out : {report ? &*report : nullptr, json ? &*json : nullptr})
+    if (!htmlPath.isNull()) html.emplace(htmlPath);
+    for (TOutput *out :
+         {report ? &*report : nullptr, json ? &*json : nullptr, html ? &*html : nullptr})
         if (out && !out->Probe())
             throw UsageError{QStringLiteral("cannot create %1: %2").arg(out->Name(), out->Error())};
 
@@ -378,6 +382,7 @@ int runCheck(const QStringList &argv) {
         controller.Abort();
     });
 
+    const QDateTime startedAt = QDateTime::currentDateTime();
     if (crawlUrl.isNull()) {
         if (!list.isEmpty() && controller.Run(rvAll)) app.exec();
     } else {
@@ -389,10 +394,10 @@ int runCheck(const QStringList &argv) {
     for (int sig : StopSignals) std::signal(sig, SIG_IGN);
 
     bool written = true;
+    QList<TURLTaskInfo *> rows(list.begin(), list.end());
+    TRunController::SortByUniqueness(rows);
+    const QList<const TURLTaskInfo *> ordered(rows.begin(), rows.end());
     if (report) {
-        QList<TURLTaskInfo *> rows(list.begin(), list.end());
-        TRunController::SortByUniqueness(rows);
-        const QList<const TURLTaskInfo *> ordered(rows.begin(), rows.end());
         if (!(report->Open() && report->Write(ReportBytes(ordered, reportExtra)) &&
               report->Close())) {
             printErr(_("Невозможно создать файл экспорта!") + u' ' + report->Name() +
@@ -407,6 +412,19 @@ int runCheck(const QStringList &argv) {
         printErr(QStringLiteral("cannot write %1: %2").arg(json->Name(), json->Error()));
         written = false;
     }
+    if (html) {
+        THtmlReport page;
+        page.List = &list;
+        page.Rows = ordered;
+        page.Analysis = &controller.Analysis();
+        page.Settings = settings;
+        page.Date = startedAt;
+        if (!(html->Open() && html->Write(HtmlReportBytes(page)) && html->Close())) {
+            printErr(_("Невозможно создать файл экспорта!") + u' ' + html->Name() +
+                     QStringLiteral(": ") + html->Error());
+            written = false;
+        }
+    }
     if (!written) return ExitFailure;
     if (observer.Aborted()) return ExitAborted;
     const TSiteCrawl *crawled = controller.Crawl();
@@ -420,7 +438,7 @@ const Command CheckCommand = {
     R"(check (--urls FILE | --sitemap FILE | --files FILE... | --crawl URL) [--threads N]
           [--delay MS] [--shingle-length N] [--stop-words on|off] [--alg 1|2]
           [--user-agent TEXT] [--endpoint URL --endpoint URL] [--report FILE] [--json FILE]
-          [--json-pairs top|all] [--duplicate-threshold N] [--template-share N]
+          [--json-pairs top|all] [--html FILE] [--duplicate-threshold N] [--template-share N]
           [--ignore-template] [--report-extra] [--lang ru|en] [--verbose]
           crawl: [--max-pages N] [--subdomains] [--follow-nofollow] [--ignore-robots]
           [--crawl-sitemaps] [--drop-params LIST]
@@ -453,14 +471,17 @@ const Command CheckCommand = {
     (default 90) form a group; a passage on at least --template-share % of
     the pages (default 50) is the site's template; --ignore-template leaves
     it out of the uniqueness; --report-extra adds the group, template,
-    words, canonical and noindex columns to the CSV. Both files are tried
-    before the check starts. Ctrl+C, SIGTERM
-    and SIGHUP abort like "Отмена" and still write what finished. Exit
-    status 0 when the check ran, 130 when it was aborted, 1 when an output
-    could not be written (the other is still written), 2 for bad arguments,
-    an output that cannot be created or a list that cannot be read, 3 when
-    a crawl could not crawl the site (robots.txt unreachable or forbidding
-    the start address).)",
+    words, canonical and noindex columns to the CSV. --html FILE (- for
+    stdout) writes the HTML report in --lang: one file that opens offline,
+    with the summary and charts, the groups still to fix, every page in a
+    sortable, filterable table and each page's most similar pages with the
+    text it shares with its group. Every output is tried before the check
+    starts. Ctrl+C, SIGTERM and SIGHUP abort like "Отмена" and still write
+    what finished. Exit status 0 when the check ran, 130 when it was
+    aborted, 1 when an output could not be written (the others are still
+    written), 2 for bad arguments, an output that cannot be created or a
+    list that cannot be read, 3 when a crawl could not crawl the site
+    (robots.txt unreachable or forbidding the start address).)",
     runCheck,
 };
 

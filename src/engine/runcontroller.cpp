@@ -91,6 +91,7 @@ bool TRunController::Start(TRunVariant Variant, const QList<std::int32_t> &Selec
     if (Variant != rvAll && selection.isEmpty()) return false;
 
     const TRunSettings settings = Settings();
+    FLastRunSettings = settings;
     FPool = std::make_unique<TURLTaskInfoPool>(settings.Delay);
     TaskPool = FPool.get();
     std::int32_t counted = 0;

@@ -104,6 +104,8 @@ public:
     void Abort();
     bool Running() const { return FRunning; }
     TDateTime RunStartTime() const { return FRunStartTime; }
+    // The settings the last run started with (what a report names).
+    const TRunSettings &LastRunSettings() const { return FLastRunSettings; }
     // The end-of-check analysis again with other settings, on the results of
     // the last check (no download); false when there is none to redo (a
     // check runs, or the list changed since).
@@ -150,6 +152,7 @@ private:
     std::unique_ptr<TURLTaskInfoPool> FPool;
     bool FRunning = false;
     TDateTime FRunStartTime = 0;
+    TRunSettings FLastRunSettings;
     std::int64_t FRunStartSteady = 0; // the elapsed time of the log line
     std::int32_t FStarted = 0;
     std::int32_t FHandedBack = 0;

@@ -1,5 +1,6 @@
 // The URL page of the real window: a user's whole way from the clipboard to
 // the report against a site on 127.0.0.1, and the commands around a check.
+#include <algorithm>
 #include <atomic>
 
 #include <QAction>
@@ -164,12 +165,39 @@ TEST(URLPage, ClipboardCheckAndReportInBothLanguages) {
         EXPECT_EQ(Dialogs.calls[0].kind, ui::TestDialogs::Kind::SaveFile);
         EXPECT_EQ(Dialogs.calls[0].text, QString::fromUtf8(C.DialogTitle));
         EXPECT_EQ(Dialogs.calls[0].dir, AppDir() + QStringLiteral("unique-report.csv"));
-        EXPECT_EQ(Dialogs.calls[0].filter.section(QStringLiteral(";;"), 0, 0),
-                  QStringLiteral("Excel (*.csv)"));
+        EXPECT_EQ(Dialogs.calls[0].filter,
+                  QStringLiteral("Excel (*.csv);;") +
+                      QString::fromUtf8(C.Lang == QByteArrayView("ru")
+                                            ? "Excel, с дополнительными столбцами (*.csv)"
+                                            : "Excel, with the extra columns (*.csv)") +
+                      QStringLiteral(";;HTML report (*.html)"));
         QByteArray Want =
             ReadFile(QStringLiteral(CORVANE_TEST_DATA "/ui/") + QLatin1String(C.Expected));
         Want.replace("{base}", Base.toUtf8());
         EXPECT_EQ(ReadFile(Report), Want) << C.Lang;
+
+        // The HTML type: the same rows in the order shown, in the window's
+        // language, with the check's settings.
+        Dialogs.nextSaveFiles << Folder.Dir.filePath(QStringLiteral("report"));
+        Dialogs.nextSaveFilters << QStringLiteral("HTML report (*.html)");
+        QTest::mouseClick(Export, Qt::LeftButton);
+        const QString Html =
+            QString::fromUtf8(ReadFile(Folder.Dir.filePath(QStringLiteral("report.html"))));
+        ASSERT_FALSE(Html.isEmpty()) << C.Lang;
+        const bool Ru = C.Lang == QByteArrayView("ru");
+        EXPECT_TRUE(
+            Html.contains(Ru ? QStringLiteral("Все страницы") : QStringLiteral("All pages")));
+        EXPECT_TRUE(Html.contains(Ru ? QStringLiteral("Сравнение путем определения")
+                                     : QStringLiteral("Compare the &quot;significant&quot;")));
+        const QString Table = Html.section(QStringLiteral("<table id=\"list\">"), 1)
+                                  .section(QStringLiteral("</table>"), 0, 0);
+        qsizetype From = 0;
+        const QList<TURLTaskInfo *> &Shown = View->ListModel()->Rows();
+        for (const TURLTaskInfo *T : Shown) {
+            const qsizetype At = Table.indexOf(QStringLiteral(">%1</a>").arg(T->URL), From);
+            EXPECT_GT(At, From) << T->URL.toStdString();
+            From = std::max(From, At);
+        }
 
         // Failure to create the file.
         Dialogs.nextSaveFiles << Folder.Dir.filePath(QStringLiteral("no/such/folder/r.csv"));

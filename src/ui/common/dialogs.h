@@ -28,6 +28,7 @@ public:
 
     // File dialogs; an empty result means the user cancelled. dir may name a
     // file to pre-select; filter is in QFileDialog's form ("Text (*.txt);;All (*)").
+    // saveFile's selectedFilter, when given, receives the file type chosen.
     virtual QString openFile(QWidget *parent, const QString &caption, const QString &dir,
                              const QString &filter) = 0;
     virtual QStringList openFiles(QWidget *parent, const QString &caption, const QString &dir,

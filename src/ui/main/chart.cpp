@@ -1,8 +1,5 @@
 #include "ui/main/chart.h"
 
-#include <cfenv>
-#include <cmath>
-
 #include <QChart>
 #include <QFont>
 #include <QGraphicsLayout>
@@ -21,55 +18,14 @@ namespace corvane::ui {
 
 namespace {
 
-struct TGrade {
-    const char *Format;
-    QColor Color;
-};
-
-const TGrade Grades[3] = {
-    {N_("Хорошо (%d%%)"), QColor(12, 207, 109)},
-    {N_("Средне (%d%%)"), QColor(255, 166, 0)},
-    {N_("Плохо (%d%%)"), QColor(255, 80, 66)},
-};
+QColor GradeColor(int Grade) {
+    const TGradeRgb &C = GradeColors[Grade];
+    return QColor(C.R, C.G, C.B);
+}
 
 const char *TitleId = N_("Распределение\r\nуникальности");
 
-QString FormatPercent(const char *Format, int Percent) {
-    QString S = _(Format);
-    S.replace(QLatin1String("%d"), QString::number(Percent));
-    S.replace(QLatin1String("%%"), QLatin1String("%"));
-    return S;
-}
-
 } // namespace
-
-void CountGrade(TGradeCounts &Counts, bool HasResults, int ErrorCode, double Uniqueness) {
-    if (!HasResults || ErrorCode != 0 || Uniqueness < 0) return;
-    if (Uniqueness < 65)
-        ++Counts.Bad;
-    else if (Uniqueness <= 85)
-        ++Counts.Medium;
-    else if (Uniqueness <= 100)
-        ++Counts.Good;
-}
-
-int GradePercent(int Count, int Total) {
-    if (Total <= 0) return 0;
-    // nearbyint follows the rounding mode, which is to-nearest-even unless
-    // someone changed it.
-    const int Saved = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const int P = int(std::nearbyint(double(Count) / Total * 100.0));
-    std::fesetround(Saved);
-    return P;
-}
-
-QStringList GradeLabels(const TGradeCounts &Counts) {
-    const int Total = Counts.Total();
-    return {FormatPercent(Grades[0].Format, GradePercent(Counts.Good, Total)),
-            FormatPercent(Grades[1].Format, GradePercent(Counts.Medium, Total)),
-            FormatPercent(Grades[2].Format, GradePercent(Counts.Bad, Total))};
-}
 
 TScoreChart::TScoreChart(QWidget *Parent)
     : QWidget(Parent), FView(new QChartView(new QChart)), FSeries(new QPieSeries),
@@ -97,9 +53,9 @@ TScoreChart::TScoreChart(QWidget *Parent)
     Chart->setMargins(QMargins(0, 0, 0, 0));
     Chart->layout()->setContentsMargins(0, 0, 0, 0);
     Chart->legend()->hide();
-    for (const TGrade &G : Grades) {
+    for (int G = 0; G < grCount; ++G) {
         auto *S = FSeries->append(QString(), 0);
-        S->setColor(G.Color);
+        S->setColor(GradeColor(G));
         S->setPen(Qt::NoPen);
         S->setLabelVisible(false);
     }
@@ -129,7 +85,7 @@ TScoreChart::TScoreChart(QWidget *Parent)
         Swatch->setFixedSize(10, 10);
         Swatch->setAutoFillBackground(true);
         QPalette SP = Swatch->palette();
-        SP.setColor(QPalette::Window, Grades[i].Color);
+        SP.setColor(QPalette::Window, GradeColor(i));
         Swatch->setPalette(SP);
         FLegend[i] = new QLabel;
         FLegend[i]->setTextFormat(Qt::PlainText);

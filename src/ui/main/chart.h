@@ -4,28 +4,18 @@
 #include <QChartView>
 #include <QStringList>
 
+#include "engine/grades.h"
+
 class QLabel;
 class QPieSeries;
 
 namespace corvane::ui {
 
-struct TGradeCounts {
-    int Good = 0;
-    int Medium = 0;
-    int Bad = 0;
-    int Total() const { return Good + Medium + Bad; }
-};
-
-// Counts one task: skipped without results, with a non-zero error code or
-// without a computed uniqueness (below 0); above 100 it counts nowhere.
-void CountGrade(TGradeCounts &Counts, bool HasResults, int ErrorCode, double Uniqueness);
-
-// Count / Total * 100 rounded to a whole number, halves to the even neighbour;
-// 0 when Total is 0.
-int GradePercent(int Count, int Total);
-
-// The three legend labels, translated: good, medium, bad.
-QStringList GradeLabels(const TGradeCounts &Counts);
+// The grades live in the engine, where the HTML report counts them too.
+using corvane::CountGrade;
+using corvane::GradeLabels;
+using corvane::GradePercent;
+using corvane::TGradeCounts;
 
 // The pie (Qt Charts) with the title above it and the legend below it as a
 // column of swatches and labels.

@@ -115,6 +115,7 @@ public:
     void RunCheck(TRunVariant Variant, const QList<std::int32_t> &Nums) override;
     QWidget *DialogParent() override { return this; }
     TShingleOptions ShingleOptions() const override;
+    const TRunController *Controller() const override { return FRun.get(); }
     TScoreChart *Chart() const { return crtURLScore; }
 
     // TRunObserver: the run controller reports here.

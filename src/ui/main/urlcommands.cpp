@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMenu>
@@ -14,6 +15,7 @@
 
 #include "core/appdir.h"
 #include "core/i18n.h"
+#include "engine/htmlreport.h"
 #include "engine/report.h"
 #include "engine/urlimport.h"
 #include "ui/common/desktop.h"
@@ -253,22 +255,52 @@ void TURLPageCommands::btImportFiles() {
 
 // ---- export -----------------------------------------------------------------
 
+namespace {
+
+// The file types of the export dialog; the name's own suffix wins over them.
+const char *const CsvFilter = "Excel (*.csv)";
+const char *const HtmlFilter = "HTML report (*.html)";
+
+QDateTime LocalDateTime(TDateTime Time) {
+    if (Time <= 0) return {};
+    return QDateTime(QDate(1899, 12, 30), QTime(0, 0)).addMSecs(DateTimeToMs(Time));
+}
+
+} // namespace
+
 void TURLPageCommands::btExportClick() {
     if (!FHost.Tasks()) return;
     QWidget *P = FHost.DialogParent();
-    // The report's own columns, or those and what the site analysis adds.
-    const QString Plain = QStringLiteral("Excel (*.csv)");
+    // The report's own columns, those and what the site analysis adds, or
+    // the HTML report.
     const QString Extra = _("Excel, с дополнительными столбцами (*.csv)");
-    QString Chosen;
+    QString Type;
     QString Path = ui::dialogs().saveFile(P, _("Укажите файл для экспорта"),
                                           AppDir() + QLatin1String(DefaultReportName),
-                                          Plain + QStringLiteral(";;") + Extra, &Chosen);
+                                          QLatin1String(CsvFilter) + QLatin1String(";;") + Extra +
+                                              QLatin1String(";;") + QLatin1String(HtmlFilter),
+                                          &Type);
     if (Path.isEmpty()) return;
-    if (QFileInfo(Path).suffix().isEmpty()) Path += QStringLiteral(".csv");
+    const QString Suffix = QFileInfo(Path).suffix().toLower();
+    const bool Html = Suffix == u"html" || Suffix == u"htm" ||
+                      (Suffix.isEmpty() && Type == QLatin1String(HtmlFilter));
+    if (Suffix.isEmpty()) Path += Html ? QStringLiteral(".html") : QStringLiteral(".csv");
     const QList<TURLTaskInfo *> &Shown = vtURLs->ListModel()->Rows();
     const QList<const TURLTaskInfo *> Rows(Shown.begin(), Shown.end());
     QString Error;
-    if (!WriteReport(Path, Rows, Error, Chosen == Extra)) ui::dialogs().error(P, Error);
+    if (!Html) {
+        if (!WriteReport(Path, Rows, Error, Type == Extra)) ui::dialogs().error(P, Error);
+        return;
+    }
+    THtmlReport Report;
+    Report.List = FHost.Tasks();
+    Report.Rows = Rows;
+    if (const TRunController *C = FHost.Controller()) {
+        Report.Analysis = &C->Analysis();
+        Report.Settings = C->LastRunSettings();
+        Report.Date = LocalDateTime(C->RunStartTime());
+    }
+    if (!WriteHtmlReport(Path, Report, Error)) ui::dialogs().error(P, Error);
 }
 
 // ---- the menu's commands ----------------------------------------------------

@@ -41,6 +41,9 @@ public:
     // How the texts of the list were cut into shingles (the shared passages
     // of two pages are found the same way).
     virtual TShingleOptions ShingleOptions() const { return {}; }
+    // The controller of the checks: its analysis and last settings go into
+    // the HTML report (none: a report without groups).
+    virtual const TRunController *Controller() const { return nullptr; }
 };
 
 class TURLPageCommands : public QObject {
