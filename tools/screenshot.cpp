@@ -7,6 +7,7 @@
 // dialog and a finished crawl of the same site from its home page.
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <random>
 #include <thread>
 
@@ -61,16 +62,26 @@ std::vector<std::string> MakeParagraphs(int Count) {
 struct TPageSpec {
     const char *Path;
     std::vector<int> Paragraphs;
+    const char *Head = "";
 };
+
+// The paragraph every page of the demo site starts with: its template.
+constexpr int MenuParagraph = 80;
 
 class TDemoSite {
 public:
-    TDemoSite() : FParagraphs(MakeParagraphs(80)) {
+    TDemoSite() : FParagraphs(MakeParagraphs(81)) {
         // Shared paragraphs: chairs/tables nearly the same, lamps/sofas half,
-        // two pages a little alike, three of their own.
+        // two pages a little alike, three of their own; a sorted copy of the
+        // chairs that names them as canonical, a print copy of the tables
+        // that does not.
         const TPageSpec Pages[] = {
             {"/catalog/chairs", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
             {"/catalog/tables", {0, 1, 2, 3, 4, 5, 6, 7, 10, 11}},
+            {"/catalog/chairs?sort=price",
+             {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+             "<link rel=\"canonical\" href=\"/catalog/chairs\">"},
+            {"/catalog/tables/print", {0, 1, 2, 3, 4, 5, 6, 7, 10, 11}},
             {"/catalog/chairs/office/ergonomic-mesh-back-swivel-chair-with-adjustable-"
              "lumbar-support-and-headrest",
              {0, 1, 12, 3, 4, 5, 13, 7, 8, 9}},
@@ -82,13 +93,22 @@ public:
             {"/contacts", {70, 71, 72, 73, 74, 75, 76, 77, 78, 79}},
         };
         for (const TPageSpec &P : Pages) {
-            std::string Html =
-                "<html><head><meta charset=\"utf-8\"><title>Demo</title></head><body><h1>" +
-                std::string(P.Path + 1) + "</h1>";
+            std::string Html = "<html><head><meta charset=\"utf-8\"><title>Demo</title>" +
+                               std::string(P.Head) + "</head><body><h1>" + std::string(P.Path + 1) +
+                               "</h1><p>" + FParagraphs[MenuParagraph] + "</p>";
             for (int i : P.Paragraphs) Html += "<p>" + FParagraphs[i] + "</p>";
             Html += "</body></html>";
-            FServer.Get(P.Path, [Html](const httplib::Request &, httplib::Response &R) {
-                R.set_content(Html, "text/html; charset=utf-8");
+            const std::string Path = std::string(P.Path).substr(0, std::string(P.Path).find('?'));
+            if (Path != P.Path) { // a query of a page served already
+                FQueries[Path] = Html;
+                FPaths << QString::fromLatin1(P.Path);
+                continue;
+            }
+            FServer.Get(P.Path, [this, Html, Path](const httplib::Request &Q,
+                                                   httplib::Response &R) {
+                const auto Query = FQueries.find(Path);
+                R.set_content(Q.has_param("sort") && Query != FQueries.end() ? Query->second : Html,
+                              "text/html; charset=utf-8");
             });
             FPaths << QString::fromLatin1(P.Path);
         }
@@ -126,6 +146,7 @@ public:
 
 private:
     std::vector<std::string> FParagraphs;
+    std::map<std::string, std::string> FQueries; // path -> the page of its query
     httplib::Server FServer;
     std::thread FThread;
     QStringList FPaths;
@@ -200,6 +221,13 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
     Ok &= !W.RunController()->Running();
     Pages->setCurrentIndex(0);
     Ok &= Save(&W, Prefix + QStringLiteral("urls.png"));
+    // Sorted by group, the canonical links shown.
+    auto *View = W.findChild<TURLListView *>(QStringLiteral("vtURLs"));
+    View->SetHiddenColumns({});
+    View->vtURLsSortBy(ucGroup, Qt::AscendingOrder);
+    Ok &= Save(&W, Prefix + QStringLiteral("urls-groups.png"));
+    View->SetHiddenColumns({ucCanonical});
+    View->vtURLsSortBy(ucUniqueness, Qt::AscendingOrder);
 
     // The comparison windows, opened the way the list's menu opens them.
     const QString Office = Site.Url("/catalog/chairs/office/ergonomic-mesh-back-swivel-chair-"
@@ -210,6 +238,11 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
     SelectURLs(W, {Site.Url("/catalog/chairs"), Office});
     Ok &= SaveModal([&] { W.URLCommands()->miCompareTextClick(); },
                     Prefix + QStringLiteral("diff.png"));
+    Ok &= SaveModal([&] { W.URLCommands()->miCompareTextClick(); },
+                    Prefix + QStringLiteral("shared.png"),
+                    [](QWidget *M) {
+                        M->findChild<QTabWidget *>(QStringLiteral("tcViews"))->setCurrentIndex(1);
+                    });
 
     Pages->setCurrentIndex(1);
     Ok &= Save(&W, Prefix + QStringLiteral("settings.png"));

@@ -33,6 +33,12 @@ inline constexpr TSetting<bool>         IgnoreStopWords    {"ignore-stop-words",
 inline constexpr TSetting<bool>         LogFirst           {"log-first", false};
 inline constexpr TSetting<const char *> PlainTextEndpoint1 {"plaintext-endpoint-1", ""};
 inline constexpr TSetting<const char *> PlainTextEndpoint2 {"plaintext-endpoint-2", ""};
+inline constexpr TSetting<int>          DuplicateThreshold {"duplicate-threshold", 90};
+inline constexpr TSetting<int>          TemplateShare      {"template-share", 50};
+inline constexpr TSetting<bool>         IgnoreTemplate     {"ignore-template", false};
+// Result-list columns hidden through the header's menu: numbers, comma-separated
+// (the canonical-link column until the user shows it).
+inline constexpr TSetting<const char *> HiddenColumns      {"hidden-columns", "8"};
 // The crawl dialog's last values.
 inline constexpr TSetting<const char *> CrawlURL           {"crawl-url", ""};
 inline constexpr TSetting<int>          CrawlMaxPages      {"crawl-max-pages", 500};

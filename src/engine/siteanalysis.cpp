@@ -3,8 +3,12 @@
 #include <QUrl>
 
 #include "core/crawlurl.h"
+#include "core/settings.h"
 
 namespace corvane {
+
+static_assert(setting::DuplicateThreshold.Default == DefaultDuplicateThreshold);
+static_assert(setting::TemplateShare.Default == DefaultTemplatePercent);
 
 void TSiteAnalysis::Begin(const TURLTaskInfoList &List) {
     Clear();

@@ -43,8 +43,13 @@ public:
         return nextOpenFileLists.isEmpty() ? QStringList() : nextOpenFileLists.takeFirst();
     }
     QString saveFile(QWidget *parent, const QString &caption, const QString &dir,
-                     const QString &filter) override {
+                     const QString &filter, QString *selectedFilter = nullptr) override {
         calls.append({Kind::SaveFile, MessageIcon::Information, caption, dir, filter, parent});
+        // The file type chosen: the next answer, else the first of the list.
+        const QString chosen = nextSaveFilters.isEmpty()
+                                   ? filter.section(QStringLiteral(";;"), 0, 0)
+                                   : nextSaveFilters.takeFirst();
+        if (selectedFilter) *selectedFilter = chosen;
         return nextSaveFiles.isEmpty() ? QString() : nextSaveFiles.takeFirst();
     }
 
@@ -60,6 +65,7 @@ public:
     QStringList nextOpenFiles;            // answers of openFile
     QList<QStringList> nextOpenFileLists; // answers of openFiles
     QStringList nextSaveFiles;            // answers of saveFile
+    QStringList nextSaveFilters;          // the file types chosen in them
 };
 
 } // namespace corvane::ui

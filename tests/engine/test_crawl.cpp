@@ -222,7 +222,7 @@ void BuildSite(TCrawlSite &Site) {
              {200,
               "User-agent: otherbot\nDisallow: /\n\n"
               "User-agent: *\nDisallow: /private/\nAllow: /private/open.html\n"
-              "Disallow: /*.cgi$\nCrawl-delay: 0.2\n",
+              "Disallow: /*.cgi$\nCrawl-delay: 0.05\n",
               "text/plain"});
     Site.Set(
         "localhost", "/",
@@ -355,7 +355,7 @@ TEST_F(Crawl, TasksOrderAndFoundOnFollowTheRules) {
               QStringList{QStringLiteral("URL 8: не страница (Content-Type: application/pdf), в "
                                          "сравнении не участвует")});
     EXPECT_EQ(rec.Matching(QStringLiteral("URL 6: переадресация на другой сайт")).size(), 1);
-    EXPECT_EQ(rec.Matching(QStringLiteral("Crawl-delay 0.2 с")).size(), 1);
+    EXPECT_EQ(rec.Matching(QStringLiteral("Crawl-delay 0.05 с")).size(), 1);
     EXPECT_EQ(rec.Matching(QStringLiteral("Достигнут предел сканирования: 21 страниц")).size(), 1);
     EXPECT_EQ(rec.Matching(QStringLiteral("Сканирование: найдено страниц 21 (предел 21), "
                                           "запрещено robots.txt 2, не страниц 1"))
@@ -365,15 +365,16 @@ TEST_F(Crawl, TasksOrderAndFoundOnFollowTheRules) {
     EXPECT_EQ(rec.Progress.Found, 21);
     EXPECT_EQ(rec.Progress.Checked, 21);
 
-    // The Crawl-delay spaces the requests to the site after its robots.txt (a
-    // redirect is followed at once, within its request). Measured over all of
-    // them, so that a busy machine's late arrival of one does not count.
+    // The Crawl-delay spaces the requests to the site after its robots.txt
+    // (a redirect is followed at once, within its request). The server sees
+    // arrivals, which a busy machine can bunch up, so the spacing is checked
+    // over the whole run: its span holds every paced gap.
     const auto hits = site.HitsNow();
-    ASSERT_GT(hits.size(), 2u);
     int paced = 0;
     for (size_t i = 2; i < hits.size(); ++i)
         paced += hits[i - 1].Target != "/moved" && hits[i - 1].Target != "/away";
-    EXPECT_GE(hits.back().At - hits[1].At, paced * 200ms - 100ms);
+    ASSERT_GT(hits.size(), 2u);
+    EXPECT_GE(hits.back().At - hits[1].At, paced * 30ms) << paced << " paced requests";
 
     // One check: uniqueness of every page, the PDF left out.
     const TURLTaskInfo &pdf = *list[7];

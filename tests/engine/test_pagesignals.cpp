@@ -8,6 +8,7 @@
 
 #include "common/TestServer.h"
 #include "core/qstring_print.h"
+#include "engine/loopbackcheck.h"
 #include "engine/pagesignals.h"
 #include "engine/runcontroller.h"
 
@@ -80,21 +81,11 @@ TEST(PageSignals, RecordedByACheck) {
     const QString base = site.Url("/");
 
     TOwnedTaskList list;
-    for (const char *path :
-         {"/dir/relative", "/based", "/header", "/both", "/meta", "/tag", "/plain", "/moved"})
-        list.append(new TURLTaskInfo(site.Url(path), std::int32_t(list.size() + 1)));
+    addPaths(list, site,
+             {"/dir/relative", "/based", "/header", "/both", "/meta", "/tag", "/plain", "/moved"});
     TRunObserver quiet;
     TRunController c(list, &quiet);
-    TRunSettings s;
-    s.Delay = 0;
-    s.AlgVer = 2;
-    c.SetSettings(s);
-    ASSERT_TRUE(c.Run(rvAll));
-    QElapsedTimer t;
-    t.start();
-    while (c.Running() && t.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_FALSE(c.Running());
+    ASSERT_TRUE(checkToEnd(c));
 
     struct Want {
         const char *canonical;

@@ -10,6 +10,7 @@
 
 #include "common/TestServer.h"
 #include "core/qstring_print.h"
+#include "engine/loopbackcheck.h"
 #include "engine/runcontroller.h"
 #include "engine/sitefixture.h"
 
@@ -89,20 +90,10 @@ TEST(SiteAnalysis, LoopbackSiteAgainstTheDefinitions) {
     site.Start();
 
     TOwnedTaskList list;
-    for (const char *path : {"/u1", "/a1", "/b1", "/a2", "/u2", "/a3", "/b2", "/t", "/gone", "/u3"})
-        list.append(new TURLTaskInfo(site.Url(path), std::int32_t(list.size() + 1)));
+    addPaths(list, site, {"/u1", "/a1", "/b1", "/a2", "/u2", "/a3", "/b2", "/t", "/gone", "/u3"});
     LogLines log;
     TRunController c(list, &log);
-    TRunSettings s;
-    s.Delay = 0;
-    s.AlgVer = 2;
-    c.SetSettings(s);
-    ASSERT_TRUE(c.Run(rvAll));
-    QElapsedTimer t;
-    t.start();
-    while (c.Running() && t.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_FALSE(c.Running());
+    ASSERT_TRUE(checkToEnd(c));
     ASSERT_EQ(list[8]->TaskResults->TaskResult, trHTTPError);
 
     // The template is the menu on every page, nothing else.

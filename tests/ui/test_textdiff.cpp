@@ -3,6 +3,8 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
 
@@ -234,4 +236,52 @@ TEST(DiffCommand, OpensModallyAndEscapeCloses) {
     EXPECT_FALSE(fm->isVisible());
     EXPECT_EQ(fm->model()->rowCount(), 0); // rows freed on close
     EXPECT_TRUE(d.calls.isEmpty());
+}
+
+// Two paragraphs swapped, each with one word changed: no line is equal, so
+// the line view shows nothing but changes, while the shared passages find
+// both paragraphs on each side, around the changed words.
+TEST_F(DiffWindow, SharedPassagesOfReorderedParagraphs) {
+    const QString p1 = QStringLiteral(
+        "the orchard by the river gives apples every autumn to the whole quiet town");
+    const QString p2 = QStringLiteral(
+        "fishing boats come back to the harbour before the evening storm reaches the coast");
+    QString p1x = p1, p2x = p2;
+    p1x.replace(QStringLiteral("apples"), QStringLiteral("pears"));
+    p2x.replace(QStringLiteral("evening"), QStringLiteral("night"));
+    const QString text1 = p1 + QStringLiteral("\r\n") + p2;
+    const QString text2 = p2x + QStringLiteral("\r\n") + p1x;
+    fm.prepare(Url1, Url2, text1, text2, 10, {3, false});
+
+    const QStringList rows = shownRows(fm.model());
+    for (const QString &row : rows)
+        EXPECT_TRUE(row.endsWith(QStringLiteral("orange"))) << row.toStdString();
+
+    // Each side: the passages around its two changed words, in its own
+    // order. A text's last word is in no shingle ("coast" ends text 1, "town"
+    // text 2), so the shingles that end with those words are in one text only.
+    const auto passages = [&](int side, const QString &text) {
+        QStringList out;
+        for (const auto &[begin, end] : fm.sharedRanges(side)) out << text.mid(begin, end - begin);
+        return out;
+    };
+    EXPECT_EQ(passages(0, text1),
+              (QStringList{QStringLiteral("the orchard by the river gives"),
+                           QStringLiteral("every autumn to the whole quiet"),
+                           QStringLiteral("fishing boats come back to the harbour before the"),
+                           QStringLiteral("storm reaches the")}));
+    EXPECT_EQ(passages(1, text2),
+              (QStringList{QStringLiteral("fishing boats come back to the harbour before the"),
+                           QStringLiteral("storm reaches the"),
+                           QStringLiteral("the orchard by the river gives"),
+                           QStringLiteral("every autumn to the whole quiet")}));
+    // Shown highlighted in the texts as the window shows them (line breaks as LF).
+    QTextCursor at(fm.sharedText(1)->document());
+    at.setPosition(int(text2.indexOf(QStringLiteral("orchard"))) - 1 + 1);
+    EXPECT_TRUE(at.charFormat().background().style() != Qt::NoBrush);
+    QTextCursor night(fm.sharedText(1)->document());
+    night.setPosition(int(text2.indexOf(QStringLiteral("night"))) + 2);
+    EXPECT_EQ(night.charFormat().background().style(), Qt::NoBrush);
+    EXPECT_TRUE(fm.sharedSummary().startsWith(QStringLiteral("Общие фрагменты: 24 слов из 28")))
+        << fm.sharedSummary().toStdString();
 }

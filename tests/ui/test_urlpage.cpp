@@ -3,11 +3,13 @@
 #include <atomic>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QLocale>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -162,7 +164,8 @@ TEST(URLPage, ClipboardCheckAndReportInBothLanguages) {
         EXPECT_EQ(Dialogs.calls[0].kind, ui::TestDialogs::Kind::SaveFile);
         EXPECT_EQ(Dialogs.calls[0].text, QString::fromUtf8(C.DialogTitle));
         EXPECT_EQ(Dialogs.calls[0].dir, AppDir() + QStringLiteral("unique-report.csv"));
-        EXPECT_EQ(Dialogs.calls[0].filter, QStringLiteral("Excel (*.csv)"));
+        EXPECT_EQ(Dialogs.calls[0].filter.section(QStringLiteral(";;"), 0, 0),
+                  QStringLiteral("Excel (*.csv)"));
         QByteArray Want =
             ReadFile(QStringLiteral(CORVANE_TEST_DATA "/ui/") + QLatin1String(C.Expected));
         Want.replace("{base}", Base.toUtf8());
@@ -304,4 +307,94 @@ TEST(URLPage, CheckSelectedAndTheReportOfUncheckedRows) {
                             QByteArray("100,00").replace(',', QLocale().decimalPoint().toUtf8()) +
                             ";i\r");
     W->close();
+}
+
+// After a check: the group, template, words and canonical columns, the sort
+// by group, the header's column menu, the analysis settings applied at once
+// and kept, and the export with the extra columns. /a and /b are one group
+// with no canonical link; the harbour passage is on three pages of four: the
+// site's template.
+TEST(URLPage, SiteAnalysisInTheList) {
+    TSite Site;
+    TAppFolder Folder;
+    ui::TestDialogs Dialogs;
+    auto W = WindowWithList(
+        Site, Folder,
+        {QStringLiteral("/c"), QStringLiteral("/a"), QStringLiteral("/d"), QStringLiteral("/b")});
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+    ASSERT_TRUE(WaitForEnd(W.get()));
+    TURLListView *View = W->URLCommands()->View();
+    TURLListModel *M = View->ListModel();
+    EXPECT_TRUE(View->isColumnHidden(ucCanonical)) << "shown only on request";
+    EXPECT_FALSE(View->isColumnHidden(ucGroup));
+
+    auto Cell = [M](int Row, int Column, int Role = Qt::DisplayRole) {
+        return M->data(M->index(Row, Column), Role);
+    };
+    auto ShownNums = [M] {
+        QList<int> Nums;
+        for (const TURLTaskInfo *T : M->Rows()) Nums << T->Num;
+        return Nums;
+    };
+    // By group: the group first, its representative (the lower of two equal
+    // pages) leading, marked bold; the group is not handled.
+    View->vtURLsSortBy(ucGroup, Qt::AscendingOrder);
+    EXPECT_EQ(ShownNums(), (QList<int>{2, 4, 1, 3}));
+    EXPECT_EQ(Cell(0, ucGroup).toString(), QStringLiteral("1"));
+    EXPECT_EQ(Cell(1, ucGroup).toString(), QStringLiteral("1"));
+    EXPECT_EQ(Cell(2, ucGroup).toString(), QString());
+    EXPECT_TRUE(Cell(0, ucGroup, Qt::FontRole).value<QFont>().bold());
+    EXPECT_FALSE(Cell(1, ucGroup, Qt::FontRole).value<QFont>().bold());
+    EXPECT_TRUE(Cell(1, ucGroup, Qt::DecorationRole).isValid()) << "not handled";
+    EXPECT_FALSE(Cell(2, ucGroup, Qt::DecorationRole).isValid());
+    EXPECT_EQ(Cell(2, ucTemplate).toString(), QStringLiteral("0.00")) << "/c: no harbour";
+    EXPECT_GT(Cell(0, ucTemplate).toString().toDouble(), 30);
+    EXPECT_GT(Cell(0, ucWords).toInt(), 50);
+
+    // The template left out at once: /d keeps only its plains, which /c holds.
+    const TURLTaskInfo *D = M->Rows()[3];
+    ASSERT_EQ(D->URL.right(2), QStringLiteral("/d"));
+    const double Before = D->TaskResults->Uniqueness;
+    Find<QTabWidget>(W.get(), "pcPages")->setCurrentIndex(1);
+    Find<QCheckBox>(W.get(), "cbIgnoreTemplate")->click();
+    EXPECT_LT(D->TaskResults->Uniqueness, Before);
+    Find<QCheckBox>(W.get(), "cbIgnoreTemplate")->click();
+    EXPECT_EQ(D->TaskResults->Uniqueness, Before);
+    Find<QSpinBox>(W.get(), "edDupThreshold")->setValue(95);
+    Find<QTabWidget>(W.get(), "pcPages")->setCurrentIndex(0);
+
+    // The header's menu hides the word count.
+    QTimer::singleShot(0, [] {
+        auto *Menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_TRUE(Menu);
+        for (QAction *A : Menu->actions())
+            if (A->text() == QStringLiteral("Слов")) A->trigger();
+        Menu->close();
+    });
+    View->ShowColumnsMenu(View->mapToGlobal(QPoint(10, 10)));
+    EXPECT_TRUE(View->isColumnHidden(ucWords));
+
+    // The export with the extra columns.
+    const QString Report = Folder.Dir.filePath(QStringLiteral("extra.csv"));
+    Dialogs.nextSaveFiles << Report;
+    Dialogs.nextSaveFilters << QString::fromUtf8("Excel, с дополнительными столбцами (*.csv)");
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btExport"), Qt::LeftButton);
+    const QList<QByteArray> Lines = ReadFile(Report).split('\n');
+    ASSERT_GT(Lines.size(), 2);
+    EXPECT_TRUE(Lines[0].contains("Группа;Представитель;Шаблон, %;Слов;Canonical;Noindex"))
+        << Lines[0].toStdString();
+    EXPECT_TRUE(Lines[1].startsWith("2;")) << "rows in the order shown";
+
+    // Kept in the settings file, and read back by the next window.
+    W->close();
+    W.reset();
+    const QByteArray Ini = Folder.ReadIni();
+    EXPECT_TRUE(Ini.contains("hidden-columns=7,8")) << Ini.toStdString();
+    EXPECT_TRUE(Ini.contains("duplicate-threshold=95")) << Ini.toStdString();
+    EXPECT_TRUE(Ini.contains("ignore-template=0")) << Ini.toStdString();
+    auto Again = OpenWindow(1049);
+    EXPECT_TRUE(Again->URLCommands()->View()->isColumnHidden(ucWords));
+    EXPECT_FALSE(Again->URLCommands()->View()->isColumnHidden(ucGroup));
+    EXPECT_EQ(Find<QSpinBox>(Again.get(), "edDupThreshold")->value(), 95);
+    Again->close();
 }

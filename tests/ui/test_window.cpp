@@ -19,6 +19,7 @@
 #include "ui/main/chart.h"
 #include "ui/main/instance.h"
 #include "ui/main/linklabel.h"
+#include "ui/main/urllist.h"
 #include "ui/uitest.h"
 
 using namespace corvane;
@@ -235,10 +236,11 @@ TEST(WindowLog, EngineTimesShowTheirWallClockTime) {
 TEST(WindowLayout, TheURLColumnTakesTheWidthAndNothingIsCutAtTheSmallestSize) {
     TAppFolder Folder;
     auto W = OpenWindow(1033);
-    auto *List = Find<QTableView>(W.get(), "vtURLs");
+    auto *List = Find<ui::TURLListView>(W.get(), "vtURLs");
     auto Sections = [List] {
         int Sum = 0;
-        for (int C = 0; C < 5; ++C) Sum += List->horizontalHeader()->sectionSize(C);
+        for (int C = 0; C < ui::ucCount; ++C)
+            if (!List->isColumnHidden(C)) Sum += List->horizontalHeader()->sectionSize(C);
         return Sum;
     };
     for (const QSize Size : {QSize(985, 750), QSize(1280, 800)}) {
@@ -253,7 +255,16 @@ TEST(WindowLayout, TheURLColumnTakesTheWidthAndNothingIsCutAtTheSmallestSize) {
     EXPECT_GT(W->width(), 600);
     EXPECT_GT(W->height(), 400);
     EXPECT_EQ(W->Chart()->visibleRegion().boundingRect(), W->Chart()->rect());
+    // The first five columns fit whole; the analysis columns scroll, unless
+    // they are hidden.
+    EXPECT_GE(List->columnWidth(ui::ucURL), 120);
+    EXPECT_LE(List->horizontalHeader()->sectionViewportPosition(ui::ucInfo) +
+                  List->columnWidth(ui::ucInfo),
+              List->viewport()->width());
+    List->SetHiddenColumns({ui::ucGroup, ui::ucTemplate, ui::ucWords, ui::ucCanonical});
+    QCoreApplication::processEvents();
     EXPECT_EQ(Sections(), List->viewport()->width());
+    List->SetHiddenColumns({});
     Find<QTabWidget>(W.get(), "pcPages")->setCurrentIndex(1);
     QCoreApplication::processEvents();
     for (const char *Name :

@@ -42,8 +42,8 @@ QStringList QtDialogs::openFiles(QWidget *parent, const QString &caption, const 
 }
 
 QString QtDialogs::saveFile(QWidget *parent, const QString &caption, const QString &dir,
-                            const QString &filter) {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+                            const QString &filter, QString *selectedFilter) {
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter);
 }
 
 } // namespace corvane::ui

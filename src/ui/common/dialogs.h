@@ -32,8 +32,9 @@ public:
                              const QString &filter) = 0;
     virtual QStringList openFiles(QWidget *parent, const QString &caption, const QString &dir,
                                   const QString &filter) = 0;
+    // selectedFilter, when given, receives the file type the user chose.
     virtual QString saveFile(QWidget *parent, const QString &caption, const QString &dir,
-                             const QString &filter) = 0;
+                             const QString &filter, QString *selectedFilter = nullptr) = 0;
 };
 
 // The dialogs in use: the real ones unless a test installed others.
@@ -51,7 +52,7 @@ public:
     QStringList openFiles(QWidget *parent, const QString &caption, const QString &dir,
                           const QString &filter) override;
     QString saveFile(QWidget *parent, const QString &caption, const QString &dir,
-                     const QString &filter) override;
+                     const QString &filter, QString *selectedFilter = nullptr) override;
 };
 
 } // namespace corvane::ui

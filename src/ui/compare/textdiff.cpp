@@ -5,13 +5,20 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPainter>
+#include <QSplitter>
 #include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include "core/format.h"
 #include "core/i18n.h"
+#include "core/shinglespans.h"
 #include "ui/common/columns.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/singlewindow.h"
@@ -23,6 +30,7 @@ namespace {
 TfmDiffText *Instance = nullptr;
 
 const QColor ChangedRowColor(255, 164, 0);
+const QColor SharedPassageColor(255, 200, 120);
 constexpr int MinTextColumnWidth = 100;
 
 enum Column { colKind, colLLine, colLText, colRLine, colRText, ColumnCount };
@@ -143,9 +151,42 @@ TfmDiffText::TfmDiffText(QWidget *parent) : QDialog(parent) {
     // The text columns share what the others leave, whatever the window's width.
     vtDiffText->viewport()->installEventFilter(this);
 
+    // The shared passages: the two texts side by side, highlighted.
+    auto *shared = new QWidget;
+    shared->setObjectName(QStringLiteral("tsShared"));
+    auto *sharedBox = new QVBoxLayout(shared);
+    sharedBox->setContentsMargins(6, 6, 6, 6);
+    lbShared = new QLabel;
+    lbShared->setObjectName(QStringLiteral("lbShared"));
+    lbShared->setWordWrap(true);
+    sharedBox->addWidget(lbShared);
+    auto *splitter = new QSplitter(Qt::Horizontal);
+    for (int side = 0; side < 2; ++side) {
+        auto *pane = new QWidget;
+        auto *paneBox = new QVBoxLayout(pane);
+        paneBox->setContentsMargins(0, 0, 0, 0);
+        lbSharedURL[side] = new QLabel;
+        lbSharedURL[side]->setTextFormat(Qt::PlainText);
+        lbSharedURL[side]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        edShared[side] = new QTextEdit;
+        edShared[side]->setObjectName(QStringLiteral("edShared%1").arg(side + 1));
+        edShared[side]->setReadOnly(true);
+        edShared[side]->setLineWrapMode(QTextEdit::WidgetWidth);
+        paneBox->addWidget(lbSharedURL[side]);
+        paneBox->addWidget(edShared[side], 1);
+        splitter->addWidget(pane);
+    }
+    sharedBox->addWidget(splitter, 1);
+
+    tcViews = new QTabWidget;
+    tcViews->setObjectName(QStringLiteral("tcViews"));
+    tcViews->setDocumentMode(true);
+    tcViews->addTab(vtDiffText, QString());
+    tcViews->addTab(shared, QString());
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(vtDiffText);
+    layout->addWidget(tcViews);
     resize(1156, 749);
     retranslateUi();
 }
@@ -155,9 +196,10 @@ TfmDiffText *TfmDiffText::instance(QWidget *parent) {
 }
 
 void TfmDiffText::Open(const QString &URL1, const QString &URL2, const QString &Text1,
-                       const QString &Text2, double Similarity, QWidget *parent) {
+                       const QString &Text2, double Similarity, QWidget *parent,
+                       const TShingleOptions &Shingles) {
     TfmDiffText *fm = instance(parent);
-    fm->prepare(URL1, URL2, Text1, Text2, Similarity);
+    fm->prepare(URL1, URL2, Text1, Text2, Similarity, Shingles);
     fm->exec();
 }
 
@@ -165,13 +207,80 @@ void TfmDiffText::retranslateUi() {
     setWindowTitle(
         FormatMsg(N_("Сравнение содержимого двух URL (подобие: %3.2f%%)"), {fSimilarity}));
     emit fModel->headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+    tcViews->setTabText(0, _("Построчно"));
+    tcViews->setTabText(1, _("Общие фрагменты"));
+    lbShared->setText(sharedSummary());
+}
+
+QString TfmDiffText::sharedSummary() const {
+    const auto share = [this](int side) {
+        return fWords[side] > 0 ? double(fSharedWords[side]) / fWords[side] * 100 : 0.0;
+    };
+    return FormatMsg(N_("Общие фрагменты: %d слов из %d (%3.2f%%) в URL 1, %d слов из %d "
+                        "(%3.2f%%) в URL 2"),
+                     {fSharedWords[0], fWords[0], share(0), fSharedWords[1], fWords[1], share(1)});
+}
+
+void TfmDiffText::showShared(const QString &Text1, const QString &Text2,
+                             const TShingleOptions &Shingles) {
+    const QString texts[2] = {Text1, Text2};
+    const TSharedPassages found =
+        FindSharedPassages(Text1, Text2, {}, Shingles.Length, Shingles.SkipStopWords);
+    const std::vector<TPassage> *passages[2] = {&found.First, &found.Second};
+    QTextCharFormat mark;
+    mark.setBackground(SharedPassageColor);
+    mark.setForeground(Qt::black);
+    for (int side = 0; side < 2; ++side) {
+        const std::vector<TTextWord> words = SplitShingleWords(texts[side]);
+        fWords[side] = CountShingleWords(texts[side]);
+        fSharedWords[side] = 0;
+        fShared[side].clear();
+        for (const TPassage &p : *passages[side]) {
+            fSharedWords[side] += p.WordCount;
+            const std::size_t first = std::size_t(p.FirstWord);
+            const std::size_t last = std::size_t(p.FirstWord + p.WordCount - 1);
+            if (p.WordCount > 0 && last < words.size())
+                fShared[side].append({words[first].Begin, words[last].End});
+        }
+        // The text as the line diff shows it, line by line.
+        QString shown = texts[side];
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        QTextEdit *edit = edShared[side];
+        edit->setPlainText(shown);
+        // Offsets were taken in the text with CR LF: every CR before an
+        // offset moved it by one.
+        QList<qsizetype> crs;
+        for (qsizetype i = texts[side].indexOf(u'\r'); i >= 0;
+             i = texts[side].indexOf(u'\r', i + 1))
+            crs.append(i);
+        const auto shownAt = [&crs](qsizetype offset) {
+            return offset -
+                   qsizetype(std::lower_bound(crs.begin(), crs.end(), offset) - crs.begin());
+        };
+        QTextCursor cursor(edit->document());
+        for (const auto &[begin, end] : fShared[side]) {
+            cursor.setPosition(int(shownAt(begin)));
+            cursor.setPosition(int(shownAt(end)), QTextCursor::KeepAnchor);
+            cursor.mergeCharFormat(mark);
+        }
+        edit->moveCursor(QTextCursor::Start);
+    }
 }
 
 void TfmDiffText::prepare(const QString &URL1, const QString &URL2, const QString &Text1,
-                          const QString &Text2, double Similarity) {
+                          const QString &Text2, double Similarity,
+                          const TShingleOptions &Shingles) {
     fSimilarity = Similarity;
-    retranslateUi();
     fModel->setURLs(URL1, URL2);
+    const QString urls[2] = {URL1, URL2};
+    for (int side = 0; side < 2; ++side) {
+        lbSharedURL[side]->setText(
+            QFontMetrics(lbSharedURL[side]->font()).elidedText(urls[side], Qt::ElideMiddle, 520));
+        lbSharedURL[side]->setToolTip(urls[side]);
+    }
+    showShared(Text1, Text2, Shingles);
+    tcViews->setCurrentIndex(0);
+    retranslateUi();
     fModel->setRows({});
     // Long texts take a while: the window keeps drawing meanwhile.
     fModel->setRows(BuildDiffRows(Text1, Text2, [] { QCoreApplication::processEvents(); }));
@@ -232,10 +341,11 @@ bool CheckDiffCandidates(const QList<TDiffCandidate> &Selected, QWidget *parent)
     return true;
 }
 
-bool CompareTwoURLs(const QList<TDiffCandidate> &Selected, double Similarity, QWidget *parent) {
+bool CompareTwoURLs(const QList<TDiffCandidate> &Selected, double Similarity, QWidget *parent,
+                    const TShingleOptions &Shingles) {
     if (!CheckDiffCandidates(Selected, parent)) return false;
     TfmDiffText::Open(Selected[0].URL, Selected[1].URL, Selected[0].ExtractedText,
-                      Selected[1].ExtractedText, Similarity, parent);
+                      Selected[1].ExtractedText, Similarity, parent, Shingles);
     return true;
 }
 

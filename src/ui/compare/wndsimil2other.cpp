@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include <QClipboard>
+#include <QFont>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -100,6 +101,13 @@ QVariant TSimilRowsModel::data(const QModelIndex &index, int role) const {
         }
     } else if (role == Qt::TextAlignmentRole) {
         return int((index.column() == colURL ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+    } else if (row.SameGroup && role == Qt::FontRole) {
+        // The pages of the source page's duplicate group stand out.
+        QFont font;
+        font.setBold(true);
+        return font;
+    } else if (row.SameGroup && role == Qt::ToolTipRole) {
+        return _("В одной группе дубликатов с этой страницей");
     }
     return {};
 }
@@ -239,7 +247,7 @@ void TfmSimil2Other::prepare(const QString &SourceURL, const QString &SourceText
     for (int i = 0; i < SimilArray.size(); ++i) {
         const TSimilEntry &e = SimilArray[i];
         if (e.Num <= 0 || !e.Found || !e.CheckedOk) continue;
-        rows.append({e.Num, e.URL, e.Similarity, i});
+        rows.append({e.Num, e.URL, e.Similarity, i, e.SameGroup});
         // The first of several equal maxima; none when all are 0.
         if (e.Similarity > bestValue) {
             bestValue = e.Similarity;

@@ -24,6 +24,7 @@ struct TSimilEntry {
     bool CheckedOk = false; // that task has results and its check succeeded
     QString URL;
     TCompactText ExtractedText;
+    bool SameGroup = false; // in the source page's duplicate group
 };
 
 struct TSimilRow {
@@ -31,6 +32,7 @@ struct TSimilRow {
     QString URL;
     double Similarity = 0;
     int Entry = 0; // position in the similarity array
+    bool SameGroup = false;
 };
 
 class TSimilRowsModel : public TRowsModel<QList<TSimilRow>> {

@@ -27,6 +27,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -34,6 +35,8 @@
 #include "core/format.h"
 #include "core/i18n.h"
 #include "core/settings.h"
+#include "engine/duplicates.h"
+#include "engine/sitetemplate.h"
 #include "engine/urlimport.h"
 #include "engine/worker.h"
 #include "service/endpoints.h"
@@ -217,6 +220,8 @@ void TfmMain::BuildURLPage() {
     TopBox->setSpacing(0);
     vtURLs = new TURLListView;
     TopBox->addWidget(vtURLs, 1);
+    connect(vtURLs, &TURLListView::HiddenColumnsChanged, this,
+            [this] { SetChanged(QStringLiteral("hidden-columns")); });
 
     pProgress = new QWidget;
     pProgress->setObjectName(QStringLiteral("pProgress"));
@@ -374,6 +379,27 @@ void TfmMain::BuildOptionsPage() {
         connect(C, &QCheckBox::toggled, this, [this, C] { SetChanged(C->objectName()); });
     Form->addRow(Label(N_("Не очищать URL при импорте:")), cbImpNoClearURLs);
     Form->addRow(Label(N_("Не учитывать стоп-слова:")), cbIgnoreStopWords);
+
+    // The duplicate groups and the site's template: a change applies to the
+    // last check at once, with no new download.
+    edDupThreshold = Spin("edDupThreshold", MinDuplicateThreshold, MaxDuplicateThreshold, 1,
+                          DefaultDuplicateThreshold);
+    edTemplateShare = Spin("edTemplateShare", 1, 100, 1, DefaultTemplatePercent);
+    cbIgnoreTemplate = new QCheckBox;
+    cbIgnoreTemplate->setObjectName(QStringLiteral("cbIgnoreTemplate"));
+    connect(cbIgnoreTemplate, &QCheckBox::toggled, this,
+            [this] { SetChanged(cbIgnoreTemplate->objectName()); });
+    Form->addRow(Label(N_("Порог дубликатов, %")), edDupThreshold);
+    Form->addRow(Label(N_("Шаблон сайта — текст не менее чем на доле страниц, %")),
+                 edTemplateShare);
+    Form->addRow(Label(N_("Не учитывать шаблон сайта")), cbIgnoreTemplate);
+    FAnalysisTimer = new QTimer(this);
+    FAnalysisTimer->setSingleShot(true);
+    FAnalysisTimer->setInterval(150);
+    connect(FAnalysisTimer, &QTimer::timeout, this, &TfmMain::ApplyAnalysisSettings);
+    for (QSpinBox *E : {edDupThreshold, edTemplateShare})
+        connect(E, &QSpinBox::valueChanged, FAnalysisTimer, qOverload<>(&QTimer::start));
+    connect(cbIgnoreTemplate, &QCheckBox::toggled, this, &TfmMain::ApplyAnalysisSettings);
 
     edUserAgent = new QComboBox;
     edUserAgent->setObjectName(QStringLiteral("edUserAgent"));
@@ -583,6 +609,14 @@ void TfmMain::ReadSettings() {
     FStoredLang.clear();
     FStoredUserAgent = 0;
     CustomUserAgent.clear();
+    // The list's columns: the file's choice, or the default one without a file.
+    QList<int> Hidden;
+    for (const QString &C : Ini.Read(setting::HiddenColumns).split(u',', Qt::SkipEmptyParts)) {
+        bool Ok = false;
+        const int Column = C.trimmed().toInt(&Ok);
+        if (Ok && Column >= 0 && Column < ucCount) Hidden.append(Column);
+    }
+    vtURLs->SetHiddenColumns(Hidden);
     if (!Ini.Exists()) return;
     FStoredLang = Ini.Read(setting::Lang);
     edMaxTreads->setValue(Ini.Read(setting::MaxThreads));
@@ -603,6 +637,9 @@ void TfmMain::ReadSettings() {
     FLogFirst = Ini.Read(setting::LogFirst);
     FEndpoints[0] = Ini.Read(setting::PlainTextEndpoint1);
     FEndpoints[1] = Ini.Read(setting::PlainTextEndpoint2);
+    edDupThreshold->setValue(Ini.Read(setting::DuplicateThreshold));
+    edTemplateShare->setValue(Ini.Read(setting::TemplateShare));
+    cbIgnoreTemplate->setChecked(Ini.Read(setting::IgnoreTemplate));
     FCrawlOptions.StartURL = Ini.Read(setting::CrawlURL);
     FCrawlOptions.MaxPages = std::clamp(Ini.Read(setting::CrawlMaxPages), 1, MaxURLCount);
     FCrawlOptions.IncludeSubdomains = Ini.Read(setting::CrawlSubdomains);
@@ -628,6 +665,14 @@ void TfmMain::WriteSettings() {
     if (Is("cbIgnoreStopWords"))
         Ini.Write(setting::IgnoreStopWords, cbIgnoreStopWords->isChecked());
     if (Is("log-first")) Ini.Write(setting::LogFirst, FLogFirst);
+    if (Is("edDupThreshold")) Ini.Write(setting::DuplicateThreshold, edDupThreshold->value());
+    if (Is("edTemplateShare")) Ini.Write(setting::TemplateShare, edTemplateShare->value());
+    if (Is("cbIgnoreTemplate")) Ini.Write(setting::IgnoreTemplate, cbIgnoreTemplate->isChecked());
+    if (Is("hidden-columns")) {
+        QStringList Hidden;
+        for (const int C : vtURLs->HiddenColumns()) Hidden << QString::number(C);
+        Ini.Write(setting::HiddenColumns, Hidden.join(u','));
+    }
     if (Is("crawl")) {
         Ini.Write(setting::CrawlURL, FCrawlOptions.StartURL);
         Ini.Write(setting::CrawlMaxPages, FCrawlOptions.MaxPages);
@@ -780,6 +825,7 @@ TRunSettings TfmMain::CurrentRunSettings() const {
     S.UserAgent = edUserAgentText->text();
     S.AlgVer = AlgorithmValue();
     S.IgnoreStopWords = cbIgnoreStopWords->isChecked();
+    S.Analysis = CurrentAnalysisSettings();
     if (S.AlgVer != 2) {
         // The endpoints of the settings file, or the service started inside
         // the program on loopback ports when the file names none.
@@ -836,6 +882,35 @@ void TfmMain::RunFinished(bool) {
     vtURLs->ListModel()->AllChanged();
     vtURLs->vtURLsSortBy(ucUniqueness, Qt::AscendingOrder);
     vtURLs->ListModel()->FlushChanges();
+}
+
+TShingleOptions TfmMain::ShingleOptions() const {
+    // Those of the last check while its results are shown, else the page's.
+    if (FRun && TaskList && FRun->Analysis().Valid(*TaskList))
+        return {FRun->Analysis().Settings().ShingleLength,
+                FRun->Analysis().Settings().SkipStopWords};
+    return {edShingleLen->value(), cbIgnoreStopWords->isChecked()};
+}
+
+TAnalysisSettings TfmMain::CurrentAnalysisSettings() const {
+    TAnalysisSettings A;
+    A.DuplicateThreshold = edDupThreshold->value();
+    A.TemplatePercent = edTemplateShare->value();
+    A.IgnoreTemplate = cbIgnoreTemplate->isChecked();
+    return A;
+}
+
+void TfmMain::ApplyAnalysisSettings() {
+    FAnalysisTimer->stop();
+    if (FRun && !FRun->Running()) FRun->Reanalyse(CurrentAnalysisSettings());
+}
+
+void TfmMain::AnalysisChanged() {
+    TURLListModel *M = vtURLs->ListModel();
+    M->AllChanged();
+    vtURLs->vtURLsSortBy(M->SortColumn(), M->SortOrder());
+    M->FlushChanges();
+    UpdateScoreChart();
 }
 
 void TfmMain::ButtonStatesChanged(const TButtonStates &S) {

@@ -28,6 +28,7 @@ class QSplitter;
 class QTabWidget;
 class QTableWidget;
 class QTextBrowser;
+class QTimer;
 
 namespace corvane::ui {
 
@@ -113,6 +114,7 @@ public:
     void HideProgress() override { ProgressHidden(); }
     void RunCheck(TRunVariant Variant, const QList<std::int32_t> &Nums) override;
     QWidget *DialogParent() override { return this; }
+    TShingleOptions ShingleOptions() const override;
     TScoreChart *Chart() const { return crtURLScore; }
 
     // TRunObserver: the run controller reports here.
@@ -124,6 +126,7 @@ public:
     void RunFinished(bool Aborted) override;
     void ButtonStatesChanged(const TButtonStates &States) override;
     void TaskUpdated(TURLTaskInfo *Task) override;
+    void AnalysisChanged() override;
     void ErrorMessage(const QString &Text) override;
     void TasksAdded(qsizetype First, qsizetype Count) override;
     void CrawlProgress(const TCrawlProgress &Progress) override;
@@ -143,6 +146,9 @@ protected:
 private:
     void BuildURLPage();
     void BuildOptionsPage();
+    TAnalysisSettings CurrentAnalysisSettings() const;
+    // The analysis settings of the page applied to the last check.
+    void ApplyAnalysisSettings();
     void FormCreate();
     void FormShow();
     void FormClose();
@@ -196,6 +202,11 @@ private:
     QSpinBox *edShingleLen = nullptr;
     QCheckBox *cbImpNoClearURLs = nullptr;
     QCheckBox *cbIgnoreStopWords = nullptr;
+    // The site analysis: applied to the last check as soon as they change.
+    QSpinBox *edDupThreshold = nullptr;
+    QSpinBox *edTemplateShare = nullptr;
+    QCheckBox *cbIgnoreTemplate = nullptr;
+    QTimer *FAnalysisTimer = nullptr;
     QComboBox *edUserAgent = nullptr;
     QLineEdit *edUserAgentText = nullptr;
     QComboBox *cbAppLang = nullptr;

@@ -256,15 +256,19 @@ void TURLPageCommands::btImportFiles() {
 void TURLPageCommands::btExportClick() {
     if (!FHost.Tasks()) return;
     QWidget *P = FHost.DialogParent();
+    // The report's own columns, or those and what the site analysis adds.
+    const QString Plain = QStringLiteral("Excel (*.csv)");
+    const QString Extra = _("Excel, с дополнительными столбцами (*.csv)");
+    QString Chosen;
     QString Path = ui::dialogs().saveFile(P, _("Укажите файл для экспорта"),
                                           AppDir() + QLatin1String(DefaultReportName),
-                                          QStringLiteral("Excel (*.csv)"));
+                                          Plain + QStringLiteral(";;") + Extra, &Chosen);
     if (Path.isEmpty()) return;
     if (QFileInfo(Path).suffix().isEmpty()) Path += QStringLiteral(".csv");
     const QList<TURLTaskInfo *> &Shown = vtURLs->ListModel()->Rows();
     const QList<const TURLTaskInfo *> Rows(Shown.begin(), Shown.end());
     QString Error;
-    if (!WriteReport(Path, Rows, Error)) ui::dialogs().error(P, Error);
+    if (!WriteReport(Path, Rows, Error, Chosen == Extra)) ui::dialogs().error(P, Error);
 }
 
 // ---- the menu's commands ----------------------------------------------------
@@ -380,7 +384,7 @@ void TURLPageCommands::miCompareTextClick() {
     if (Nums.size() == 2)
         if (const TURLTaskInfo *First = TaskOfNum(*L, Nums[0]); First && First->TaskResults)
             Similarity = First->TaskResults->GetSimilarity(Nums[1]);
-    ui::CompareTwoURLs(Selected, Similarity, FHost.DialogParent());
+    ui::CompareTwoURLs(Selected, Similarity, FHost.DialogParent(), FHost.ShingleOptions());
 }
 
 void TURLPageCommands::miSimil2OtherClick() {
@@ -398,7 +402,11 @@ void TURLPageCommands::miSimil2OtherClick() {
             E.Found = true;
             E.CheckedOk = T->TaskResults && T->TaskResults->TaskResult == trOk;
             E.URL = T->URL;
-            if (T->TaskResults) E.ExtractedText = T->TaskResults->ExtractedText;
+            if (T->TaskResults) {
+                E.ExtractedText = T->TaskResults->ExtractedText;
+                E.SameGroup = Source->TaskResults->Group > 0 &&
+                              T->TaskResults->Group == Source->TaskResults->Group;
+            }
         }
         Entries.append(E);
     }

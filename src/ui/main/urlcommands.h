@@ -9,6 +9,7 @@
 
 #include "engine/runcontroller.h"
 #include "engine/typeslib.h"
+#include "ui/compare/textdiff.h"
 
 class QAction;
 class QMenu;
@@ -37,6 +38,9 @@ public:
     virtual void RunCheck(TRunVariant Variant, const QList<std::int32_t> &Nums) = 0;
     // The parent of message boxes and dialogs.
     virtual QWidget *DialogParent() = 0;
+    // How the texts of the list were cut into shingles (the shared passages
+    // of two pages are found the same way).
+    virtual TShingleOptions ShingleOptions() const { return {}; }
 };
 
 class TURLPageCommands : public QObject {

@@ -5,24 +5,31 @@
 #include <cmath>
 
 #include <QApplication>
+#include <QFont>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
+#include "core/format.h"
 #include "core/i18n.h"
 
 namespace corvane::ui {
 
 namespace {
 
-const char *const CaptionIds[ucCount] = {N_("№"), N_("URL"), N_("Код ответа"),
-                                         N_("Уникальность, %"), N_("i")};
-const int ColumnWidths[ucCount] = {45, 460, 85, 140, 24};
+const char *const CaptionIds[ucCount] = {
+    N_("№"),      N_("URL"),       N_("Код ответа"), N_("Уникальность, %"), N_("i"),
+    N_("Группа"), N_("Шаблон, %"), N_("Слов"),       N_("Canonical")};
+const int ColumnWidths[ucCount] = {45, 460, 85, 140, 24, 60, 80, 55, 220};
+// The window's minimum size leaves room for the first five columns; the
+// others scroll when the list is that narrow.
+constexpr int MinimumWidthColumns = ucInfo + 1;
 // The URL column gives up width down to this when it fills the list.
 constexpr int MinFittedURLWidth = 120;
 
@@ -78,6 +85,48 @@ public:
     }
 };
 
+// The analysis fields of a task, or their blanks.
+std::int32_t GroupOf(const TURLTaskInfo &T) {
+    return T.TaskResults ? T.TaskResults->Group : 0;
+}
+
+bool IsRepresentative(const TURLTaskInfo &T) {
+    return GroupOf(T) > 0 && T.TaskResults->Representative == T.Num;
+}
+
+double TemplateShareOf(const TURLTaskInfo &T) {
+    return T.TaskResults && T.TaskResults->TaskResult == trOk ? T.TaskResults->TemplateShare : -1;
+}
+
+std::int32_t WordsOf(const TURLTaskInfo &T) {
+    return T.TaskResults && T.TaskResults->TaskResult == trOk ? T.TaskResults->Signals.WordCount
+                                                              : -1;
+}
+
+QString CanonicalOf(const TURLTaskInfo &T) {
+    return T.TaskResults ? T.TaskResults->Signals.Canonical : QString();
+}
+
+template <typename V> int Order3(V A, V B) {
+    return A < B ? -1 : (B < A ? 1 : 0);
+}
+
+// The place of a row when sorted by group: its group (none last), then its
+// role in it.
+std::pair<std::int32_t, int> GroupKey(const TURLTaskInfo &T, bool Descending) {
+    const std::int32_t G = GroupOf(T);
+    if (G <= 0) return {INT_MAX, 0};
+    return {Descending ? -G : G, IsRepresentative(T) ? 0 : 1};
+}
+
+QIcon UnhandledIcon() {
+    static const QIcon Icon = [] {
+        QIcon I = QIcon::fromTheme(QStringLiteral("dialog-warning"));
+        return I.isNull() ? QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning) : I;
+    }();
+    return Icon;
+}
+
 } // namespace
 
 QColor URLCellColor(const TURLTaskInfo &Task, int Column) {
@@ -106,13 +155,33 @@ int CompareURLRows(const TURLTaskInfo &A, const TURLTaskInfo &B, int Column) {
         if (std::trunc(a) == std::trunc(b)) return 0;
         return a < b ? -1 : 1;
     }
+    case ucGroup: {
+        const auto a = GroupKey(A, false), b = GroupKey(B, false);
+        return a != b ? Order3(a, b) : Order3(A.Num, B.Num);
+    }
+    case ucTemplate:
+        return Order3(TemplateShareOf(A), TemplateShareOf(B));
+    case ucWords:
+        return Order3(WordsOf(A), WordsOf(B));
+    case ucCanonical:
+        return CompareLatinNoCase(CanonicalOf(A), CanonicalOf(B));
     default:
         return 0;
     }
 }
 
 void SortURLRows(QList<TURLTaskInfo *> &Rows, int Column, Qt::SortOrder Order) {
-    if (Column < 0 || Column >= ucInfo) return; // every row compares equal
+    if (Column < 0 || Column == ucInfo || Column >= ucCount) return; // every row compares equal
+    if (Column == ucGroup) {
+        // Groups together, each led by its representative, whatever the direction.
+        const bool Descending = Order == Qt::DescendingOrder;
+        std::stable_sort(Rows.begin(), Rows.end(),
+                         [Descending](const TURLTaskInfo *a, const TURLTaskInfo *b) {
+                             const auto x = GroupKey(*a, Descending), y = GroupKey(*b, Descending);
+                             return x != y ? x < y : a->Num < b->Num;
+                         });
+        return;
+    }
     // The response-code texts are built once, not at every comparison.
     if (Column == ucCode) {
         struct Keyed {
@@ -315,6 +384,14 @@ QVariant TURLListModel::data(const QModelIndex &Index, int Role) const {
             return T->TaskResults ? T->TaskResults->ErrorText() : QString();
         case ucUniqueness:
             return T->UniquenessText();
+        case ucGroup:
+            return GroupOf(*T) > 0 ? QString::number(GroupOf(*T)) : QString();
+        case ucTemplate:
+            return TemplateShareOf(*T) >= 0 ? PercentText(TemplateShareOf(*T)) : QString();
+        case ucWords:
+            return WordsOf(*T) >= 0 ? QString::number(WordsOf(*T)) : QString();
+        case ucCanonical:
+            return CanonicalOf(*T);
         default:
             return QStringLiteral("i");
         }
@@ -322,14 +399,43 @@ QVariant TURLListModel::data(const QModelIndex &Index, int Role) const {
         switch (C) {
         case ucNum:
         case ucUniqueness:
+        case ucTemplate:
+        case ucWords:
             return int(Qt::AlignRight | Qt::AlignVCenter);
         case ucURL:
+        case ucCanonical:
             return int(Qt::AlignLeft | Qt::AlignVCenter);
         default:
             return int(Qt::AlignCenter);
         }
+    case Qt::DecorationRole:
+        // Duplicates with neither a canonical link to their representative
+        // nor noindex.
+        return C == ucGroup && GroupOf(*T) > 0 && !T->TaskResults->GroupHandled
+                   ? QVariant(UnhandledIcon())
+                   : QVariant();
+    case Qt::FontRole:
+        if (C == ucGroup && IsRepresentative(*T)) {
+            QFont F;
+            F.setBold(true);
+            return F;
+        }
+        return {};
     case Qt::ToolTipRole:
-        return C == ucURL ? QVariant(T->URL) : QVariant();
+        if (C == ucURL) return T->URL;
+        if (C == ucCanonical && !CanonicalOf(*T).isEmpty()) return CanonicalOf(*T);
+        if (C == ucGroup && GroupOf(*T) > 0) {
+            QString Tip =
+                IsRepresentative(*T)
+                    ? _("Представитель группы: эту страницу стоит оставить")
+                    : FormatText(_("Дубликат страницы № %d"), {T->TaskResults->Representative});
+            if (!T->TaskResults->GroupHandled)
+                Tip += QLatin1Char('\n') +
+                       _("Группа не обработана: не у всех дубликатов есть ссылка canonical на "
+                         "представителя или noindex");
+            return Tip;
+        }
+        return {};
     case Qt::BackgroundRole: {
         const QColor Color = URLCellColor(*T, C);
         return Color.isValid() ? QVariant(Color) : QVariant();
@@ -379,12 +485,15 @@ TURLListView::TURLListView(QWidget *Parent) : QTableView(Parent), FModel(new TUR
     for (int C = 0; C < ucCount; ++C) setColumnWidth(C, ColumnWidths[C]);
     // Narrower than this the URL column would have to give up more than its floor.
     int Columns = MinFittedURLWidth;
-    for (int C = 0; C < ucCount; ++C)
+    for (int C = 0; C < MinimumWidthColumns; ++C)
         if (C != ucURL) Columns += ColumnWidths[C];
     setMinimumWidth(Columns + 2 * frameWidth() +
                     style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this));
     H->setSectionResizeMode(ucInfo, QHeaderView::Fixed);
     connect(H, &QHeaderView::sectionClicked, this, &TURLListView::vtURLsMHeaderClick);
+    H->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(H, &QHeaderView::customContextMenuRequested, this,
+            [this](const QPoint &P) { ShowColumnsMenu(horizontalHeader()->mapToGlobal(P)); });
     connect(H, &QHeaderView::sectionResized, this, &TURLListView::SectionResized);
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &I) {
         if (I.isValid()) emit RowDoubleClicked();
@@ -415,6 +524,43 @@ void TURLListView::FitURLColumn() {
     FFitting = true;
     H->resizeSection(ucURL, std::max(MinFittedURLWidth, viewport()->width() - Others));
     FFitting = false;
+}
+
+QList<int> TURLListView::HiddenColumns() const {
+    QList<int> Hidden;
+    for (int C = 0; C < ucCount; ++C)
+        if (isColumnHidden(C)) Hidden.append(C);
+    return Hidden;
+}
+
+void TURLListView::SetHiddenColumns(const QList<int> &Columns) {
+    int Shown = 0;
+    for (int C = 0; C < ucCount; ++C) Shown += !Columns.contains(C);
+    if (Shown == 0) return; // a list with no column at all is not a choice
+    for (int C = 0; C < ucCount; ++C) setColumnHidden(C, Columns.contains(C));
+    FitURLColumn();
+}
+
+void TURLListView::ShowColumnsMenu(const QPoint &GlobalPos) {
+    QMenu Menu(this);
+    Menu.setObjectName(QStringLiteral("pmColumns"));
+    const QList<int> Hidden = HiddenColumns();
+    for (int Logical = 0; Logical < ucCount; ++Logical) {
+        QAction *A = Menu.addAction(TURLListModel::Caption(Logical));
+        A->setCheckable(true);
+        A->setChecked(!Hidden.contains(Logical));
+        A->setEnabled(Hidden.contains(Logical) || Hidden.size() < ucCount - 1);
+        connect(A, &QAction::toggled, this, [this, Logical](bool On) {
+            QList<int> H = HiddenColumns();
+            if (On)
+                H.removeAll(Logical);
+            else if (!H.contains(Logical))
+                H.append(Logical);
+            SetHiddenColumns(H);
+            emit HiddenColumnsChanged();
+        });
+    }
+    Menu.exec(GlobalPos);
 }
 
 void TURLListView::vtURLsMHeaderClick(int Column) {

@@ -16,7 +16,19 @@
 
 namespace corvane::ui {
 
-enum TURLColumn { ucNum = 0, ucURL = 1, ucCode = 2, ucUniqueness = 3, ucInfo = 4, ucCount = 5 };
+enum TURLColumn {
+    ucNum = 0,
+    ucURL = 1,
+    ucCode = 2,
+    ucUniqueness = 3,
+    ucInfo = 4,
+    // What the site analysis and the page itself add.
+    ucGroup = 5,
+    ucTemplate = 6,
+    ucWords = 7,
+    ucCanonical = 8,
+    ucCount = 9
+};
 
 // Cell colours of the list.
 inline const QColor FailedRowColor(245, 165, 165);
@@ -28,11 +40,14 @@ inline const QColor HighUniquenessColor(12, 206, 107);
 QColor URLCellColor(const TURLTaskInfo &Task, int Column);
 
 // Order of two rows by a column, ascending: < 0 when A comes first, 0 when
-// they are equal (column 4 and -1: always equal).
+// they are equal (column 4 and -1: always equal). By group: groups 1, 2, ...
+// each with its representative first, then the pages in no group.
 int CompareURLRows(const TURLTaskInfo &A, const TURLTaskInfo &B, int Column);
 
 // Sorts stably by a column; descending reverses the comparison, so equal
-// rows keep their order either way.
+// rows keep their order either way (by group, descending reverses the order
+// of the groups only: a representative stays first in its group, the pages
+// in no group last).
 void SortURLRows(QList<TURLTaskInfo *> &Rows, int Column, Qt::SortOrder Order);
 
 // The rows of the result list. It refers to the tasks of a task list and owns
@@ -139,6 +154,12 @@ public:
     void EndListChange();
     // Gives the URL column the width that the other columns leave free.
     void FitURLColumn();
+    // The columns hidden through the header's menu.
+    QList<int> HiddenColumns() const;
+    void SetHiddenColumns(const QList<int> &Columns);
+    // The header's menu: a check box for each column (the last one shown
+    // cannot be hidden).
+    void ShowColumnsMenu(const QPoint &GlobalPos);
 
 signals:
     // A click on an info cell, at this global position.
@@ -147,6 +168,8 @@ signals:
     void RowDoubleClicked();
     // Enter in the list.
     void EnterPressed();
+    // A column was shown or hidden through the header's menu.
+    void HiddenColumnsChanged();
 
 protected:
     bool event(QEvent *E) override;
