@@ -4,8 +4,11 @@
 // every Debian system carries (/usr/share/common-licenses). One page in five
 // is a near copy of the page before it. Also writes FOLDER/urls.txt (the
 // pages under BASE-URL, one a line) and FOLDER/files.txt (their paths).
+// With --linked, every page also links to the pages numbered 2i and 2i+1 and
+// back to page i/2, so that the whole site is reached from page-1.html (the
+// crawl benchmark).
 //
-//   corvane_gen_site FOLDER PAGES BASE-URL
+//   corvane_gen_site FOLDER PAGES BASE-URL [--linked]
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -44,8 +47,9 @@ bool Write(const QString &Path, const QByteArray &Bytes) {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: corvane_gen_site FOLDER PAGES BASE-URL\n");
+    const bool linked = argc == 5 && std::string(argv[4]) == "--linked";
+    if (argc != 4 && !linked) {
+        std::fprintf(stderr, "usage: corvane_gen_site FOLDER PAGES BASE-URL [--linked]\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -68,12 +72,16 @@ int main(int argc, char **argv) {
         }
         return out;
     };
+    // A linked site's menu leads to its pages only, so that a crawl and the
+    // site have the same pages.
     const QString header =
         QStringLiteral("<header><h1>Corvane benchmark site</h1><p>Free software licences, "
                        "explained one page at a time for people who publish their code.</p>"
-                       "</header>\n<nav><ul><li><a href=\"/\">Home</a></li><li><a href=\"/a\">"
-                       "About the licences</a></li><li><a href=\"/c\">Contact the editors</a>"
-                       "</li></ul></nav>\n");
+                       "</header>\n") +
+        (linked ? QStringLiteral("<nav><ul><li><a href=\"/page-1.html\">Home</a></li></ul></nav>\n")
+                : QStringLiteral("<nav><ul><li><a href=\"/\">Home</a></li><li><a href=\"/a\">"
+                                 "About the licences</a></li><li><a href=\"/c\">Contact the "
+                                 "editors</a></li></ul></nav>\n"));
     const QString footer = QStringLiteral(
         "<footer><p>Every text on this site is quoted from the licences themselves and may be "
         "copied under their own terms.</p></footer>\n");
@@ -83,6 +91,13 @@ int main(int argc, char **argv) {
         QString body = (i % 5 == 0 && !previous.isEmpty()) ? previous + paragraphs(1)
                                                            : paragraphs(4 + int(rng() % 8));
         previous = body;
+        if (linked) {
+            body += QStringLiteral("<ul class=\"related\">");
+            for (const int to : {i / 2, 2 * i, 2 * i + 1})
+                if (to >= 1 && to <= pages)
+                    body += QStringLiteral("<li><a href=\"page-%1.html\">Page %1</a></li>").arg(to);
+            body += QStringLiteral("</ul>\n");
+        }
         const QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
                                             "<title>Page %1</title></head><body>\n")
                                  .arg(i) +

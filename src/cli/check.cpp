@@ -435,31 +435,35 @@ int runCheck(const QStringList &argv) {
 
 const Command CheckCommand = {
     "check",
-    R"(check (--urls FILE | --sitemap FILE | --files FILE... | --crawl URL) [--threads N]
-          [--delay MS] [--shingle-length N] [--stop-words on|off] [--alg 1|2]
-          [--user-agent TEXT] [--endpoint URL --endpoint URL] [--report FILE] [--json FILE]
-          [--json-pairs top|all] [--html FILE] [--duplicate-threshold N] [--template-share N]
-          [--ignore-template] [--report-extra] [--lang ru|en] [--verbose]
-          crawl: [--max-pages N] [--subdomains] [--follow-nofollow] [--ignore-robots]
-          [--crawl-sitemaps] [--drop-params LIST]
+    R"(check (--urls FILE | --sitemap FILE | --files FILE... | --crawl URL)
+          [--threads N] [--delay MS] [--shingle-length N] [--stop-words on|off]
+          [--alg 1|2] [--user-agent TEXT] [--endpoint URL --endpoint URL]
+          [--report FILE] [--json FILE] [--json-pairs top|all] [--html FILE]
+          [--duplicate-threshold N] [--template-share N] [--ignore-template]
+          [--report-extra] [--lang ru|en] [--verbose]
+          crawl: [--max-pages N] [--subdomains] [--follow-nofollow]
+          [--ignore-robots] [--crawl-sitemaps] [--drop-params LIST]
     Checks a list of pages as the window's "Проверить URL" does: a text file
-    of URLs (one a line), a sitemap, or local HTML/text files. --crawl URL
-    checks a site from one address as "Сканировать сайт..." does: the pages
-    its links lead to on the same site (www. and the bare host are one site;
-    --subdomains adds its subdomains), found and checked in one pass, breadth
-    first, until --max-pages (1..10000, default 500). robots.txt is obeyed
-    (--ignore-robots: not), its Crawl-delay when longer than --delay;
-    rel="nofollow" links are not followed (--follow-nofollow: they are);
-    --crawl-sitemaps starts from the pages of the sitemaps robots.txt names
-    too; --drop-params "utm_*,sessionid" drops those query parameters from
-    every address. Responses that are no HTML or text are marked trNotHTML
-    and left out of the comparison; the JSON gives each task's "foundOn",
-    the number of the page its link was first seen on (0: the start address
-    or a sitemap). Defaults: 5
+    of URLs (one a line), a sitemap, or local HTML/text files. Defaults: 5
     threads, 1500 ms between requests (0..100000 here), shingles of 6 words,
     stop words ignored, algorithm 1 (the plain-text service at the two
     --endpoint addresses, else those of Corvane.ini, else a service started
     inside the command; 2 is the local extraction), the "Corvane" user agent.
+    A page answered with 429 or 503 and a Retry-After is tried once more
+    after that wait (at most 5 minutes).
+
+    --crawl URL checks a site from one address as "Сканировать сайт..."
+    does: the pages its links lead to on the same site (www. and the bare
+    host are one site; --subdomains adds its subdomains), found and checked
+    in one pass, breadth first, until --max-pages (1..10000, default 500).
+    robots.txt is read first and obeyed (--ignore-robots: not), its
+    Crawl-delay when longer than --delay; rel="nofollow" links are not
+    followed (--follow-nofollow: they are); --crawl-sitemaps starts from the
+    pages of the sitemaps robots.txt names too; --drop-params "utm_*,
+    sessionid" drops those query parameters from every address. Responses
+    that are no HTML or text are marked trNotHTML and left out of the
+    comparison.
+
     Progress goes to stderr: a bar on a terminal, log lines otherwise or with
     --verbose. --report FILE (- for stdout) writes the CSV report in the
     end-of-check order, captions in --lang (default: by the system locale);
@@ -467,7 +471,9 @@ const Command CheckCommand = {
     10 most similar pages (--json-pairs all: every page with a similarity
     above 0), what each page says of itself (words, canonical, noindex),
     its duplicate group and the share of its text that is the site's
-    template, then the groups. Pages at least --duplicate-threshold % alike
+    template, then the groups; after a crawl, each task's "foundOn" too:
+    the number of the page where its link was first seen (0: the start
+    address or a sitemap). Pages at least --duplicate-threshold % alike
     (default 90) form a group; a passage on at least --template-share % of
     the pages (default 50) is the site's template; --ignore-template leaves
     it out of the uniqueness; --report-extra adds the group, template,
