@@ -23,6 +23,19 @@ public:
     bool isEmpty() const { return FLength == 0; }
     qsizetype size() const { return FLength; } // in UTF-16 units, as the QString
     void clear() { *this = TCompactText(); }
+    // Drops the characters but keeps the length, for a text kept elsewhere
+    // (the store of checks): isEmpty and size answer as before, Text is empty.
+    void Release() {
+        FData.clear();
+        FCompressed = false;
+    }
+    bool Released() const { return FLength != 0 && FData.isEmpty(); }
+    // A released text of Length characters.
+    static TCompactText ReleasedOfLength(qsizetype Length) {
+        TCompactText t;
+        t.FLength = Length;
+        return t;
+    }
     // Bytes held (for measurements).
     qsizetype StoredBytes() const { return FData.size(); }
 
