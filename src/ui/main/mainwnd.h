@@ -30,6 +30,7 @@ class QTextBrowser;
 
 namespace corvane::ui {
 
+class THistoryPage;
 class TLinkLabel;
 class TNewsFetch;
 class TScoreChart;
@@ -95,6 +96,9 @@ public:
     void SetSystemLCID(unsigned Id) { SystemLCID = Id; }
     void SetNewsEnabled(bool On) { FNewsEnabled = On; }
     void SetNewsUrl(const QString &Url) { FNewsUrl = Url; } // instead of the product's news page
+    // The store of checks (default: Corvane.db beside the settings file).
+    void SetStorePath(const QString &Path) { FStorePath = Path; }
+    TCheckStore *CheckStore() const { return FStore.get(); }
 
     // The task list (TaskList); nullptr before the first show and after the close.
     TURLTaskInfoList *Tasks() const override { return TaskList; }
@@ -124,6 +128,7 @@ public:
     void ButtonStatesChanged(const TButtonStates &States) override;
     void TaskUpdated(TURLTaskInfo *Task) override;
     void ErrorMessage(const QString &Text) override;
+    void StoreFailed(const QString &Text) override;
 
 protected:
     void showEvent(QShowEvent *E) override;
@@ -145,6 +150,13 @@ private:
     void ApplyUserAgentChoice();
     void SetChanged(const QString &Control) { FChanged.insert(Control); }
     TRunSettings CurrentRunSettings() const;
+    void OpenStore();
+    // "The last check did not finish (N of M pages). Continue it?"
+    void OfferResume(const TStoredCheck &Check);
+    // The list becomes the stored check's tasks with their results.
+    bool LoadStoredCheck(const TStoredCheck &Check, bool Resume);
+    void OpenStoredCheck(std::int64_t Id);
+    void CompareWithStoredCheck(std::int64_t Id);
 
     void cbAppLangChange(int Index);
     void pcPagesChange(int Index);
@@ -178,6 +190,7 @@ private:
     QWidget *tsLog = nullptr;
     QTextBrowser *NewsBrowser = nullptr;
     QTableWidget *lvLog = nullptr;
+    THistoryPage *tsHistory = nullptr;
 
     QGroupBox *gbOptions = nullptr;
     QSpinBox *edMaxTreads = nullptr;
@@ -211,6 +224,8 @@ private:
     bool FLogFirst = false; // a check has run: the log tab opens in front
     QString FNewsUrl;
     TNewsFetch *FNews = nullptr;
+    QString FStorePath;
+    std::unique_ptr<TCheckStore> FStore; // outlives the controller that writes it
     std::unique_ptr<TRunController> FRun;
 };
 
