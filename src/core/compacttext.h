@@ -19,6 +19,8 @@ public:
     }
     void Set(const QString &Text);
     QString Text() const;
+    // The text as UTF-8 (no conversion unless it is kept compressed).
+    QByteArray Utf8() const;
     operator QString() const { return Text(); }
     bool isEmpty() const { return FLength == 0; }
     qsizetype size() const { return FLength; } // in UTF-16 units, as the QString

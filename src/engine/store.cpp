@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <sqlite3.h>
 
@@ -43,8 +44,6 @@ const char *const Migrations[] = {
     "  url TEXT NOT NULL,"
     "  result INTEGER,"
     "  error_code INTEGER,"
-    "  text TEXT,"
-    "  hashes BLOB,"
     "  canonical TEXT,"
     "  noindex INTEGER,"
     "  words INTEGER,"
@@ -53,7 +52,15 @@ const char *const Migrations[] = {
     "  representative INTEGER,"
     "  handled INTEGER,"
     "  template_share REAL);"
-    "CREATE UNIQUE INDEX pages_num ON pages(check_id, num);",
+    "CREATE UNIQUE INDEX pages_num ON pages(check_id, num);"
+    // The large columns apart: SQLite writes a whole row again on every
+    // change, and the end of a check changes every page.
+    "CREATE TABLE page_data("
+    "  check_id INTEGER NOT NULL REFERENCES checks(id) ON DELETE CASCADE,"
+    "  num INTEGER NOT NULL,"
+    "  text TEXT,"
+    "  hashes BLOB,"
+    "  PRIMARY KEY(check_id, num));",
 };
 // clang-format on
 static_assert(std::size(Migrations) == TCheckStore::SchemaVersion);
@@ -86,11 +93,19 @@ private:
     sqlite3_stmt *FS;
 };
 
+// The layout of TInt64List::SaveToStream: count (int32), sort mode (first
+// byte of four), the items; little-endian.
 QByteArray HashBytes(const TInt64List &Hashes) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    Hashes.SaveToStream(buffer);
-    return buffer.data();
+    const std::int32_t count = Hashes.Count();
+    QByteArray out(8 + qsizetype(count) * 8, '\0');
+    qToLittleEndian<std::int32_t>(count, out.data());
+    out[4] = char(Hashes.SortType());
+    if (count) qToLittleEndian<std::int64_t>(Hashes.List(), count, out.data() + 8);
+    return out;
+}
+
+bool NoRoom(int Errno) {
+    return Errno == ENOSPC || Errno == EFBIG || Errno == EDQUOT;
 }
 
 } // namespace
@@ -105,29 +120,37 @@ QString TCheckStore::DefaultPath() {
     return QFileInfo(SettingsFilePath()).absolutePath() + QStringLiteral("/Corvane.db");
 }
 
-TCheckStore::TCheckStore() {
-    FCommitTimer.setSingleShot(true);
-    QObject::connect(&FCommitTimer, &QTimer::timeout, [this] { CommitBatch(); });
-}
+TCheckStore::TCheckStore() = default;
 
 TCheckStore::~TCheckStore() {
-    if (FDb) CommitBatch();
     Close();
 }
 
 void TCheckStore::Close() {
-    FCommitTimer.stop();
-    sqlite3_finalize(FSaveTask);
-    FSaveTask = nullptr;
-    if (FDb) {
-        if (FInBatch) sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close_v2(FDb);
+    if (FWriter.joinable()) {
+        {
+            std::lock_guard lock(FQueueLock);
+            FStopWriter = true;
+        }
+        FQueueChanged.notify_all();
+        FWriter.join();
     }
-    FDb = nullptr;
+    FQueue.clear();
+    FStopWriter = false;
     FInBatch = false;
+    FFlushWanted = false;
+    FWriteCode = FWriteErrno = 0;
+    sqlite3_finalize(FSaveTask);
+    sqlite3_finalize(FSaveData);
+    FSaveTask = FSaveData = nullptr;
+    if (FDb) sqlite3_close_v2(FDb);
+    FDb = nullptr;
 }
 
-bool TCheckStore::Fail(int Code, const QString &Detail) {
+bool TCheckStore::Fail(int Code, const QString &Detail, int Errno) {
+    // SQLite keeps the system's error only for some codes; a failed write
+    // leaves it in errno.
+    const int lastErrno = Errno >= 0 ? Errno : errno;
     QString reason;
     const int primary = Code & 0xFF;
     const int sysErrno = FDb ? sqlite3_system_errno(FDb) : 0;
@@ -138,8 +161,8 @@ bool TCheckStore::Fail(int Code, const QString &Detail) {
     else if (primary == SQLITE_READONLY || primary == SQLITE_PERM ||
              (primary == SQLITE_CANTOPEN && (sysErrno == EACCES || sysErrno == EROFS)))
         reason = _("файл доступен только для чтения");
-    else if (primary == SQLITE_FULL || sysErrno == ENOSPC || sysErrno == EFBIG ||
-             sysErrno == EDQUOT)
+    else if (primary == SQLITE_FULL ||
+             (primary == SQLITE_IOERR && (NoRoom(sysErrno) || NoRoom(lastErrno))))
         reason = _("на диске нет места");
     else if (!Detail.isEmpty())
         reason = Detail;
@@ -171,10 +194,11 @@ bool TCheckStore::Open(const QString &Path, bool ReadOnly) {
     Close();
     FPath = Path;
     FError.clear();
-    if (ReadOnly && !QFileInfo::exists(Path))
-        return Fail(SQLITE_CANTOPEN, _("файл не найден"));
+    if (ReadOnly && !QFileInfo::exists(Path)) return Fail(SQLITE_CANTOPEN, _("файл не найден"));
     const int flags = ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    int rc = sqlite3_open_v2(Path.toUtf8().constData(), &FDb, flags, nullptr);
+    // The writer thread shares the connection (never at the same time).
+    int rc =
+        sqlite3_open_v2(Path.toUtf8().constData(), &FDb, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
     if (rc != SQLITE_OK) return Fail(rc);
     sqlite3_extended_result_codes(FDb, 1);
     sqlite3_busy_timeout(FDb, BusyMs);
@@ -201,10 +225,14 @@ bool TCheckStore::Open(const QString &Path, bool ReadOnly) {
     if (!Migrate()) return false;
     if (!Exec("COMMIT")) return false;
 
-    FSaveTask = Prepare("UPDATE pages SET result=?, error_code=?, text=?, hashes=?, canonical=?, "
-                        "noindex=?, words=?, uniqueness=NULL, grp=NULL, representative=NULL, "
-                        "handled=NULL, template_share=NULL WHERE check_id=? AND num=?");
-    return FSaveTask != nullptr;
+    FSaveTask = Prepare("UPDATE pages SET result=?, error_code=?, canonical=?, noindex=?, "
+                        "words=?, uniqueness=NULL, grp=NULL, representative=NULL, handled=NULL, "
+                        "template_share=NULL WHERE check_id=? AND num=?");
+    FSaveData = Prepare("INSERT OR REPLACE INTO page_data(check_id, num, text, hashes) "
+                        "VALUES (?, ?, ?, ?)");
+    if (!FSaveTask || !FSaveData) return false;
+    FWriter = std::thread([this] { WriterLoop(); });
+    return true;
 }
 
 // Inside the open transaction: every step from the file's version to ours.
@@ -216,24 +244,94 @@ bool TCheckStore::Migrate() {
     return Exec(set.constData());
 }
 
-bool TCheckStore::BeginBatch() {
-    if (FInBatch) return true;
-    if (!Exec("BEGIN")) return false;
-    FInBatch = true;
-    FBatchStart = SteadyMs();
-    FBatchRows = 0;
-    return true;
-}
-
+// The caller's side: the writer is idle once this returns true, so the
+// caller may use the connection until it hands over the next page.
 bool TCheckStore::CommitBatch() {
-    FCommitTimer.stop();
-    if (!FInBatch || !FDb) return FDb != nullptr;
-    FInBatch = false;
-    return Exec("COMMIT");
+    if (!FDb) return false;
+    if (!FWriter.joinable()) return true;
+    int code, err;
+    {
+        std::unique_lock lock(FQueueLock);
+        FFlushWanted = true;
+        FQueueChanged.notify_all();
+        FQueueChanged.wait(lock, [this] { return FWriteCode || (FQueue.empty() && !FInBatch); });
+        FFlushWanted = false;
+        code = FWriteCode;
+        err = FWriteErrno;
+    }
+    return code == 0 || Fail(code, {}, err);
 }
 
 bool TCheckStore::Flush() {
     return CommitBatch();
+}
+
+void TCheckStore::WriterLoop() {
+    std::int64_t batchStart = 0;
+    std::int32_t batchRows = 0;
+    std::unique_lock lock(FQueueLock);
+    auto fail = [&](int Code) {
+        FWriteErrno = errno;
+        FWriteCode = Code;
+        sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+        FInBatch = false;
+        FQueue.clear();
+        FQueueChanged.notify_all();
+    };
+    for (;;) {
+        if (FWriteCode) {
+            // Failed: nothing more is written; the caller reports it.
+            FQueue.clear();
+            if (FStopWriter) return;
+            FQueueChanged.wait(lock);
+            continue;
+        }
+        if (FQueue.empty()) {
+            const bool due = FFlushWanted || FStopWriter || SteadyMs() - batchStart >= BatchMs;
+            if (FInBatch && due) {
+                const int rc = sqlite3_exec(FDb, "COMMIT", nullptr, nullptr, nullptr);
+                if (rc != SQLITE_OK) {
+                    fail(rc);
+                    continue;
+                }
+                FInBatch = false;
+            }
+            FQueueChanged.notify_all();
+            if (FStopWriter) return;
+            if (FInBatch)
+                FQueueChanged.wait_for(lock, std::chrono::milliseconds(BatchMs));
+            else
+                FQueueChanged.wait(lock);
+            continue;
+        }
+        TPendingPage page = std::move(FQueue.front());
+        FQueue.pop_front();
+        if (!FInBatch) {
+            const int rc = sqlite3_exec(FDb, "BEGIN", nullptr, nullptr, nullptr);
+            if (rc != SQLITE_OK) {
+                fail(rc);
+                continue;
+            }
+            FInBatch = true;
+            batchStart = SteadyMs();
+            batchRows = 0;
+        }
+        lock.unlock();
+        const int rc = WritePage(page);
+        lock.lock();
+        if (rc != SQLITE_DONE) {
+            fail(rc);
+            continue;
+        }
+        if (++batchRows >= BatchRows || SteadyMs() - batchStart >= BatchMs) {
+            const int c = sqlite3_exec(FDb, "COMMIT", nullptr, nullptr, nullptr);
+            if (c != SQLITE_OK) {
+                fail(c);
+                continue;
+            }
+            FInBatch = false;
+        }
+    }
 }
 
 std::int64_t TCheckStore::BeginCheck(const TURLTaskInfoList &List, const QString &Source,
@@ -268,37 +366,59 @@ std::int64_t TCheckStore::BeginCheck(const TURLTaskInfoList &List, const QString
 }
 
 bool TCheckStore::SaveTask(std::int64_t Check, const TURLTaskInfo &Task) {
-    if (!FDb || !Task.TaskResults) return false;
-    if (!BeginBatch()) return false;
+    if (!FDb || !Task.TaskResults || !FWriter.joinable()) return false;
     const TURLTaskResults &r = *Task.TaskResults;
-    sqlite3_stmt *s = FSaveTask;
-    sqlite3_bind_int(s, 1, r.TaskResult);
-    sqlite3_bind_int(s, 2, r.ErrorCode);
-    const QByteArray text = r.ExtractedText.Text().toUtf8();
-    sqlite3_bind_text(s, 3, text.constData(), int(text.size()), SQLITE_STATIC);
-    QByteArray hashes;
-    if (r.HashTable) {
-        hashes = HashBytes(*r.HashTable);
-        sqlite3_bind_blob(s, 4, hashes.constData(), int(hashes.size()), SQLITE_STATIC);
-    } else
-        sqlite3_bind_null(s, 4);
-    BindText(s, 5, r.Signals.Canonical);
-    sqlite3_bind_int(s, 6, r.Signals.NoIndex);
-    sqlite3_bind_int(s, 7, r.Signals.WordCount);
-    sqlite3_bind_int64(s, 8, Check);
-    sqlite3_bind_int(s, 9, Task.Num);
-    const int rc = sqlite3_step(s);
-    sqlite3_reset(s);
-    sqlite3_clear_bindings(s);
-    if (rc != SQLITE_DONE) return Fail(rc);
-    ++FBatchRows;
-    if (FBatchRows >= BatchRows || SteadyMs() - FBatchStart >= BatchMs) return CommitBatch();
-    if (!FCommitTimer.isActive()) FCommitTimer.start(int(BatchMs));
+    TPendingPage page;
+    page.Check = Check;
+    page.Num = Task.Num;
+    page.Result = r.TaskResult;
+    page.ErrorCode = r.ErrorCode;
+    page.Canonical = r.Signals.Canonical;
+    page.NoIndex = r.Signals.NoIndex;
+    page.Words = r.Signals.WordCount;
+    page.Text = r.ExtractedText.Utf8(); // shared, not copied
+    if (r.HashTable) page.Hashes = HashBytes(*r.HashTable);
+    int code, err;
+    {
+        std::lock_guard lock(FQueueLock);
+        code = FWriteCode;
+        err = FWriteErrno;
+        if (!code) FQueue.push_back(std::move(page));
+    }
+    if (code) return Fail(code, {}, err);
+    FQueueChanged.notify_all();
     return true;
 }
 
-bool TCheckStore::FinishCheck(std::int64_t Check, const TURLTaskInfoList &List,
-                              TCheckState State) {
+// On the writer thread.
+int TCheckStore::WritePage(const TPendingPage &Page) {
+    sqlite3_stmt *s = FSaveTask;
+    sqlite3_bind_int(s, 1, Page.Result);
+    sqlite3_bind_int(s, 2, Page.ErrorCode);
+    BindText(s, 3, Page.Canonical);
+    sqlite3_bind_int(s, 4, Page.NoIndex);
+    sqlite3_bind_int(s, 5, Page.Words);
+    sqlite3_bind_int64(s, 6, Page.Check);
+    sqlite3_bind_int(s, 7, Page.Num);
+    int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    if (rc != SQLITE_DONE) return rc;
+
+    s = FSaveData;
+    sqlite3_bind_int64(s, 1, Page.Check);
+    sqlite3_bind_int(s, 2, Page.Num);
+    sqlite3_bind_text(s, 3, Page.Text.constData(), int(Page.Text.size()), SQLITE_STATIC);
+    if (Page.Hashes.isEmpty())
+        sqlite3_bind_null(s, 4);
+    else
+        sqlite3_bind_blob(s, 4, Page.Hashes.constData(), int(Page.Hashes.size()), SQLITE_STATIC);
+    rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+    return rc;
+}
+
+bool TCheckStore::FinishCheck(std::int64_t Check, const TURLTaskInfoList &List, TCheckState State) {
     if (!CommitBatch() || !Exec("BEGIN")) return false;
     {
         TStatement s(Prepare("UPDATE pages SET uniqueness=?, grp=?, representative=?, handled=?, "
@@ -324,6 +444,7 @@ bool TCheckStore::FinishCheck(std::int64_t Check, const TURLTaskInfoList &List,
 }
 
 bool TCheckStore::SetState(std::int64_t Check, TCheckState State) {
+    if (!CommitBatch()) return false;
     TStatement s(Prepare("UPDATE checks SET state=?, ended=? WHERE id=?"));
     if (!s) return false;
     sqlite3_bind_int(s.get(), 1, State);
@@ -392,7 +513,7 @@ std::optional<TStoredCheck> TCheckStore::Check(std::int64_t Id) {
 }
 
 std::optional<TStoredCheck> TCheckStore::LastUnfinished(bool Aborted) {
-    if (!FDb) return std::nullopt;
+    if (!CommitBatch()) return std::nullopt;
     TStatement s(Prepare("SELECT id, state FROM checks ORDER BY id DESC LIMIT 1"));
     if (!s) return std::nullopt;
     if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
@@ -404,10 +525,12 @@ std::optional<TStoredCheck> TCheckStore::LastUnfinished(bool Aborted) {
 bool TCheckStore::LoadTasks(std::int64_t Check, TURLTaskInfoList &List, bool WithText,
                             bool WithHashes) {
     if (!CommitBatch()) return false;
-    TStatement s(Prepare("SELECT num, url, result, error_code, canonical, noindex, words, "
-                         "uniqueness, grp, representative, handled, template_share, "
-                         "CASE WHEN ? THEN text END, CASE WHEN ? THEN hashes END, length(text) "
-                         "FROM pages WHERE check_id=? ORDER BY num"));
+    TStatement s(
+        Prepare("SELECT p.num, p.url, p.result, p.error_code, p.canonical, p.noindex, p.words, "
+                "p.uniqueness, p.grp, p.representative, p.handled, p.template_share, "
+                "CASE WHEN ? THEN d.text END, CASE WHEN ? THEN d.hashes END, length(d.text) "
+                "FROM pages p LEFT JOIN page_data d ON d.check_id=p.check_id AND d.num=p.num "
+                "WHERE p.check_id=? ORDER BY p.num"));
     if (!s) return false;
     sqlite3_bind_int(s.get(), 1, WithText);
     sqlite3_bind_int(s.get(), 2, WithHashes);
@@ -439,9 +562,9 @@ bool TCheckStore::LoadTasks(std::int64_t Check, TURLTaskInfoList &List, bool Wit
             r.ExtractedText = TCompactText::ReleasedOfLength(sqlite3_column_int(s.get(), 14));
         }
         if (WithHashes && sqlite3_column_type(s.get(), 13) != SQLITE_NULL) {
-            QByteArray bytes = QByteArray::fromRawData(
-                static_cast<const char *>(sqlite3_column_blob(s.get(), 13)),
-                sqlite3_column_bytes(s.get(), 13));
+            QByteArray bytes =
+                QByteArray::fromRawData(static_cast<const char *>(sqlite3_column_blob(s.get(), 13)),
+                                        sqlite3_column_bytes(s.get(), 13));
             QBuffer buffer(&bytes);
             buffer.open(QIODevice::ReadOnly);
             r.HashTable = std::make_unique<TShingleHashTable>();
@@ -457,7 +580,7 @@ bool TCheckStore::LoadTasks(std::int64_t Check, TURLTaskInfoList &List, bool Wit
 
 bool TCheckStore::LoadHashes(std::int64_t Check, TURLTaskInfoList &List) {
     if (!CommitBatch()) return false;
-    TStatement s(Prepare("SELECT hashes FROM pages WHERE check_id=? AND num=?"));
+    TStatement s(Prepare("SELECT hashes FROM page_data WHERE check_id=? AND num=?"));
     if (!s) return false;
     for (TURLTaskInfo *t : List) {
         if (!t || !t->TaskResults || t->TaskResults->HashTable) continue;
@@ -485,7 +608,7 @@ bool TCheckStore::LoadHashes(std::int64_t Check, TURLTaskInfoList &List) {
 
 std::optional<QString> TCheckStore::LoadText(std::int64_t Check, std::int32_t Num) {
     if (!CommitBatch()) return std::nullopt;
-    TStatement s(Prepare("SELECT text FROM pages WHERE check_id=? AND num=?"));
+    TStatement s(Prepare("SELECT text FROM page_data WHERE check_id=? AND num=?"));
     if (!s) return std::nullopt;
     sqlite3_bind_int64(s.get(), 1, Check);
     sqlite3_bind_int(s.get(), 2, Num);

@@ -11,14 +11,17 @@
 // stays as it was.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include "engine/typeslib.h"
 
@@ -74,7 +77,9 @@ public:
     // A new running check with every task of List (no results).
     std::int64_t BeginCheck(const TURLTaskInfoList &List, const QString &Source,
                             const QString &Site, const QString &Settings);
-    // The task's results; committed with the pages handed back near it.
+    // The task's results, written by the store's own thread and committed
+    // with the pages handed back near it, so that the thread that runs the
+    // check never waits for the file. False when an earlier write failed.
     bool SaveTask(std::int64_t Check, const TURLTaskInfo &Task);
     // The uniqueness, groups and template share of every task with results,
     // and the check's end and state.
@@ -98,23 +103,46 @@ public:
     bool Uniqueness(std::int64_t Check, TUniquenessByURL &Out, QStringList *URLs = nullptr);
 
 private:
+    // A page on its way to the file.
+    struct TPendingPage {
+        std::int64_t Check = 0;
+        std::int32_t Num = 0;
+        int Result = 0;
+        int ErrorCode = 0;
+        QString Canonical;
+        bool NoIndex = false;
+        int Words = -1;
+        QByteArray Text;
+        QByteArray Hashes; // empty: no hash table
+    };
+
     bool Exec(const char *Sql);
     sqlite3_stmt *Prepare(const char *Sql);
-    bool Fail(int Code, const QString &Detail = {});
+    bool Fail(int Code, const QString &Detail = {}, int Errno = -1);
     bool Migrate();
-    bool BeginBatch();
+    // Waits until every page handed to SaveTask is committed.
     bool CommitBatch();
     void Close();
+    void WriterLoop();
+    int WritePage(const TPendingPage &Page); // an SQLite code
 
     sqlite3 *FDb = nullptr;
     QString FPath;
     QString FError;
     int FFoundVersion = 0;
-    bool FInBatch = false;
-    std::int64_t FBatchStart = 0;
-    std::int32_t FBatchRows = 0;
     sqlite3_stmt *FSaveTask = nullptr;
-    QTimer FCommitTimer;
+    sqlite3_stmt *FSaveData = nullptr;
+
+    // The writer thread and what it shares with the caller, under FQueueLock.
+    std::thread FWriter;
+    std::mutex FQueueLock;
+    std::condition_variable FQueueChanged;
+    std::deque<TPendingPage> FQueue;
+    bool FInBatch = false;
+    bool FFlushWanted = false;
+    bool FStopWriter = false;
+    int FWriteCode = 0; // the writer's failure (0: none) and its errno
+    int FWriteErrno = 0;
 };
 
 // The translated message of a store that cannot be used: its path and reason.

@@ -59,9 +59,10 @@ QByteArray ReadAll(const QString &Path) {
 // passages in a pattern, so their uniqueness values differ.
 class CountingSite {
 public:
-    explicit CountingSite(int Count, std::chrono::milliseconds Delay = 0ms) : FCount(Count) {
-        FServer->Get(R"(/p(\d+))", [this, Delay](const httplib::Request &req,
-                                                 httplib::Response &res) {
+    explicit CountingSite(int Count, std::chrono::milliseconds Delay = 0ms, int Words = 40)
+        : FCount(Count) {
+        FServer->Get(R"(/p(\d+))", [this, Delay, Words](const httplib::Request &req,
+                                                        httplib::Response &res) {
             const int n = std::stoi(req.matches[1]);
             {
                 std::lock_guard lock(FMutex);
@@ -70,7 +71,7 @@ public:
             Requests.Add();
             std::this_thread::sleep_for(Delay);
             std::string body = "<html><body><p>Page " + std::to_string(n) + " of the catalogue ";
-            for (int w = 0; w < 40; ++w) body += "word" + std::to_string(n * 7 + w) + ' ';
+            for (int w = 0; w < Words; ++w) body += "word" + std::to_string(n * 7 + w) + ' ';
             body += "</p><p>";
             for (int w = 0; w < 30; ++w) body += "shared" + std::to_string((n % 4) * 5 + w) + ' ';
             body += "</p></body></html>";
@@ -102,11 +103,20 @@ private:
 };
 
 QStringList CheckArgs(const QString &List, const QString &Store, const QString &Json) {
-    return {QStringLiteral("check"),     QStringLiteral("--urls"),  List,
-            QStringLiteral("--alg"),     QStringLiteral("2"),       QStringLiteral("--delay"),
-            QStringLiteral("0"),         QStringLiteral("--store"), Store,
-            QStringLiteral("--json"),    Json,                      QStringLiteral("--lang"),
-            QStringLiteral("ru"),        QStringLiteral("--threads"),
+    return {QStringLiteral("check"),
+            QStringLiteral("--urls"),
+            List,
+            QStringLiteral("--alg"),
+            QStringLiteral("2"),
+            QStringLiteral("--delay"),
+            QStringLiteral("0"),
+            QStringLiteral("--store"),
+            Store,
+            QStringLiteral("--json"),
+            Json,
+            QStringLiteral("--lang"),
+            QStringLiteral("ru"),
+            QStringLiteral("--threads"),
             QStringLiteral("2")};
 }
 
@@ -139,16 +149,14 @@ TEST(CliStore, KilledCheckResumesToTheSameResults) {
     ASSERT_LT(stored.size(), pages);
     EXPECT_TRUE(ReadAll(json).isEmpty()); // created before the check, never written
 
-    const CliRun history =
-        RunCli({QStringLiteral("history"), QStringLiteral("--store"), store});
-    EXPECT_TRUE(history.out.contains(QStringLiteral("\tunfinished\t%1\t%2\t").arg(pages).arg(
-        stored.size())))
+    const CliRun history = RunCli({QStringLiteral("history"), QStringLiteral("--store"), store});
+    EXPECT_TRUE(history.out.contains(
+        QStringLiteral("\tunfinished\t%1\t%2\t").arg(pages).arg(stored.size())))
         << history.out.toStdString();
 
-    const CliRun resumed =
-        RunCli({QStringLiteral("check"), QStringLiteral("--resume"), QStringLiteral("--store"),
-                store, QStringLiteral("--json"), json, QStringLiteral("--lang"),
-                QStringLiteral("ru")});
+    const CliRun resumed = RunCli({QStringLiteral("check"), QStringLiteral("--resume"),
+                                   QStringLiteral("--store"), store, QStringLiteral("--json"), json,
+                                   QStringLiteral("--lang"), QStringLiteral("ru")});
     ASSERT_EQ(resumed.code, 0) << resumed.err.toStdString();
     EXPECT_EQ(ReadAll(json), ReadAll(refJson));
 
@@ -226,7 +234,8 @@ TEST(CliStore, HistoryAndCompareWith) {
 // A store that cannot be used: the check runs in memory and says so, and
 // what the file held before is as it was.
 TEST(CliStore, BadStoresLeaveTheCheckInMemory) {
-    CountingSite site(5);
+    // Pages large enough that a check writes well past the size of the file.
+    CountingSite site(5, 0ms, 3000);
     enum class Fault { Garbage, Newer, Locked, ReadOnly, FullDisk };
     struct Case {
         Fault fault;
@@ -245,9 +254,8 @@ TEST(CliStore, BadStoresLeaveTheCheckInMemory) {
         SCOPED_TRACE(c.reason);
         QTemporaryDir dir;
         // Others (the unprivileged user of the read-only case) may enter.
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                              QFile::ExeOwner | QFile::ReadOther |
-                                              QFile::ExeOther);
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadOther | QFile::ExeOther);
         const QString list = WriteFile(dir, QStringLiteral("urls.txt"), site.UrlList());
         const QString store = dir.filePath(QStringLiteral("c.db"));
         // An earlier check in the store.
@@ -281,7 +289,8 @@ TEST(CliStore, BadStoresLeaveTheCheckInMemory) {
             dropPrivileges = ::geteuid() == 0; // root writes whatever the mode says
             break;
         case Fault::FullDisk:
-            // The file may not grow beyond what it is: the first batch fails.
+            // No file may grow beyond the size of the store: writing the
+            // check's pages fails in its middle.
             sizeLimit = rlim_t(QFileInfo(store).size());
             break;
         }

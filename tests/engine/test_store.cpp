@@ -53,8 +53,7 @@ TEST(EngineStore, CheckComesBackAsWritten) {
         ASSERT_TRUE(store.SaveTask(id, *list[1]));
         // Closed without a flush: the batch is committed on the way out.
     }
-    EXPECT_EQ(Pragma(path, "PRAGMA user_version"),
-              QString::number(TCheckStore::SchemaVersion));
+    EXPECT_EQ(Pragma(path, "PRAGMA user_version"), QString::number(TCheckStore::SchemaVersion));
     EXPECT_EQ(Pragma(path, "PRAGMA journal_mode"), QStringLiteral("wal"));
 
     TCheckStore store;
