@@ -5,8 +5,9 @@
 #  2. resume: the --urls check of the same pages on nginx, stored, with its
 #     last tenth marked as never done; the time from the start of
 #     corvane-cli check --resume to the first request nginx logs;
-#  3. the end of a large check: BIG pages (default 100 000; 0 skips it) as
-#     --files with --store --max-urls, the time from the last page done to
+#  3. the end of a large check: BIG pages (default 100 000; 0 skips it) on
+#     nginx, --urls with --store --max-urls (a hundred thousand paths are
+#     beyond what one command line can carry), the time from the last page done to
 #     the end of the check (the uniqueness step, the site analysis and
 #     their storing) and the peak memory of the whole run.
 #
@@ -91,22 +92,21 @@ run "check --resume ($done_pages of $pages done)" check --resume --store "$work/
 first=$(sort -n "$work/access.log" | head -1 | cut -d' ' -f1)
 awk -v a="$start" -v b="$first" 'BEGIN { printf "%-52s %8.2f s\n", "resume: time to the first new request", b - a }'
 printf '%-52s %8d\n' "resume: requests" "$(wc -l <"$work/access.log")"
-kill "$nginx_pid"; wait "$nginx_pid" 2>/dev/null || true; nginx_pid=
 
-[ "$big" -gt 0 ] || exit 0
-echo "== end of a check of $big pages (--files --store --max-urls)"
-rm -rf "$work/site" "$work/files.db" "$work/urls.db"
-"$bin/corvane_gen_site" "$work" "$big" "$base"
-mapfile -t files <"$work/files.txt"
-/usr/bin/time -f "%e %M" -o "$work/time" "$cli" "${common[@]}" --verbose --store "$work/big.db" \
-  --max-urls "$big" --files "${files[@]}" >/dev/null 2>"$work/log" \
-  || { tail -5 "$work/log" >&2; exit 1; }
-read -r secs kb <"$work/time"
-# hh:mm:ss of the last page handed back and of the end of the check.
-to_s() { IFS=: read -r h m s <<<"$1"; echo $((10#$h * 3600 + 10#$m * 60 + 10#$s)); }
-last_page=$(grep -E ': analysis finished|: анализ завершен' "$work/log" | tail -1 | cut -c1-8)
-finished=$(grep -E 'Check finished|Проверка завершена' "$work/log" | tail -1 | cut -c1-8)
-printf '%-52s %8.2f s %6d MB\n' "whole check" "$secs" $((kb / 1024))
-printf '%-52s %8d s (whole seconds of the log)\n' "end-of-check step" \
-  $(($(to_s "$finished") - $(to_s "$last_page")))
-printf '%-52s %8d pages ok\n' "result" "$(grep -c '"result": "trOk"' "$work/result.json")"
+if [ "$big" -gt 0 ]; then
+  echo "== end of a check of $big pages (--urls on nginx, --store --max-urls)"
+  rm -rf "$work/site" "$work/files.db" "$work/urls.db"
+  "$bin/corvane_gen_site" "$work" "$big" "$base"
+  /usr/bin/time -f "%e %M" -o "$work/time" "$cli" "${common[@]}" --verbose --store "$work/big.db" \
+    --max-urls "$big" --urls "$work/urls.txt" >/dev/null 2>"$work/log" \
+    || { tail -5 "$work/log" >&2; exit 1; }
+  read -r secs kb <"$work/time"
+  # hh:mm:ss of the last page handed back and of the end of the check.
+  to_s() { IFS=: read -r h m s <<<"$1"; echo $((10#$h * 3600 + 10#$m * 60 + 10#$s)); }
+  last_page=$(grep -E ': analysis finished' "$work/log" | tail -1 | cut -c1-8)
+  finished=$(grep -E 'Check finished' "$work/log" | tail -1 | cut -c1-8)
+  printf '%-52s %8.2f s %6d MB\n' "whole check" "$secs" $((kb / 1024))
+  printf '%-52s %8d s (whole seconds of the log)\n' "end-of-check step" \
+    $(($(to_s "$finished") - $(to_s "$last_page")))
+  printf '%-52s %8d pages ok\n' "result" "$(grep -c '"result": "trOk"' "$work/result.json")"
+fi

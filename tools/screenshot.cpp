@@ -3,7 +3,8 @@
 // the URL page at the first start, then everything after a small check of a
 // site served on 127.0.0.1, so that the list, the chart and the log have
 // content (default settings: the pages go through the plain-text service
-// started inside), and the URL page once more after a delete.
+// started inside), the URL page once more after a delete, and the History
+// tab after a second check, with the comparison of the two.
 #include <cstdio>
 #include <functional>
 #include <random>
@@ -15,7 +16,9 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -220,6 +223,21 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
     SelectURLs(W, {Site.Url("/catalog/lamps")});
     W.URLCommands()->miDeleteURLClick();
     Ok &= Save(&W, Prefix + QStringLiteral("urls-after-delete.png"));
+
+    // A second check of the same site: the History tab lists both checks,
+    // then compares the list shown with the first.
+    W.findChild<QPushButton *>(QStringLiteral("btRunRequests"))->click();
+    Deadline = QDeadlineTimer(120000);
+    while (W.RunController()->Running() && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    Ok &= !W.RunController()->Running();
+    W.findChild<QSplitter *>(QStringLiteral("spBottom"))->setSizes({260, 400});
+    auto *Bottom = W.findChild<QTabWidget *>(QStringLiteral("pcBottom"));
+    Bottom->setCurrentWidget(W.findChild<QWidget *>(QStringLiteral("tsHistory")));
+    W.findChild<QTableWidget *>(QStringLiteral("lvHistory"))->selectRow(1);
+    Ok &= Save(&W, Prefix + QStringLiteral("history.png"));
+    W.findChild<QPushButton *>(QStringLiteral("btHistoryCompare"))->click();
+    Ok &= Save(&W, Prefix + QStringLiteral("history-compare.png"));
     W.close();
     return Ok;
 }

@@ -422,9 +422,9 @@ TEST(WindowRun, HistoryListsComparesAndOpensStoredChecks) {
     ASSERT_EQ(Compare->rowCount(), 4);
     QHash<QString, QStringList> Rows;
     for (int R = 0; R < Compare->rowCount(); ++R)
-        Rows.insert(Compare->item(R, 0)->text(),
-                    {Compare->item(R, 1)->text(), Compare->item(R, 2)->text(),
-                     Compare->item(R, 3)->text()});
+        Rows.insert(Compare->item(R, 3)->text(),
+                    {Compare->item(R, 0)->text(), Compare->item(R, 1)->text(),
+                     Compare->item(R, 2)->text()});
     // /a lost its twin /b: from 0 to the uniqueness it has beside /c.
     const QStringList A = Rows.value(Site.Server.Url("/a"));
     ASSERT_EQ(A.size(), 3);
@@ -447,4 +447,33 @@ TEST(WindowRun, HistoryListsComparesAndOpensStoredChecks) {
     // Opening changed nothing in the store.
     EXPECT_EQ(W->CheckStore()->Checks().size(), 2u);
     EXPECT_TRUE(Dialogs.calls.isEmpty());
+}
+
+// Declining the offer leaves the list alone and the check in the history as
+// aborted; it is not offered again.
+TEST(WindowRun, DecliningToContinueIsAskedOnce) {
+    TAppFolder Folder;
+    {
+        TCheckStore Store;
+        ASSERT_TRUE(Store.Open(Folder.Dir.filePath(QStringLiteral("Corvane.db"))));
+        TOwnedTaskList List;
+        List.append(new TURLTaskInfo(QStringLiteral("https://a.example/1"), 1));
+        List.append(new TURLTaskInfo(QStringLiteral("https://a.example/2"), 2));
+        ASSERT_GT(Store.BeginCheck(List, {}, QStringLiteral("a.example"), QStringLiteral("{}")), 0);
+    }
+    TestDialogs Dialogs;
+    Dialogs.nextAnswers = {false};
+    {
+        auto W = OpenWindow(1049);
+        ASSERT_TRUE(WaitUntil([&] { return !Dialogs.calls.isEmpty(); }, 5000));
+        EXPECT_EQ(Dialogs.calls[0].text,
+                  QStringLiteral("Последняя проверка не завершилась (0 из 2 страниц). "
+                                 "Продолжить её?"));
+        EXPECT_TRUE(W->Tasks()->isEmpty());
+        EXPECT_FALSE(W->RunController()->Running());
+        EXPECT_EQ(W->CheckStore()->Checks().at(0).State, csAborted);
+    }
+    auto W = OpenWindow(1049);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Dialogs.calls.size(), 1);
 }

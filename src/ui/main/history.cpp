@@ -61,7 +61,8 @@ THistoryPage::THistoryPage(QWidget *Parent) : QWidget(Parent) {
     auto *Split = new QSplitter(Qt::Horizontal);
     lvHistory = Table("lvHistory", {N_("Дата"), N_("Источник"), N_("Страниц"), N_("Ошибок"),
                                     N_("Хорошо / средне / плохо"), N_("Средняя уникальность")});
-    lvCompare = Table("lvCompare", {N_("URL"), N_("Было"), N_("Стало"), N_("Изменение")});
+    // The URL last: the figures stay in sight beside long addresses.
+    lvCompare = Table("lvCompare", {N_("Было"), N_("Стало"), N_("Изменение"), N_("URL")});
     lvCompare->hide();
     Split->addWidget(lvHistory);
     Split->addWidget(lvCompare);
@@ -118,10 +119,10 @@ bool THistoryPage::ShowComparison(const TURLTaskInfoList &Now, std::int64_t Befo
                          const QString &Change) {
         const int Row = lvCompare->rowCount();
         lvCompare->insertRow(Row);
-        lvCompare->setItem(Row, 0, Cell(URL));
-        lvCompare->setItem(Row, 1, Cell(Before, true));
-        lvCompare->setItem(Row, 2, Cell(After, true));
-        lvCompare->setItem(Row, 3, Cell(Change, true));
+        lvCompare->setItem(Row, 0, Cell(Before, true));
+        lvCompare->setItem(Row, 1, Cell(After, true));
+        lvCompare->setItem(Row, 2, Cell(Change, true));
+        lvCompare->setItem(Row, 3, Cell(URL));
     };
     for (const TURLTaskInfo *T : Now) {
         const QString Key = URLKey(T->URL);
