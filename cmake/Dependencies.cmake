@@ -2,6 +2,7 @@
 # names of the packages are in scripts/setup-deps).
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Widgets Charts)
 find_package(CURL REQUIRED)
+find_package(SQLite3 REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(MICROHTTPD REQUIRED IMPORTED_TARGET GLOBAL libmicrohttpd)
 find_program(MSGFMT msgfmt REQUIRED)

@@ -3,7 +3,8 @@
 // the URL page at the first start, then everything after a small check of a
 // site served on 127.0.0.1, so that the list, the chart and the log have
 // content (default settings: the pages go through the plain-text service
-// started inside), the URL page once more after a delete, and the crawl
+// started inside), the URL page once more after a delete, the History tab
+// after a second check with the comparison of the two, and the crawl
 // dialog and a finished crawl of the same site from its home page. With a
 // second argument, also writes the HTML report of a check of the same site
 // there.
@@ -21,7 +22,9 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -274,6 +277,20 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
     W.URLCommands()->miDeleteURLClick();
     Ok &= Save(&W, Prefix + QStringLiteral("urls-after-delete.png"));
 
+    // A second check of the same site: the History tab lists both checks,
+    // then compares the list shown with the first.
+    W.findChild<QPushButton *>(QStringLiteral("btRunRequests"))->click();
+    Deadline = QDeadlineTimer(120000);
+    while (W.RunController()->Running() && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    Ok &= !W.RunController()->Running();
+    W.findChild<QSplitter *>(QStringLiteral("spBottom"))->setSizes({260, 400});
+    auto *Bottom = W.findChild<QTabWidget *>(QStringLiteral("pcBottom"));
+    Bottom->setCurrentWidget(W.findChild<QWidget *>(QStringLiteral("tsHistory")));
+    W.findChild<QTableWidget *>(QStringLiteral("lvHistory"))->selectRow(1);
+    Ok &= Save(&W, Prefix + QStringLiteral("history.png"));
+    W.findChild<QPushButton *>(QStringLiteral("btHistoryCompare"))->click();
+    Ok &= Save(&W, Prefix + QStringLiteral("history-compare.png"));
     // A crawl of the same site from its home page: the dialog, then its end.
     W.findChild<QPushButton *>(QStringLiteral("btCrawlSite"))->click();
     Settle();

@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
+#include <QSet>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -27,6 +28,7 @@
 #include "engine/htmlreport.h"
 #include "engine/report.h"
 #include "engine/runcontroller.h"
+#include "engine/store.h"
 #include "engine/urlimport.h"
 #include "net/pagetransfer.h"
 #include "service/endpoints.h"
@@ -101,6 +103,10 @@ public:
                                   Qt::QueuedConnection);
     }
     void ErrorMessage(const QString &Text) override { printErr(Text); }
+    // Without the bar the log line has already said it.
+    void StoreFailed(const QString &Text) override {
+        if (FBar) printErr(Text);
+    }
     bool Aborted() const { return FAborted; }
 
 private:
@@ -204,13 +210,20 @@ QByteArray jsonNumber(double D) {
 // How many similar pages the JSON lists for each task by default.
 constexpr std::size_t JsonSimilarCount = 10;
 
+// The uniqueness of each URL in an earlier check, for --compare-with.
+struct TBefore {
+    TUniquenessByURL Uniqueness;
+    QStringList URLs;
+};
+
 // Every task with its outcome, its most similar pages (similarity above 0,
 // most similar first; all of them with AllPairs), what the site analysis
-// says of it and, after a crawl (FoundOn), where its link was first seen;
-// then the duplicate groups; written task by task, so that ten thousand
-// pages never make one string of gigabytes.
+// says of it, after a crawl (FoundOn) where its link was first seen, and with
+// Before its uniqueness in an earlier check; then the duplicate groups;
+// written task by task, so that ten thousand pages never make one string of
+// gigabytes.
 bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, const TSiteAnalysis &Analysis,
-                    bool AllPairs, bool FoundOn) {
+                    bool AllPairs, bool FoundOn, const TBefore *Before) {
     if (!Out.Write("{\"tasks\": [")) return false;
     for (qsizetype i = 0; i < List.size(); ++i) {
         const TURLTaskInfo &t = *List[i];
@@ -229,6 +242,12 @@ bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, const TSiteAnaly
         out += ", \"words\": " + QByteArray::number(r ? r->Signals.WordCount : -1);
         out += ", \"canonical\": " + jsonString(r ? r->Signals.Canonical : QString());
         out += ", \"noindex\": " + QByteArray(r && r->Signals.NoIndex ? "true" : "false");
+        if (Before) {
+            // null: the page was not in the earlier check.
+            const auto b = Before->Uniqueness.constFind(URLKey(t.URL));
+            out += ", \"uniquenessBefore\": " +
+                   (b == Before->Uniqueness.cend() ? QByteArray("null") : jsonNumber(*b));
+        }
         out += ", \"similar\": [";
         if (r) {
             const std::vector<TURLSimilRec> similar =
@@ -252,7 +271,21 @@ bool writeTasksJson(TOutput &Out, const TURLTaskInfoList &List, const TSiteAnaly
         groups += "], \"representative\": " + QByteArray::number(List[all[g].Representative]->Num);
         groups += QByteArray(", \"handled\": ") + (all[g].Handled() ? "true" : "false") + '}';
     }
-    groups += all.empty() ? "]}\n" : "\n]}\n";
+    groups += all.empty() ? "]" : "\n]";
+    if (Before) {
+        // The pages of the earlier check that this one no longer has.
+        QSet<QString> now;
+        for (const TURLTaskInfo *t : List) now.insert(URLKey(t->URL));
+        groups += ",\n\"disappeared\": [";
+        bool first = true;
+        for (const QString &url : Before->URLs) {
+            if (now.contains(URLKey(url))) continue;
+            groups += (first ? "" : ", ") + jsonString(url);
+            first = false;
+        }
+        groups += ']';
+    }
+    groups += "}\n";
     return Out.Write(groups);
 }
 
@@ -310,16 +343,32 @@ int runCheck(const QStringList &argv) {
             "and --drop-params go with --crawl URL")};
     QString lang = args.value(QStringLiteral("--lang"));
     const bool verbose = args.flag(QStringLiteral("--verbose"));
+    QString storePath = args.value(QStringLiteral("--store"));
+    const bool resume = args.flag(QStringLiteral("--resume"));
+    const QString compareWith = args.value(QStringLiteral("--compare-with"));
+    const std::int32_t maxUrls =
+        args.intValue(QStringLiteral("--max-urls"), MaxURLCount, 1, MaxCliURLCount);
     const QStringList rest = args.positionals();
     if (!files.isEmpty())
         files += rest;
     else if (!rest.isEmpty())
         throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(rest.front())};
-    if (int(!urls.isNull()) + int(!sitemap.isNull()) + int(!files.isEmpty()) +
-            int(!crawlUrl.isNull()) !=
-        1)
-        throw UsageError{QStringLiteral("check needs exactly one of --urls FILE, --sitemap FILE, "
-                                        "--files FILE..., --crawl URL")};
+    const int sources = int(!urls.isNull()) + int(!sitemap.isNull()) + int(!files.isEmpty()) +
+                        int(!crawlUrl.isNull());
+    if (resume ? sources != 0 : sources != 1)
+        throw UsageError{resume ? QStringLiteral("--resume takes the list from the store: no "
+                                                 "--urls, --sitemap, --files or --crawl")
+                                : QStringLiteral("check needs exactly one of --urls FILE, "
+                                                 "--sitemap FILE, --files FILE..., --crawl URL")};
+    std::int64_t compareId = 0;
+    if (!compareWith.isNull()) {
+        bool ok = false;
+        compareId = compareWith.toLongLong(&ok);
+        if (!ok || compareId <= 0)
+            throw UsageError{
+                QStringLiteral("--compare-with needs a check number (see corvane-cli history)")};
+    }
+    if (storePath.isNull() && (resume || compareId)) storePath = TCheckStore::DefaultPath();
     if (lang.isNull())
         lang = QLocale::system().language() == QLocale::Russian ? QStringLiteral("ru")
                                                                 : QStringLiteral("en");
@@ -334,6 +383,7 @@ int runCheck(const QStringList &argv) {
     SetCatalogLanguage(lang);
     const TCurlGlobal curl;
     std::signal(SIGPIPE, SIG_IGN); // a closed output is a write error, not the end
+    std::signal(SIGXFSZ, SIG_IGN); // so is a file size limit
 
     // The outputs must be writable before hours of checking go into them.
     std::optional<TOutput> report, json, html;
@@ -345,20 +395,62 @@ int runCheck(const QStringList &argv) {
         if (out && !out->Probe())
             throw UsageError{QStringLiteral("cannot create %1: %2").arg(out->Name(), out->Error())};
 
+    // The store: a check that cannot be kept still runs, in memory.
+    TCheckStore store;
+    if (!storePath.isNull() && !store.Open(storePath)) {
+        if (resume) throw UsageError{QStringLiteral("cannot resume: ") + store.Error()};
+        printErr(store.Error());
+    }
+    std::optional<TBefore> before;
+    if (compareId) {
+        before.emplace();
+        if (!store.IsOpen() || !store.Check(compareId) ||
+            !store.Uniqueness(compareId, before->Uniqueness, &before->URLs))
+            throw UsageError{
+                QStringLiteral("no check %1 in the store %2").arg(compareId).arg(storePath)};
+    }
+
     TOwnedTaskList list;
     TImportOutcome imported;
-    if (!urls.isNull())
-        imported = ImportTextFile(list, urls, false);
-    else if (!sitemap.isNull())
-        imported = ImportSitemap(list, sitemap, false);
-    else if (!files.isEmpty())
-        imported = ImportLocalFiles(list, files, false);
-    if (imported.Status != isOk) {
-        printErr(imported.Message);
-        return ExitUsage;
+    std::int64_t resumeId = 0;
+    QString source;
+    if (resume) {
+        const std::optional<TStoredCheck> last = store.LastUnfinished(true);
+        if (!last)
+            throw UsageError{
+                QStringLiteral("the store %1 holds no unfinished check").arg(storePath)};
+        resumeId = last->Id;
+        // The hashes must be made as they were: the check's own settings.
+        TRunController::ReadSettingsJson(last->Settings, settings);
+        if (!store.LoadTasks(resumeId, list, false, true))
+            throw UsageError{QStringLiteral("cannot resume: ") + store.Error()};
+        printErr(QStringLiteral("resuming check %1: %2 of %3 pages done")
+                     .arg(resumeId)
+                     .arg(last->Done)
+                     .arg(last->Pages));
+    } else {
+        if (!urls.isNull()) {
+            imported = ImportTextFile(list, urls, false, maxUrls);
+            source = QStringLiteral("--urls ") + QFileInfo(urls).absoluteFilePath();
+        } else if (!sitemap.isNull()) {
+            imported = ImportSitemap(list, sitemap, false, {}, maxUrls);
+            source = QStringLiteral("--sitemap ") + QFileInfo(sitemap).absoluteFilePath();
+        } else if (!files.isEmpty()) {
+            imported = ImportLocalFiles(list, files, false, maxUrls);
+            source = QStringLiteral("--files ") + QFileInfo(files.front()).absolutePath();
+        } else {
+            source = QStringLiteral("--crawl ") + crawlUrl;
+        }
+        if (imported.Status != isOk) {
+            printErr(imported.Message);
+            return ExitUsage;
+        }
+        if (imported.LimitReached)
+            printErr(maxUrls == MaxURLCount
+                         ? URLLimitMessage()
+                         : QStringLiteral("at most %1 URLs (--max-urls)").arg(maxUrls));
+        if (!imported.Notice.isEmpty()) printErr(imported.Notice);
     }
-    if (imported.LimitReached) printErr(URLLimitMessage());
-    if (!imported.Notice.isEmpty()) printErr(imported.Notice);
     if (settings.AlgVer != 2) {
         QString error;
         settings.Endpoints = ResolvePlainTextEndpoints(givenEndpoints, SettingsFilePath(), &error);
@@ -370,6 +462,10 @@ int runCheck(const QStringList &argv) {
     if (!imported.LogLine.isEmpty()) observer.LogLine(imported.LogLine, NowDateTime());
     TRunController controller(list, &observer);
     controller.SetSettings(settings);
+    // The pages' texts live in the store only: the JSON and the report need
+    // none, and a list of a million pages would not hold them.
+    if (store.IsOpen()) controller.SetStore(&store, true);
+    controller.SetCheckSource(source);
 
     if (::pipe(SignalPipe) == 0)
         for (int sig : StopSignals) std::signal(sig, onSignal);
@@ -383,12 +479,15 @@ int runCheck(const QStringList &argv) {
     });
 
     const QDateTime startedAt = QDateTime::currentDateTime();
-    if (crawlUrl.isNull()) {
-        if (!list.isEmpty() && controller.Run(rvAll)) app.exec();
-    } else {
+    if (resumeId) {
+        // A check with every page done finishes at once.
+        if (controller.Continue(resumeId) && controller.Running()) app.exec();
+    } else if (!crawlUrl.isNull()) {
         // A start address that is no site's: the observer said why.
         if (!controller.RunCrawl(crawl)) return ExitUsage;
         app.exec();
+    } else if (!list.isEmpty() && controller.Run(rvAll)) {
+        if (controller.Running()) app.exec();
     }
     // What finished is written whole: no signal cuts the writing short.
     for (int sig : StopSignals) std::signal(sig, SIG_IGN);
@@ -405,10 +504,10 @@ int runCheck(const QStringList &argv) {
             written = false;
         }
     }
-    if (json &&
-        !(json->Open() &&
-          writeTasksJson(*json, list, controller.Analysis(), allPairs, !crawlUrl.isNull()) &&
-          json->Close())) {
+    if (json && !(json->Open() &&
+                  writeTasksJson(*json, list, controller.Analysis(), allPairs, !crawlUrl.isNull(),
+                                 before ? &*before : nullptr) &&
+                  json->Close())) {
         printErr(QStringLiteral("cannot write %1: %2").arg(json->Name(), json->Error()));
         written = false;
     }
@@ -440,7 +539,8 @@ const Command CheckCommand = {
           [--alg 1|2] [--user-agent TEXT] [--endpoint URL --endpoint URL]
           [--report FILE] [--json FILE] [--json-pairs top|all] [--html FILE]
           [--duplicate-threshold N] [--template-share N] [--ignore-template]
-          [--report-extra] [--lang ru|en] [--verbose]
+          [--report-extra] [--lang ru|en] [--verbose] [--max-urls N]
+          [--store FILE] [--resume] [--compare-with ID]
           crawl: [--max-pages N] [--subdomains] [--follow-nofollow]
           [--ignore-robots] [--crawl-sitemaps] [--drop-params LIST]
     Checks a list of pages as the window's "Проверить URL" does: a text file
@@ -482,12 +582,21 @@ const Command CheckCommand = {
     with the summary and charts, the groups still to fix, every page in a
     sortable, filterable table and each page's most similar pages with the
     text it shares with its group. Every output is tried before the check
-    starts. Ctrl+C, SIGTERM and SIGHUP abort like "Отмена" and still write
-    what finished. Exit status 0 when the check ran, 130 when it was
-    aborted, 1 when an output could not be written (the others are still
-    written), 2 for bad arguments, an output that cannot be created or a
-    list that cannot be read, 3 when a crawl could not crawl the site
-    (robots.txt unreachable or forbidding the start address).)",
+    starts. --store FILE keeps the check in that store of checks as it runs
+    (a store that cannot be used is reported and the check runs in memory);
+    --resume continues the store's last unfinished check (aborted or cut
+    short) with its own list and settings, downloading only the pages
+    without a result; --compare-with ID adds each page's uniqueness in that
+    earlier check ("uniquenessBefore", null for a new page) and the pages
+    it no longer has ("disappeared") to the JSON. Both use Corvane.db beside
+    Corvane.ini without --store. --max-urls N takes up to N pages from the
+    list (default 10000, at most 1000000). Ctrl+C, SIGTERM and SIGHUP abort
+    like "Отмена" and still write what finished. Exit status 0 when the
+    check ran, 130 when it was aborted, 1 when an output could not be
+    written (the others are still written), 2 for bad arguments, an output
+    that cannot be created or a list that cannot be read, 3 when a crawl
+    could not crawl the site (robots.txt unreachable or forbidding the start
+    address).)",
     runCheck,
 };
 

@@ -58,5 +58,6 @@ extern const Command DiffCommand;
 extern const Command CheckCommand;
 extern const Command ExtractCommand;
 extern const Command SharedCommand;
+extern const Command HistoryCommand;
 
 } // namespace corvane::cli

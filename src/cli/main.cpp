@@ -9,7 +9,7 @@ using namespace corvane::cli;
 namespace {
 
 const Command *const Commands[] = {
-    &CompareCommand, &DiffCommand, &CheckCommand, &ExtractCommand, &SharedCommand,
+    &CompareCommand, &DiffCommand, &CheckCommand, &ExtractCommand, &SharedCommand, &HistoryCommand,
 };
 
 QString usage() {

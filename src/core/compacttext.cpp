@@ -10,6 +10,10 @@ void TCompactText::Set(const QString &Text) {
     if (FCompressed) FData = qCompress(FData, 1);
 }
 
+QByteArray TCompactText::Utf8() const {
+    return FCompressed ? qUncompress(FData) : FData;
+}
+
 QString TCompactText::Text() const {
     return QString::fromUtf8(FCompressed ? qUncompress(FData) : FData);
 }

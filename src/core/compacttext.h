@@ -19,10 +19,25 @@ public:
     }
     void Set(const QString &Text);
     QString Text() const;
+    // The text as UTF-8 (no conversion unless it is kept compressed).
+    QByteArray Utf8() const;
     operator QString() const { return Text(); }
     bool isEmpty() const { return FLength == 0; }
     qsizetype size() const { return FLength; } // in UTF-16 units, as the QString
     void clear() { *this = TCompactText(); }
+    // Drops the characters but keeps the length, for a text kept elsewhere
+    // (the store of checks): isEmpty and size answer as before, Text is empty.
+    void Release() {
+        FData.clear();
+        FCompressed = false;
+    }
+    bool Released() const { return FLength != 0 && FData.isEmpty(); }
+    // A released text of Length characters.
+    static TCompactText ReleasedOfLength(qsizetype Length) {
+        TCompactText t;
+        t.FLength = Length;
+        return t;
+    }
     // Bytes held (for measurements).
     qsizetype StoredBytes() const { return FData.size(); }
 

@@ -4,8 +4,11 @@
 #include <cmath>
 
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <QThread>
+#include <QUrl>
 
 #include "core/i18n.h"
 #include "engine/uniqueness.h"
@@ -23,6 +26,9 @@ TRunController::~TRunController() {
         // cancels transfers) and wait until each has posted its last
         // notification; the pending ones are dropped with their task copies.
         FObserver = &FNoObserver;
+        // The pages handed back so far stay in the store: the check can be
+        // continued.
+        if (FCheckId) FStore->Flush();
         AbortRequested = true;
         while (FGone->load() < FStarted) QThread::msleep(2);
         TaskPool = nullptr;
@@ -48,6 +54,80 @@ void TRunController::SortByUniqueness(QList<TURLTaskInfo *> &Rows) {
     };
     std::stable_sort(Rows.begin(), Rows.end(),
                      [&](const TURLTaskInfo *a, const TURLTaskInfo *b) { return key(a) < key(b); });
+}
+
+void TRunController::SetStore(TCheckStore *Store, bool ReleaseTexts) {
+    FStore = Store;
+    FReleaseTexts = ReleaseTexts;
+    FCheckId = 0;
+}
+
+QString TRunController::SettingsJson(const TRunSettings &Settings) {
+    const QJsonObject o{
+        {QStringLiteral("threads"), Settings.MaxThreads},
+        {QStringLiteral("delay"), Settings.Delay},
+        {QStringLiteral("shingleLength"), Settings.ShingleLength},
+        {QStringLiteral("userAgent"), Settings.UserAgent},
+        {QStringLiteral("alg"), Settings.AlgVer},
+        {QStringLiteral("ignoreStopWords"), Settings.IgnoreStopWords},
+        {QStringLiteral("duplicateThreshold"), Settings.Analysis.DuplicateThreshold},
+        {QStringLiteral("templateShare"), Settings.Analysis.TemplatePercent},
+        {QStringLiteral("ignoreTemplate"), Settings.Analysis.IgnoreTemplate},
+    };
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+void TRunController::ReadSettingsJson(const QString &Json, TRunSettings &Settings) {
+    const QJsonObject o = QJsonDocument::fromJson(Json.toUtf8()).object();
+    auto number = [&](const char *Key, std::int32_t &Value) {
+        const QJsonValue v = o.value(QLatin1StringView(Key));
+        if (v.isDouble()) Value = v.toInt(Value);
+    };
+    auto boolean = [&](const char *Key, bool &Value) {
+        const QJsonValue v = o.value(QLatin1StringView(Key));
+        if (v.isBool()) Value = v.toBool();
+    };
+    number("threads", Settings.MaxThreads);
+    number("delay", Settings.Delay);
+    number("shingleLength", Settings.ShingleLength);
+    number("alg", Settings.AlgVer);
+    boolean("ignoreStopWords", Settings.IgnoreStopWords);
+    number("duplicateThreshold", Settings.Analysis.DuplicateThreshold);
+    number("templateShare", Settings.Analysis.TemplatePercent);
+    boolean("ignoreTemplate", Settings.Analysis.IgnoreTemplate);
+    if (o.value(QStringLiteral("userAgent")).isString())
+        Settings.UserAgent = o.value(QStringLiteral("userAgent")).toString();
+}
+
+bool TRunController::Continue(std::int64_t Check) {
+    if (FRunning || !FStore || !FStore->IsOpen()) return false;
+    if (!FStore->SetState(Check, csRunning)) {
+        StoreFailure();
+        return false;
+    }
+    FCheckId = Check;
+    return Run(rvMissing);
+}
+
+bool TRunController::ShowStored(const TRunSettings &Settings) {
+    if (FRunning) return false;
+    FCheckId = 0;
+    ShingleLength = Settings.ShingleLength;
+    ComputeUniqueness(FList);
+    FAnalysis.Begin(FList);
+    Analyse(Settings);
+    UpdateButtons();
+    TButtonStates states = FButtons;
+    states.Export = true;
+    SetButtons(states);
+    return true;
+}
+
+void TRunController::StoreFailure() {
+    FCheckId = 0;
+    const QString text = FStore ? FStore->Error() : QString();
+    FObserver->LogLine(text, NowDateTime());
+    FObserver->StoreFailed(text);
 }
 
 bool TRunController::Run(TRunVariant Variant, const QList<std::int32_t> &Selected) {
@@ -79,7 +159,10 @@ bool TRunController::Start(TRunVariant Variant, const QList<std::int32_t> &Selec
     AbortRequested = false;
     FRunStartTime = NowDateTime();
     FRunStartSteady = SteadyMs();
-    if (Variant != rvErrors) FList.FreeResults();
+    // A re-check of the failed pages goes on writing the stored check of the
+    // list; a selection drops every result and is kept in memory only.
+    if (Variant == rvSelected || (Variant == rvErrors && !FAnalysis.Valid(FList))) FCheckId = 0;
+    if (Variant == rvAll || Variant == rvSelected) FList.FreeResults();
 
     QSet<std::int32_t> selection;
     if (Variant == rvSelected)
@@ -87,6 +170,22 @@ bool TRunController::Start(TRunVariant Variant, const QList<std::int32_t> &Selec
     else if (Variant == rvErrors) {
         const QList<std::int32_t> nums = ErrorNums(FList);
         selection = QSet<std::int32_t>(nums.begin(), nums.end());
+    } else if (Variant == rvMissing) {
+        for (const TURLTaskInfo *t : FList)
+            if (t && !t->TaskResults) selection.insert(t->Num);
+    }
+    if (Variant == rvMissing && selection.isEmpty()) {
+        // Every page has its result: only the end of the check is left.
+        FRunning = true;
+        FStarted = FHandedBack = FCounted = FFinished = 0;
+        FGone = std::make_shared<std::atomic<std::int32_t>>(0);
+        FProgress = 0;
+        FProgressMax = std::int32_t(FList.size());
+        ShingleLength = Settings().ShingleLength;
+        FObserver->ProgressShown(FProgressMax);
+        FObserver->RunStarted();
+        FinishRun();
+        return true;
     }
     if (Variant != rvAll && selection.isEmpty()) return false;
 
@@ -111,6 +210,15 @@ bool TRunController::Start(TRunVariant Variant, const QList<std::int32_t> &Selec
         FObserver->ErrorMessage(_("Не удалось запустить первое задание, внутренняя ошибка"));
         return false;
     }
+    if (Variant == rvAll) {
+        FCheckId = 0;
+        if (FStore && FStore->IsOpen()) {
+            const QString site = FList.isEmpty() ? QString() : QUrl(FList.front()->URL).host();
+            FCheckId = FStore->BeginCheck(FList, FSource, site, SettingsJson(settings));
+            if (!FCheckId) StoreFailure();
+        }
+    } else if (Variant == rvErrors && FCheckId && !FStore->SetState(FCheckId, csRunning))
+        StoreFailure();
     FRunning = true;
     FStarted = 0;
     FHandedBack = 0;
@@ -198,6 +306,12 @@ void TRunController::TakeTaskResults(TURLTaskInfo *Copy, std::unique_ptr<TCrawlH
     const TURLTaskResult result = copy->TaskResults ? copy->TaskResults->TaskResult : trUndefined;
     if (target) {
         target->TaskResults = std::move(copy->TaskResults);
+        if (FCheckId) {
+            if (!FStore->SaveTask(FCheckId, *target))
+                StoreFailure();
+            else if (FReleaseTexts)
+                target->TaskResults->ExtractedText.Release();
+        }
         FObserver->TaskUpdated(target);
     }
     if (FCrawl) {
@@ -236,11 +350,13 @@ void TRunController::FinishRun() {
                               [this](std::int32_t) { Progress(1); }});
     FAnalysis.Begin(FList);
     Analyse(Settings());
+    const bool aborted = AbortRequested;
+    FCheckState = aborted ? csAborted : csFinished;
+    if (FCheckId && !FStore->FinishCheck(FCheckId, FList, FCheckState)) StoreFailure();
     FRunning = false;
     UpdateButtons();
     FObserver->ProgressHidden();
     const std::int64_t seconds = (SteadyMs() - FRunStartSteady) / 1000;
-    const bool aborted = AbortRequested;
     // After an abort the blank rows are the tasks that never finished.
     if (aborted)
         PostLogMsg(this,
@@ -274,6 +390,7 @@ bool TRunController::Reanalyse(const TAnalysisSettings &Settings) {
     settings.Analysis = Settings;
     settings.IgnoreStopWords = FAnalysis.Settings().SkipStopWords;
     Analyse(settings);
+    if (FCheckId && !FStore->FinishCheck(FCheckId, FList, FCheckState)) StoreFailure();
     FObserver->AnalysisChanged();
     return true;
 }

@@ -17,6 +17,7 @@
 #include "core/plaintextclient.h"
 #include "engine/siteanalysis.h"
 #include "engine/sitecrawl.h"
+#include "engine/store.h"
 #include "engine/typeslib.h"
 
 namespace corvane {
@@ -69,12 +70,16 @@ public:
     // A crawl appended Count tasks to the list, from list position First on.
     virtual void TasksAdded(qsizetype /*First*/, qsizetype /*Count*/) {}
     virtual void CrawlProgress(const TCrawlProgress & /*Progress*/) {}
+    // The store of checks failed and was closed (the text says why); the
+    // check goes on in memory.
+    virtual void StoreFailed(const QString & /*Text*/) {}
 };
 
 enum TRunVariant {
     rvAll,      // "Проверить URL"
     rvSelected, // "Проверить выбранные URL"
     rvErrors,   // "Проверить URL с ошибками"
+    rvMissing,  // the tasks without results: a stored check continued
 };
 
 class TRunController : public QObject, private ICrawlHost {
@@ -90,6 +95,28 @@ public:
     void SetSettingsSource(std::function<TRunSettings()> Source) {
         FSettingsSource = std::move(Source);
     }
+
+    // Keeps every check in Store (not owned; nullptr or a closed store:
+    // none). ReleaseTexts: a task's text leaves memory once it is stored
+    // (corvane-cli past 10 000 pages).
+    void SetStore(TCheckStore *Store, bool ReleaseTexts = false);
+    TCheckStore *Store() const { return FStore; }
+    // What the list was made from, as the history shows it.
+    void SetCheckSource(const QString &Source) { FSource = Source; }
+    // The stored check being written (0: none).
+    std::int64_t CheckId() const { return FCheckId; }
+    // Continues the stored check Check, whose tasks the list holds as the
+    // store gave them: only the tasks without results are downloaded, then
+    // the uniqueness is computed over all of them.
+    bool Continue(std::int64_t Check);
+    // Shows a stored check the list holds with its texts and hashes: the
+    // similarities computed again, the site analysis with Settings; nothing
+    // is downloaded and nothing stored (the stored check stays as it is).
+    bool ShowStored(const TRunSettings &Settings);
+    // The run settings as the store keeps them, and back (what the text
+    // does not name keeps its value).
+    static QString SettingsJson(const TRunSettings &Settings);
+    static void ReadSettingsJson(const QString &Json, TRunSettings &Settings);
 
     // Starts a run; false when nothing was started (empty selection of a menu
     // variant, or no first task). Selected: the numbers for rvSelected.
@@ -134,6 +161,7 @@ private:
     void Analyse(const TRunSettings &Settings);
     void SetButtons(const TButtonStates &States);
     void Progress(std::int32_t Step);
+    void StoreFailure();
 
     // ICrawlHost: what the crawl asks of the run.
     void AddCrawlTask(const QString &Url, std::int32_t FoundOn) override;
@@ -166,6 +194,11 @@ private:
     TSiteAnalysis FAnalysis;
     std::unique_ptr<TSiteCrawl> FCrawl;
     qsizetype FAddedFrom = -1; // the first task a crawl added since it last said so
+    TCheckStore *FStore = nullptr;
+    bool FReleaseTexts = false;
+    QString FSource;
+    std::int64_t FCheckId = 0;
+    TCheckState FCheckState = csRunning;
 };
 
 } // namespace corvane

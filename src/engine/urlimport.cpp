@@ -130,7 +130,8 @@ bool IsIgnoredURL(const QString &s) {
     return StrInArray(ending, ignored);
 }
 
-TURLImport::TURLImport(TURLTaskInfoList &List, bool KeepOld) : FList(List) {
+TURLImport::TURLImport(TURLTaskInfoList &List, bool KeepOld, std::int32_t Limit)
+    : FList(List), FLimit(Limit) {
     if (KeepOld)
         FList.FreeResults();
     else
@@ -147,7 +148,7 @@ TURLImport::TAddOutcome TURLImport::Add(const QString &Candidate, bool Filter) {
     ++FPassed;
     const QString key = URLKey(Candidate);
     if (FKeys.contains(key)) return aoDuplicate;
-    if (FList.size() >= MaxURLCount) {
+    if (FList.size() >= FLimit) {
         FLimitReached = true;
         return aoLimit;
     }
@@ -248,14 +249,15 @@ TImportOutcome ImportClipboardText(TURLTaskInfoList &List, const QString &Text, 
     return o;
 }
 
-TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool KeepOld) {
+TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool KeepOld,
+                              std::int32_t Limit) {
     TImportOutcome o;
     if (!QFileInfo(Path).isFile()) {
         o.Status = isNotFound;
         o.Message = _("Файл с данными для импорта не найден!");
         return o;
     }
-    TURLImport import(List, KeepOld);
+    TURLImport import(List, KeepOld, Limit);
     QFile f(Path);
     if (!f.open(QIODevice::ReadOnly)) {
         o.Status = isReadError;
@@ -385,7 +387,7 @@ TImportStatus ReadSitemap(const QByteArray &Xml,
 }
 
 TImportOutcome ImportSitemap(TURLTaskInfoList &List, const QString &Path, bool KeepOld,
-                             const std::function<void(int, int)> &Progress) {
+                             const std::function<void(int, int)> &Progress, std::int32_t Limit) {
     TImportOutcome o;
     QByteArray xml;
     QString error;
@@ -406,7 +408,7 @@ TImportOutcome ImportSitemap(TURLTaskInfoList &List, const QString &Path, bool K
         o.Message = _("Ошибка при разборе файла: ") + error;
         return o;
     }
-    TURLImport import(List, KeepOld);
+    TURLImport import(List, KeepOld, Limit);
     if (status == isNoUrlset) {
         o.Status = isNoUrlset;
         o.Message = _("Файл данных имеет неприемлимый формат (нет тега \"urlset\")");
@@ -429,8 +431,9 @@ TImportOutcome ImportSitemap(TURLTaskInfoList &List, const QString &Path, bool K
     return o;
 }
 
-TImportOutcome ImportLocalFiles(TURLTaskInfoList &List, const QStringList &Paths, bool KeepOld) {
-    TURLImport import(List, KeepOld);
+TImportOutcome ImportLocalFiles(TURLTaskInfoList &List, const QStringList &Paths, bool KeepOld,
+                                std::int32_t Limit) {
+    TURLImport import(List, KeepOld, Limit);
     for (const QString &p : Paths) {
         const QString full = QDir::toNativeSeparators(QFileInfo(p).absoluteFilePath());
         if (import.Add(QStringLiteral("file://") + full, false) == TURLImport::aoLimit) break;

@@ -16,6 +16,8 @@
 namespace corvane {
 
 inline constexpr std::int32_t MaxURLCount = 10000;
+// corvane-cli check --max-urls goes up to this.
+inline constexpr std::int32_t MaxCliURLCount = 1000000;
 
 // Limits of the sitemap reader; a file beyond them is reported as a parse error.
 // Entity declarations are refused outright. Besides, the characters the parser
@@ -42,7 +44,9 @@ bool IsIgnoredURL(const QString &s);
 // hash set of the list's URLs, so an import does not compare every pair.
 class TURLImport {
 public:
-    TURLImport(TURLTaskInfoList &List, bool KeepOld);
+    // Limit: the most tasks the list may hold (the window's 10 000; corvane-cli
+    // may go further).
+    TURLImport(TURLTaskInfoList &List, bool KeepOld, std::int32_t Limit = MaxURLCount);
 
     enum TAddOutcome { aoAdded, aoIgnored, aoDuplicate, aoLimit };
     // Filter: pass the candidate through IsIgnoredURL (not for local files).
@@ -59,6 +63,7 @@ private:
     std::int32_t FAdded = 0;
     std::int32_t FPassed = 0;
     bool FLimitReached = false;
+    std::int32_t FLimit;
 };
 
 enum TImportStatus {
@@ -94,11 +99,14 @@ QStringList ClipboardCandidates(const QString &Text);
 QStringList TextFileCandidates(const QByteArray &Bytes);
 
 TImportOutcome ImportClipboardText(TURLTaskInfoList &List, const QString &Text, bool KeepOld);
-TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool KeepOld);
+TImportOutcome ImportTextFile(TURLTaskInfoList &List, const QString &Path, bool KeepOld,
+                              std::int32_t Limit = MaxURLCount);
 // Progress: (position, maximum) with maximum the number of "urlset" children.
 TImportOutcome ImportSitemap(TURLTaskInfoList &List, const QString &Path, bool KeepOld,
-                             const std::function<void(int, int)> &Progress = {});
-TImportOutcome ImportLocalFiles(TURLTaskInfoList &List, const QStringList &Paths, bool KeepOld);
+                             const std::function<void(int, int)> &Progress = {},
+                             std::int32_t Limit = MaxURLCount);
+TImportOutcome ImportLocalFiles(TURLTaskInfoList &List, const QStringList &Paths, bool KeepOld,
+                                std::int32_t Limit = MaxURLCount);
 
 // The sitemap reader on its own: checks the document, then hands each "url"
 // entry's candidate (empty when its "loc" has no single text) to Candidate,

@@ -14,7 +14,7 @@ namespace corvane::ui {
 // when a queue is empty). Installs itself for its lifetime.
 class TestDialogs : public IDialogs {
 public:
-    enum class Kind { Message, OpenFile, OpenFiles, SaveFile };
+    enum class Kind { Message, Question, OpenFile, OpenFiles, SaveFile };
     struct Call {
         Kind kind;
         MessageIcon icon; // messages only
@@ -31,6 +31,10 @@ public:
 
     void message(QWidget *parent, MessageIcon icon, const QString &text) override {
         calls.append({Kind::Message, icon, text, {}, {}, parent});
+    }
+    bool question(QWidget *parent, const QString &text) override {
+        calls.append({Kind::Question, MessageIcon::Information, text, {}, {}, parent});
+        return nextAnswers.isEmpty() ? false : nextAnswers.takeFirst();
     }
     QString openFile(QWidget *parent, const QString &caption, const QString &dir,
                      const QString &filter) override {
@@ -62,6 +66,7 @@ public:
     }
 
     QList<Call> calls;
+    QList<bool> nextAnswers;              // answers of question (No when empty)
     QStringList nextOpenFiles;            // answers of openFile
     QList<QStringList> nextOpenFileLists; // answers of openFiles
     QStringList nextSaveFiles;            // answers of saveFile

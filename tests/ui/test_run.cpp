@@ -1,5 +1,6 @@
 // Running a check from the window against a site on 127.0.0.1.
 #include <atomic>
+#include <map>
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -59,6 +60,7 @@ struct TSite {
         Server->set_logger([this](const httplib::Request &Q, const httplib::Response &) {
             std::lock_guard L(M);
             Agents.push_back(Q.get_header_value("User-Agent"));
+            ++Requests[Q.path];
         });
         Server.Start();
     }
@@ -71,6 +73,11 @@ struct TSite {
     std::atomic<int> SlowStarted{0};
     std::mutex M;
     std::vector<std::string> Agents;
+    std::map<std::string, int> Requests; // by path
+    int RequestsOf(const std::string &Path) {
+        std::lock_guard L(M);
+        return Requests[Path];
+    }
 };
 
 // The local extraction, the smallest delay; the list filled as an import would.
@@ -334,4 +341,139 @@ TEST(WindowRun, DefaultAlgorithmUsesTheServiceStartedInsideTheProgram) {
     }
     EXPECT_TRUE(Buttons(W.get()).Export);
     W->close();
+}
+
+// A window closed in the middle of a check: the next start offers to continue
+// it, and continuing downloads only the pages without a result.
+TEST(WindowRun, ACheckCutShortIsContinuedAtTheNextStart) {
+    TSite Site;
+    TAppFolder Folder;
+    TestDialogs Dialogs;
+    {
+        auto W = WindowWithTasks(Folder, Site, {"/a", "/b", "/c", "/slow"});
+        QTest::mouseClick(Find<QPushButton>(W.get(), "btRunRequests"), Qt::LeftButton);
+        TCheckStore *Store = W->CheckStore();
+        ASSERT_TRUE(Store && Store->IsOpen());
+        auto Done = [&] {
+            const auto C = Store->Check(W->RunController()->CheckId());
+            return C ? C->Done : -1;
+        };
+        ASSERT_TRUE(WaitUntil([&] { return Site.SlowStarted >= 1 && Done() == 3; }, 20000));
+        ASSERT_TRUE(W->RunController()->Running());
+    } // closed by mistake
+    Site.Gate.Open();
+    EXPECT_TRUE(Dialogs.calls.isEmpty());
+
+    Dialogs.nextAnswers = {true};
+    auto W = OpenWindow(1049);
+    ASSERT_TRUE(WaitUntil([&] { return !Dialogs.calls.isEmpty(); }, 5000));
+    EXPECT_EQ(Dialogs.calls[0].kind, TestDialogs::Kind::Question);
+    EXPECT_EQ(Dialogs.calls[0].text,
+              QStringLiteral("Последняя проверка не завершилась (3 из 4 страниц). Продолжить её?"));
+    ASSERT_EQ(W->Tasks()->size(), 4);
+    ASSERT_TRUE(WaitForEnd(W.get()));
+    for (const char *Path : {"/a", "/b", "/c"}) EXPECT_EQ(Site.RequestsOf(Path), 1) << Path;
+    EXPECT_EQ(Site.RequestsOf("/slow"), 2);
+    for (const TURLTaskInfo *T : *W->Tasks()) {
+        ASSERT_TRUE(T->TaskResults) << T->URL.toStdString();
+        EXPECT_GE(T->TaskResults->Uniqueness, 0);
+    }
+    // /a and /b are the same page.
+    EXPECT_EQ(W->Tasks()->at(0)->TaskResults->Uniqueness, 0);
+    EXPECT_EQ(W->CheckStore()->Checks().back().State, csFinished);
+    EXPECT_EQ(Dialogs.calls.size(), 1);
+    W.reset();
+
+    // Nothing left to continue: no question.
+    auto Again = OpenWindow(1049);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Dialogs.calls.size(), 1);
+}
+
+// Two checks of the same site in the History tab: one compared with the
+// list shown, then opened again as the list with its similarities.
+TEST(WindowRun, HistoryListsComparesAndOpensStoredChecks) {
+    TSite Site;
+    TAppFolder Folder;
+    TestDialogs Dialogs;
+    auto W = WindowWithTasks(Folder, Site, {"/a", "/b", "/c"});
+    W->RunCheck(rvAll, {});
+    ASSERT_TRUE(WaitForEnd(W.get()));
+    QHash<QString, double> First;
+    for (const TURLTaskInfo *T : *W->Tasks()) First.insert(T->URL, T->TaskResults->Uniqueness);
+
+    FreeObjects(W->Tasks());
+    for (const char *P : {"/a", "/c", "/missing"})
+        W->Tasks()->append(
+            new TURLTaskInfo(Site.Server.Url(P), std::int32_t(W->Tasks()->size() + 1)));
+    W->TaskListChanged();
+    W->RunCheck(rvAll, {});
+    ASSERT_TRUE(WaitForEnd(W.get()));
+
+    auto *History = Find<QTableWidget>(W.get(), "lvHistory");
+    ASSERT_EQ(History->rowCount(), 2);
+    EXPECT_EQ(History->item(0, 2)->text(), QStringLiteral("3")); // newest first
+    EXPECT_EQ(History->item(0, 3)->text(), QStringLiteral("1"));
+    EXPECT_EQ(History->item(1, 4)->text(), QStringLiteral("1 / 0 / 2"));
+
+    History->selectRow(1);
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btHistoryCompare"), Qt::LeftButton);
+    auto *Compare = Find<QTableWidget>(W.get(), "lvCompare");
+    ASSERT_EQ(Compare->rowCount(), 4);
+    QHash<QString, QStringList> Rows;
+    for (int R = 0; R < Compare->rowCount(); ++R)
+        Rows.insert(Compare->item(R, 3)->text(),
+                    {Compare->item(R, 0)->text(), Compare->item(R, 1)->text(),
+                     Compare->item(R, 2)->text()});
+    // /a lost its twin /b: from 0 to the uniqueness it has beside /c.
+    const QStringList A = Rows.value(Site.Server.Url("/a"));
+    ASSERT_EQ(A.size(), 3);
+    EXPECT_EQ(A[0], PercentText(0));
+    EXPECT_TRUE(A[2].startsWith(u'+')) << A[2].toStdString();
+    EXPECT_EQ(Rows.value(Site.Server.Url("/missing")).value(2), QStringLiteral("новая"));
+    EXPECT_EQ(Rows.value(Site.Server.Url("/b")).value(2), QStringLiteral("исчезла"));
+
+    QTest::mouseClick(Find<QPushButton>(W.get(), "btHistoryOpen"), Qt::LeftButton);
+    ASSERT_EQ(W->Tasks()->size(), 3);
+    for (const TURLTaskInfo *T : *W->Tasks()) {
+        ASSERT_TRUE(T->TaskResults);
+        EXPECT_EQ(T->TaskResults->Uniqueness, First.value(T->URL)) << T->URL.toStdString();
+    }
+    // The similarities are back for the windows: /a and /b are the same page.
+    const TURLTaskInfo *PageA = W->Tasks()->at(0);
+    EXPECT_EQ(PageA->TaskResults->GetSimilarity(2), 100);
+    EXPECT_FALSE(PageA->TaskResults->ExtractedText.isEmpty());
+    EXPECT_TRUE(Find<QPushButton>(W.get(), "btExport")->isEnabled());
+    // Opening changed nothing in the store.
+    EXPECT_EQ(W->CheckStore()->Checks().size(), 2u);
+    EXPECT_TRUE(Dialogs.calls.isEmpty());
+}
+
+// Declining the offer leaves the list alone and the check in the history as
+// aborted; it is not offered again.
+TEST(WindowRun, DecliningToContinueIsAskedOnce) {
+    TAppFolder Folder;
+    {
+        TCheckStore Store;
+        ASSERT_TRUE(Store.Open(Folder.Dir.filePath(QStringLiteral("Corvane.db"))));
+        TOwnedTaskList List;
+        List.append(new TURLTaskInfo(QStringLiteral("https://a.example/1"), 1));
+        List.append(new TURLTaskInfo(QStringLiteral("https://a.example/2"), 2));
+        ASSERT_GT(Store.BeginCheck(List, {}, QStringLiteral("a.example"), QStringLiteral("{}")), 0);
+    }
+    TestDialogs Dialogs;
+    Dialogs.nextAnswers = {false};
+    {
+        auto W = OpenWindow(1049);
+        ASSERT_TRUE(WaitUntil([&] { return !Dialogs.calls.isEmpty(); }, 5000));
+        EXPECT_EQ(Dialogs.calls[0].text,
+                  QStringLiteral("Последняя проверка не завершилась (0 из 2 страниц). "
+                                 "Продолжить её?"));
+        EXPECT_TRUE(W->Tasks()->isEmpty());
+        EXPECT_FALSE(W->RunController()->Running());
+        EXPECT_EQ(W->CheckStore()->Checks().at(0).State, csAborted);
+    }
+    auto W = OpenWindow(1049);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Dialogs.calls.size(), 1);
 }

@@ -31,6 +31,13 @@ void QtDialogs::message(QWidget *parent, MessageIcon icon, const QString &text) 
     box.exec();
 }
 
+bool QtDialogs::question(QWidget *parent, const QString &text) {
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString QtDialogs::openFile(QWidget *parent, const QString &caption, const QString &dir,
                             const QString &filter) {
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);

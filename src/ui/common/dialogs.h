@@ -26,6 +26,9 @@ public:
         message(parent, MessageIcon::Information, text);
     }
 
+    // A question with Yes and No; true for Yes.
+    virtual bool question(QWidget *parent, const QString &text) = 0;
+
     // File dialogs; an empty result means the user cancelled. dir may name a
     // file to pre-select; filter is in QFileDialog's form ("Text (*.txt);;All (*)").
     // saveFile's selectedFilter, when given, receives the file type chosen.
@@ -48,6 +51,7 @@ void setDialogs(IDialogs *d);
 class QtDialogs : public IDialogs {
 public:
     void message(QWidget *parent, MessageIcon icon, const QString &text) override;
+    bool question(QWidget *parent, const QString &text) override;
     QString openFile(QWidget *parent, const QString &caption, const QString &dir,
                      const QString &filter) override;
     QStringList openFiles(QWidget *parent, const QString &caption, const QString &dir,

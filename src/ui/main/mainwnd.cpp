@@ -45,6 +45,7 @@
 #include "ui/compare/wndtextsimil.h"
 #include "ui/main/chart.h"
 #include "ui/main/crawldialog.h"
+#include "ui/main/history.h"
 #include "ui/main/linklabel.h"
 #include "ui/main/newsfetch.h"
 #include "ui/main/urlcommands.h"
@@ -270,6 +271,10 @@ void TfmMain::BuildURLPage() {
     lvLog->setFrameShape(QFrame::NoFrame);
     LogBox->addWidget(lvLog);
     pcBottom->addTab(tsLog, QString::fromUtf8(N_(" Журнал ")));
+    tsHistory = new THistoryPage;
+    tsHistory->OnOpen = [this](std::int64_t Id) { OpenStoredCheck(Id); };
+    tsHistory->OnCompare = [this](std::int64_t Id) { CompareWithStoredCheck(Id); };
+    pcBottom->addTab(tsHistory, QString::fromUtf8(N_(" История ")));
     spBottom->addWidget(pcBottom);
     spBottom->setStretchFactor(0, 1);
     spBottom->setStretchFactor(1, 0);
@@ -559,6 +564,93 @@ void TfmMain::FormShow() {
     crtURLScore->SetBackground(Qt::white);
     lbVersion->setText(lbVersion->text() + QStringLiteral(CORVANE_VERSION));
     PostLogMsg(_(N_("Запуск программы")));
+    OpenStore();
+}
+
+void TfmMain::OpenStore() {
+    FStore = std::make_unique<TCheckStore>();
+    if (!FStore->Open(FStorePath.isEmpty() ? TCheckStore::DefaultPath() : FStorePath)) {
+        // The window works as before, in memory; the user is told once.
+        const QString Text = FStore->Error();
+        PostLogMsg(Text);
+        QTimer::singleShot(0, this, [this, Text] { ui::dialogs().warning(this, Text); });
+        return;
+    }
+    FRun->SetStore(FStore.get());
+    tsHistory->SetStore(FStore.get());
+    tsHistory->Refresh();
+    if (std::optional<TStoredCheck> Last = FStore->LastUnfinished(false))
+        QTimer::singleShot(0, this, [this, Check = *Last] { OfferResume(Check); });
+}
+
+void TfmMain::OfferResume(const TStoredCheck &Check) {
+    if (FClosed || !FStore->IsOpen() || CheckRunning()) return;
+    const QString Question =
+        FormatMsg(N_("Последняя проверка не завершилась (%d из %d страниц). Продолжить её?"),
+                  {Check.Done, Check.Pages});
+    if (!ui::dialogs().question(this, Question)) {
+        // Asked once: the check stays in the history as aborted.
+        if (!FStore->SetState(Check.Id, csAborted)) StoreFailed(FStore->Error());
+        tsHistory->Refresh();
+        return;
+    }
+    if (LoadStoredCheck(Check, true)) FRun->Continue(Check.Id);
+}
+
+bool TfmMain::LoadStoredCheck(const TStoredCheck &Check, bool Resume) {
+    TOwnedTaskList Loaded;
+    if (!FStore->LoadTasks(Check.Id, Loaded, true, true)) {
+        StoreFailed(FStore->Error());
+        return false;
+    }
+    TRunSettings Stored = CurrentRunSettings();
+    TRunController::ReadSettingsJson(Check.Settings, Stored);
+    if (Resume) {
+        // The pages already done were hashed with the check's settings: the
+        // rest must be too.
+        edMaxTreads->setValue(Stored.MaxThreads);
+        edPreDelay->setValue(Stored.Delay);
+        edShingleLen->setValue(Stored.ShingleLength);
+        cbIgnoreStopWords->setChecked(Stored.IgnoreStopWords);
+        FAlgGroup->button(Stored.AlgVer >= 2 ? 1 : 0)->setChecked(true);
+    }
+    vtURLs->ListModel()->BeginListChange(false);
+    FreeObjects(TaskList);
+    for (TURLTaskInfo *T : Loaded) TaskList->append(T);
+    Loaded.clear(); // the window's list owns them now
+    vtURLs->ListModel()->EndListChange();
+    FRun->SetCheckSource(Check.Source);
+    TaskListChanged();
+    if (!Resume) {
+        // As after a check: similarities, export, the list by uniqueness.
+        FRun->ShowStored(Stored);
+        vtURLs->ListModel()->AllChanged();
+        vtURLs->vtURLsSortBy(ucUniqueness, Qt::AscendingOrder);
+        vtURLs->ListModel()->FlushChanges();
+        UpdateScoreChart();
+    }
+    return true;
+}
+
+void TfmMain::OpenStoredCheck(std::int64_t Id) {
+    if (CheckRunning() || !FStore || !FStore->IsOpen()) return;
+    if (const std::optional<TStoredCheck> Check = FStore->Check(Id)) {
+        if (LoadStoredCheck(*Check, false))
+            AddLogLine(FormatMsg(N_("Открыта проверка от %s"),
+                                 {QDateTime::fromString(Check->Started, Qt::ISODate)
+                                      .toLocalTime()
+                                      .toString(QStringLiteral("dd.MM.yyyy HH:mm"))}));
+    }
+}
+
+void TfmMain::CompareWithStoredCheck(std::int64_t Id) {
+    if (CheckRunning() || !FStore || !FStore->IsOpen()) return;
+    if (!tsHistory->ShowComparison(*TaskList, Id) && !FStore->IsOpen())
+        StoreFailed(FStore->Error());
+}
+
+void TfmMain::StoreFailed(const QString &Text) {
+    ui::dialogs().warning(this, Text);
 }
 
 void TfmMain::closeEvent(QCloseEvent *E) {
@@ -877,6 +969,7 @@ void TfmMain::RunStarted() {
 
 void TfmMain::RunFinished(bool) {
     UpdateScoreChart();
+    tsHistory->Refresh();
     gbOptions->setEnabled(true);
     // The list shown by uniqueness, lowest first.
     vtURLs->ListModel()->AllChanged();

@@ -32,6 +32,7 @@ class QTimer;
 
 namespace corvane::ui {
 
+class THistoryPage;
 class TLinkLabel;
 class TNewsFetch;
 class TScoreChart;
@@ -97,6 +98,9 @@ public:
     void SetSystemLCID(unsigned Id) { SystemLCID = Id; }
     void SetNewsEnabled(bool On) { FNewsEnabled = On; }
     void SetNewsUrl(const QString &Url) { FNewsUrl = Url; } // instead of the product's news page
+    // The store of checks (default: Corvane.db beside the settings file).
+    void SetStorePath(const QString &Path) { FStorePath = Path; }
+    TCheckStore *CheckStore() const { return FStore.get(); }
 
     // The task list (TaskList); nullptr before the first show and after the close.
     TURLTaskInfoList *Tasks() const override { return TaskList; }
@@ -138,6 +142,7 @@ public:
     // as for an import, then the check starts.
     void StartCrawl();
     const TCrawlOptions &CrawlOptions() const { return FCrawlOptions; }
+    void StoreFailed(const QString &Text) override;
 
 protected:
     void showEvent(QShowEvent *E) override;
@@ -162,6 +167,13 @@ private:
     void ApplyUserAgentChoice();
     void SetChanged(const QString &Control) { FChanged.insert(Control); }
     TRunSettings CurrentRunSettings() const;
+    void OpenStore();
+    // "The last check did not finish (N of M pages). Continue it?"
+    void OfferResume(const TStoredCheck &Check);
+    // The list becomes the stored check's tasks with their results.
+    bool LoadStoredCheck(const TStoredCheck &Check, bool Resume);
+    void OpenStoredCheck(std::int64_t Id);
+    void CompareWithStoredCheck(std::int64_t Id);
 
     void cbAppLangChange(int Index);
     void pcPagesChange(int Index);
@@ -196,6 +208,7 @@ private:
     QWidget *tsLog = nullptr;
     QTextBrowser *NewsBrowser = nullptr;
     QTableWidget *lvLog = nullptr;
+    THistoryPage *tsHistory = nullptr;
 
     QGroupBox *gbOptions = nullptr;
     QSpinBox *edMaxTreads = nullptr;
@@ -235,6 +248,8 @@ private:
     bool FLogFirst = false; // a check has run: the log tab opens in front
     QString FNewsUrl;
     TNewsFetch *FNews = nullptr;
+    QString FStorePath;
+    std::unique_ptr<TCheckStore> FStore; // outlives the controller that writes it
     std::unique_ptr<TRunController> FRun;
 };
 
