@@ -225,9 +225,13 @@ bool TCheckStore::Open(const QString &Path, bool ReadOnly) {
     if (!Migrate()) return false;
     if (!Exec("COMMIT")) return false;
 
-    FSaveTask = Prepare("UPDATE pages SET result=?, error_code=?, canonical=?, noindex=?, "
-                        "words=?, uniqueness=NULL, grp=NULL, representative=NULL, handled=NULL, "
-                        "template_share=NULL WHERE check_id=? AND num=?");
+    // A crawl's pages join the check as they come back: the row is made then.
+    FSaveTask = Prepare("INSERT INTO pages(check_id, num, url, result, error_code, canonical, "
+                        "noindex, words) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+                        "ON CONFLICT(check_id, num) DO UPDATE SET result=excluded.result, "
+                        "error_code=excluded.error_code, canonical=excluded.canonical, "
+                        "noindex=excluded.noindex, words=excluded.words, uniqueness=NULL, "
+                        "grp=NULL, representative=NULL, handled=NULL, template_share=NULL");
     FSaveData = Prepare("INSERT OR REPLACE INTO page_data(check_id, num, text, hashes) "
                         "VALUES (?, ?, ?, ?)");
     if (!FSaveTask || !FSaveData) return false;
@@ -371,6 +375,7 @@ bool TCheckStore::SaveTask(std::int64_t Check, const TURLTaskInfo &Task) {
     TPendingPage page;
     page.Check = Check;
     page.Num = Task.Num;
+    page.URL = Task.URL;
     page.Result = r.TaskResult;
     page.ErrorCode = r.ErrorCode;
     page.Canonical = r.Signals.Canonical;
@@ -393,13 +398,14 @@ bool TCheckStore::SaveTask(std::int64_t Check, const TURLTaskInfo &Task) {
 // On the writer thread.
 int TCheckStore::WritePage(const TPendingPage &Page) {
     sqlite3_stmt *s = FSaveTask;
-    sqlite3_bind_int(s, 1, Page.Result);
-    sqlite3_bind_int(s, 2, Page.ErrorCode);
-    BindText(s, 3, Page.Canonical);
-    sqlite3_bind_int(s, 4, Page.NoIndex);
-    sqlite3_bind_int(s, 5, Page.Words);
-    sqlite3_bind_int64(s, 6, Page.Check);
-    sqlite3_bind_int(s, 7, Page.Num);
+    sqlite3_bind_int64(s, 1, Page.Check);
+    sqlite3_bind_int(s, 2, Page.Num);
+    BindText(s, 3, Page.URL);
+    sqlite3_bind_int(s, 4, Page.Result);
+    sqlite3_bind_int(s, 5, Page.ErrorCode);
+    BindText(s, 6, Page.Canonical);
+    sqlite3_bind_int(s, 7, Page.NoIndex);
+    sqlite3_bind_int(s, 8, Page.Words);
     int rc = sqlite3_step(s);
     sqlite3_reset(s);
     if (rc != SQLITE_DONE) return rc;
@@ -438,6 +444,17 @@ bool TCheckStore::FinishCheck(std::int64_t Check, const TURLTaskInfoList &List, 
             if (rc != SQLITE_DONE) return Fail(rc);
             sqlite3_reset(s.get());
         }
+    }
+    {
+        // A crawl grew the list as it went.
+        TStatement s(Prepare("UPDATE checks SET pages=? WHERE id=?"));
+        if (!s) return false;
+        std::int64_t pages = 0;
+        for (const TURLTaskInfo *t : List) pages += t != nullptr;
+        sqlite3_bind_int64(s.get(), 1, pages);
+        sqlite3_bind_int64(s.get(), 2, Check);
+        const int rc = sqlite3_step(s.get());
+        if (rc != SQLITE_DONE) return Fail(rc);
     }
     if (!SetState(Check, State)) return false;
     return Exec("COMMIT");

@@ -107,6 +107,7 @@ private:
     struct TPendingPage {
         std::int64_t Check = 0;
         std::int32_t Num = 0;
+        QString URL;
         int Result = 0;
         int ErrorCode = 0;
         QString Canonical;

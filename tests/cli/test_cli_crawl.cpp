@@ -134,3 +134,24 @@ TEST_F(CliCrawl, SitesThatCannotBeCrawledAndBadArguments) {
 }
 
 } // namespace
+
+// A crawl kept in the store: its pages join the stored check as they come
+// back, so the history counts every page it found.
+TEST_F(CliCrawl, StoredWithEveryPageItFound) {
+    pages["/"] = "Home page of the site with a few words. " + Link("/a") + Link("/b");
+    pages["/a"] = "Page a has words of its own here. " + Link("/");
+    pages["/b"] = "Page b has other words of its own. ";
+    const QString store = dir.filePath(QStringLiteral("checks.db"));
+    const CliRun r =
+        Crawl({QStringLiteral("--crawl"), site.Url("/"), QStringLiteral("--store"), store});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const CliRun history = RunCli({QStringLiteral("history"), QStringLiteral("--store"), store});
+    ASSERT_EQ(history.code, 0) << history.err.toStdString();
+    const QStringList lines = history.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << history.out.toStdString();
+    const QStringList cells = lines[1].split(u'\t');
+    ASSERT_GE(cells.size(), 5);
+    EXPECT_EQ(cells[2], QStringLiteral("finished"));
+    EXPECT_EQ(cells[3], QStringLiteral("3")) << "pages";
+    EXPECT_EQ(cells[4], QStringLiteral("3")) << "done";
+}
