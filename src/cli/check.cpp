@@ -518,6 +518,7 @@ int runCheck(const QStringList &argv) {
         page.Analysis = &controller.Analysis();
         page.Settings = settings;
         page.Date = startedAt;
+        if (before) page.Before = &before->Uniqueness;
         if (!(html->Open() && html->Write(HtmlReportBytes(page)) && html->Close())) {
             printErr(_("Невозможно создать файл экспорта!") + u' ' + html->Name() +
                      QStringLiteral(": ") + html->Error());

@@ -345,15 +345,20 @@ private:
                 .arg(FReport.Rows.size()) +
             esc(_("Щелчок по заголовку сортирует таблицу, щелчок по строке открывает "
                   "подробности страницы.")) +
-            QStringLiteral("</span>\n</div>\n<table id=\"list\">\n<thead><tr>");
+            (FReport.Before
+                 ? QStringLiteral(
+                       "</span>\n</div>\n<table id=\"list\" class=\"before\">\n<thead><tr>")
+                 : QStringLiteral("</span>\n</div>\n<table id=\"list\">\n<thead><tr>"));
         const char *captions[] = {
-            N_("№"),      N_("URL"),       N_("Код ответа"), N_("Уникальность, %"),
+            N_("№"),      N_("URL"),       N_("Код ответа"), N_("Уникальность, %"), N_("Было, %"),
             N_("Группа"), N_("Шаблон, %"), N_("Слов"),       N_("Canonical")};
-        const bool numeric[] = {true, false, false, true, true, true, true, false};
-        for (std::size_t c = 0; c < std::size(captions); ++c)
+        const bool numeric[] = {true, false, false, true, true, true, true, true, false};
+        for (std::size_t c = 0; c < std::size(captions); ++c) {
+            if (c == 4 && !FReport.Before) continue; // the earlier check's column
             FOut += QStringLiteral("<th%1>").arg(numeric[c] ? QStringLiteral(" data-type=\"n\"")
                                                             : QString()) +
                     esc(_(captions[c]));
+        }
         FOut += QStringLiteral("</tr></thead>\n<tbody>\n");
         int inPart = 0;
         for (const TURLTaskInfo *t : FReport.Rows) {
@@ -373,6 +378,12 @@ private:
                         ? QStringLiteral("<td>")
                         : QStringLiteral("<td class=\"%1\">").arg(grade);
             FOut += esc(t->UniquenessText().trimmed());
+            if (FReport.Before) {
+                // Empty for a page the earlier check did not have.
+                const auto b = FReport.Before->constFind(URLKey(t->URL));
+                FOut += QStringLiteral("<td>") +
+                        (b == FReport.Before->cend() || *b < 0 ? QString() : percentCell(*b));
+            }
             const bool analysed = r && r->TemplateShare >= 0;
             FOut += QStringLiteral("<td>") +
                     (analysed && r->Group ? QStringLiteral("<a href=\"#g%1\">%1</a>").arg(r->Group)

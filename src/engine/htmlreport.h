@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -46,6 +47,9 @@ struct THtmlReport {
     // The settings the check ran with (the analysis's own are read from it).
     TRunSettings Settings;
     QDateTime Date;
+    // Each URL's uniqueness in an earlier check (by URLKey), shown in a
+    // column of its own beside today's; none: no such column.
+    const QHash<QString, double> *Before = nullptr;
 };
 
 // The whole file, UTF-8, texts in the current catalog language.

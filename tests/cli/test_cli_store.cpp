@@ -193,9 +193,15 @@ TEST(CliStore, HistoryAndCompareWith) {
     ASSERT_EQ(RunCli(CheckArgs(first, store, json1)).code, 0);
     const QString json2 = dir.filePath(QStringLiteral("2.json"));
     QStringList args = CheckArgs(secondList, store, json2);
-    args << QStringLiteral("--compare-with") << QStringLiteral("1");
+    const QString html = dir.filePath(QStringLiteral("2.html"));
+    args << QStringLiteral("--html") << html << QStringLiteral("--compare-with")
+         << QStringLiteral("1");
     const CliRun run = RunCli(args);
     ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    // The HTML report shows the earlier uniqueness in a column of its own.
+    const QByteArray page = ReadAll(html);
+    EXPECT_TRUE(page.contains("<table id=\"list\" class=\"before\">"));
+    EXPECT_TRUE(page.contains(QStringLiteral(">Было, %").toUtf8())) << "the column's caption";
 
     const QJsonObject before = QJsonDocument::fromJson(ReadAll(json1)).object();
     const QJsonObject now = QJsonDocument::fromJson(ReadAll(json2)).object();
