@@ -79,6 +79,20 @@ QString readText(const QString &path) {
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
+// Why the report cannot be opened in a browser here, or nothing.
+std::string browserMissing() {
+    const QString chromium =
+        qEnvironmentVariable("CORVANE_CHROMIUM", QStringLiteral(CORVANE_CHROMIUM));
+    if (!QFileInfo(chromium).isExecutable())
+        return "chromium is not installed at " + chromium.toStdString() +
+               " (scripts/setup-deps installs it): the report is not opened in a browser";
+    if (!QFileInfo::exists(QStringLiteral(CORVANE_BROWSER_DIR "/node_modules/puppeteer-core")))
+        return "puppeteer-core is not in " CORVANE_BROWSER_DIR
+               "/node_modules (scripts/setup-deps could not install it from the npm registry): "
+               "the report is not opened in a browser";
+    return {};
+}
+
 TEST_F(CliHtml, OneFileInTheLanguageAskedFor) {
     const QString ru = readText(check(QStringLiteral("ru")));
     const QString en = readText(check(QStringLiteral("en")));
@@ -115,11 +129,7 @@ TEST_F(CliHtml, OutputThatCannotBeCreatedStopsBeforeTheCheck) {
 // The reader's side: sorting, filtering, details, no script of a page running
 // and every table there without JavaScript.
 TEST_F(CliHtml, UsedInChromium) {
-    const QString chromium =
-        qEnvironmentVariable("CORVANE_CHROMIUM", QStringLiteral(CORVANE_CHROMIUM));
-    if (!QFileInfo(chromium).isExecutable())
-        GTEST_SKIP() << "chromium is not installed at " << chromium.toStdString()
-                     << " (scripts/setup-deps installs it): the report is not opened in a browser";
+    if (const std::string missing = browserMissing(); !missing.empty()) GTEST_SKIP() << missing;
     const QString report = check(QStringLiteral("en"));
     const QJsonObject expect{
         {QStringLiteral("rows"), 8},
@@ -148,11 +158,7 @@ TEST_F(CliHtml, UsedInChromium) {
 // More rows than one part of the table holds: sorting moves rows across the
 // parts and keeps each once.
 TEST_F(CliHtml, ManyRowsInChromium) {
-    const QString chromium =
-        qEnvironmentVariable("CORVANE_CHROMIUM", QStringLiteral(CORVANE_CHROMIUM));
-    if (!QFileInfo(chromium).isExecutable())
-        GTEST_SKIP() << "chromium is not installed at " << chromium.toStdString()
-                     << " (scripts/setup-deps installs it): the report is not opened in a browser";
+    if (const std::string missing = browserMissing(); !missing.empty()) GTEST_SKIP() << missing;
     constexpr int pages = 600;
     QStringList args{QStringLiteral("check"),
                      QStringLiteral("--alg"),
