@@ -13,6 +13,7 @@
 #
 #   bench/store_check.sh BIN-FOLDER        (scripts/bench store_check runs it)
 set -euo pipefail
+. "$(dirname "$0")/lib/nginx.sh"
 bin=$(cd "${1:?usage: store_check.sh BIN-FOLDER}" && pwd)
 pages=${PAGES:-10000}
 big=${BIG:-100000}
@@ -26,11 +27,7 @@ cleanup() {
 trap cleanup EXIT
 cli="$bin/corvane-cli"
 
-port=
-for p in $(seq 18080 18180); do
-  if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then port=$p; break; fi
-done
-[ -n "$port" ] || { echo "store_check: no free port" >&2; exit 1; }
+port=$(free_port 18080 18180) || { echo "store_check: no free port" >&2; exit 1; }
 base="http://127.0.0.1:$port/"
 "$bin/corvane_gen_site" "$work" "$pages" "$base"
 mapfile -t files <"$work/files.txt"
@@ -57,26 +54,7 @@ done
 awk -v a="$plain" -v b="$stored" 'BEGIN { printf "%-52s %+7.1f %% (%.2f s against %.2f s)\n", "store overhead, fastest runs", (b - a) / a * 100, b, a }'
 printf '%-52s %8d MB\n' "store size" $(($(stat -c %s "$work/files.db") / 1048576))
 
-cat >"$work/nginx.conf" <<CONF
-worker_processes 2;
-pid $work/nginx.pid;
-error_log $work/nginx-error.log;
-events { worker_connections 4096; }
-http {
-  log_format stamp '\$msec \$request_uri';
-  access_log $work/access.log stamp;
-  sendfile on;
-  keepalive_requests 100000;
-  default_type text/html;
-  server { listen 127.0.0.1:$port; root $work/site; }
-}
-CONF
-nginx -c "$work/nginx.conf" -g 'daemon off;' &
-nginx_pid=$!
-for _ in $(seq 100); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-  sleep 0.05
-done
+start_nginx "$work" "$port" "log_format stamp '\$msec \$request_uri'; access_log $work/access.log stamp;"
 run "check --urls --store (nginx)" "${common[@]}" --store "$work/urls.db" --urls "$work/urls.txt"
 # The state a check killed at nine tenths leaves.
 done_pages=$((pages * 9 / 10))

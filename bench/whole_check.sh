@@ -6,6 +6,7 @@
 #
 #   bench/whole_check.sh BIN-FOLDER        (scripts/bench whole_check runs it)
 set -euo pipefail
+. "$(dirname "$0")/lib/nginx.sh"
 bin=$(cd "${1:?usage: whole_check.sh BIN-FOLDER}" && pwd)
 pages=${PAGES:-10000}
 work=$(mktemp -d /tmp/corvane-bench.XXXXXX)
@@ -17,33 +18,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-port=
-for p in $(seq 18080 18180); do
-  if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then port=$p; break; fi
-done
-[ -n "$port" ] || { echo "whole_check: no free port" >&2; exit 1; }
+port=$(free_port 18080 18180) || { echo "whole_check: no free port" >&2; exit 1; }
 base="http://127.0.0.1:$port/"
 "$bin/corvane_gen_site" "$work" "$pages" "$base"
 
-cat >"$work/nginx.conf" <<CONF
-worker_processes 2;
-pid $work/nginx.pid;
-error_log $work/nginx-error.log;
-events { worker_connections 4096; }
-http {
-  access_log off;
-  sendfile on;
-  keepalive_requests 100000;
-  default_type text/html;
-  server { listen 127.0.0.1:$port; root $work/site; }
-}
-CONF
-nginx -c "$work/nginx.conf" -g 'daemon off;' &
-nginx_pid=$!
-for _ in $(seq 100); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-  sleep 0.05
-done
+start_nginx "$work" "$port"
 
 cli="$bin/corvane-cli"
 mapfile -t files <"$work/files.txt"
