@@ -187,6 +187,13 @@ bool SaveModal(const std::function<void()> &Open, const QString &File,
     return Ok;
 }
 
+// Lets the window's check run to its end (two minutes at most).
+void WaitForRunEnd(TfmMain &W) {
+    QDeadlineTimer Deadline(120000);
+    while (W.RunController()->Running() && !Deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
 // Selects the rows of the given addresses in the result list, the last one focused.
 void SelectURLs(TfmMain &W, const QStringList &URLs) {
     auto *View = W.findChild<TURLListView *>(QStringLiteral("vtURLs"));
@@ -220,9 +227,7 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
     for (const QString &U : Site.Urls()) W.Tasks()->append(new TURLTaskInfo(U, ++Num));
     W.TaskListChanged();
     W.findChild<QPushButton *>(QStringLiteral("btRunRequests"))->click();
-    QDeadlineTimer Deadline(120000);
-    while (W.RunController()->Running() && !Deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    WaitForRunEnd(W);
     Settle();
     auto *Pages = W.findChild<QTabWidget *>(QStringLiteral("pcPages"));
     Ok &= !W.RunController()->Running();
@@ -280,9 +285,7 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
     // A second check of the same site: the History tab lists both checks,
     // then compares the list shown with the first.
     W.findChild<QPushButton *>(QStringLiteral("btRunRequests"))->click();
-    Deadline = QDeadlineTimer(120000);
-    while (W.RunController()->Running() && !Deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    WaitForRunEnd(W);
     Ok &= !W.RunController()->Running();
     W.findChild<QSplitter *>(QStringLiteral("spBottom"))->setSizes({260, 400});
     auto *Bottom = W.findChild<QTabWidget *>(QStringLiteral("pcBottom"));
@@ -302,9 +305,7 @@ bool Shoot(const TDemoSite &Site, const QString &OutDir, const char *Code, unsig
             ->setText(QStringLiteral("utm_*, sessionid"));
         Ok &= Save(Crawl, Prefix + QStringLiteral("crawl-dialog.png"));
         Crawl->findChild<QPushButton *>(QStringLiteral("btCrawlStart"))->click();
-        QDeadlineTimer CrawlDeadline(120000);
-        while (W.RunController()->Running() && !CrawlDeadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        WaitForRunEnd(W);
         Ok &= !W.RunController()->Running();
         Ok &= Save(&W, Prefix + QStringLiteral("crawl.png"));
     }
@@ -329,9 +330,7 @@ bool WriteDemoReport(const TDemoSite &Site, const QString &Path) {
     for (const QString &U : Site.Urls()) W.Tasks()->append(new TURLTaskInfo(U, ++Num));
     W.TaskListChanged();
     W.findChild<QPushButton *>(QStringLiteral("btRunRequests"))->click();
-    QDeadlineTimer Deadline(120000);
-    while (W.RunController()->Running() && !Deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    WaitForRunEnd(W);
     Settle();
     THtmlReport Report;
     Report.List = W.Tasks();
